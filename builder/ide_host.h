@@ -1,0 +1,50 @@
+// The IDE as the builder window sees it: the few operations that Paste needs, and the add-in
+// object that shows and hides the window. The add-in supplies implementations that call the
+// real IDE; tests supply recording fakes.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace qvn {
+
+// Any failure of an IDE operation: a failing call, a missing object or a missing member.
+// Paste turns every one of them into its "Paste Error" message.
+class IdeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class IdeCodeModule {
+public:
+    virtual ~IdeCodeModule() = default;
+    // Inserts `text` (lines joined by CR LF) as new lines before line `line` (from 1).
+    virtual void InsertLines(long line, const std::string& text) = 0;
+};
+
+class IdeCodePane {
+public:
+    virtual ~IdeCodePane() = default;
+    virtual void GetSelection(long& startLine, long& startColumn, long& endLine,
+                              long& endColumn) = 0;
+    virtual std::unique_ptr<IdeCodeModule> CodeModule() = 0;
+};
+
+// The IDE root object (VBInstance). Every operation throws IdeError on failure; the
+// absence of an active code pane is a failure too.
+class IdeRoot {
+public:
+    virtual ~IdeRoot() = default;
+    virtual std::unique_ptr<IdeCodePane> ActiveCodePane() = 0;
+};
+
+// The add-in object as the window sees it (its public member Connect).
+class AddinConnect {
+public:
+    virtual ~AddinConnect() = default;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+};
+
+} // namespace qvn

@@ -1,0 +1,184 @@
+#include "msgbox_settings.h"
+
+#include "option_tables.h"
+
+#include <string_view>
+
+namespace qvn {
+namespace {
+
+constexpr std::string_view kCrName = "vbCr";
+constexpr std::string_view kLfName = "vbLf";
+
+// Appends `text` to `out` with every quote character doubled.
+void AppendEscaped(std::string& out, std::string_view text, std::string_view quote) {
+    if (quote.empty()) {
+        out.append(text);
+        return;
+    }
+    std::size_t from = 0;
+    for (std::size_t at = text.find(quote); at != std::string_view::npos;
+         at = text.find(quote, from)) {
+        out.append(text, from, at + quote.size() - from);
+        out.append(quote);
+        from = at + quote.size();
+    }
+    out.append(text, from);
+}
+
+} // namespace
+
+int MsgBoxSettings::FlagValue(int flagIndex) const {
+    switch (kFlags[static_cast<std::size_t>(flagIndex)].flag) {
+    case Flag::Help:
+        return chkHelp;
+    case Flag::SysModal:
+        return chkSysModal;
+    case Flag::SetForeground:
+        return chkSetForeground;
+    case Flag::RightAlign:
+        return chkRightAlign;
+    case Flag::RtlReading:
+        return chkRtlReading;
+    }
+    return 0;
+}
+
+std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) const {
+    // Lines become quoted literals, line breaks become named constants, and the pieces are
+    // joined by the concatenation operator. One pass from the front: linear in the text.
+    std::string expr;
+    expr.reserve(text.size() + text.size() / 8 + 2);
+    const std::string_view all(text);
+    std::size_t lineStart = 0;
+    auto term = [&](auto&& write) {
+        if (!expr.empty())
+            expr.append(strConcat);
+        write();
+    };
+    auto literal = [&](std::size_t from, std::size_t to) {
+        if (to > from)
+            term([&] {
+                expr.append(strQuote);
+                AppendEscaped(expr, all.substr(from, to - from), strQuote);
+                expr.append(strQuote);
+            });
+    };
+    std::size_t i = 0;
+    while (i < all.size()) {
+        const char c = all[i];
+        if (c != '\r' && c != '\n') {
+            ++i;
+            continue;
+        }
+        literal(lineStart, i);
+        std::string_view name;
+        if (c == '\r' && i + 1 < all.size() && all[i + 1] == '\n') {
+            name = strCrLfName;
+            i += 2;
+        } else {
+            name = c == '\r' ? kCrName : kLfName;
+            ++i;
+        }
+        term([&] { expr.append(name); });
+        lineStart = i;
+    }
+    literal(lineStart, all.size());
+    if (expr.empty()) {
+        expr.append(strQuote);
+        expr.append(strQuote);
+    }
+    return expr;
+}
+
+void MsgBoxSettings::EncodePromptText() { strPromptExpr = EncodeStringExpression(txtPrompt); }
+
+void MsgBoxSettings::BuildButtonsExpression() {
+    strButtonsExpr.clear();
+    lngButtonsValue = 0;
+    auto add = [this](std::string_view constant, std::int32_t value) {
+        if (!strButtonsExpr.empty())
+            strButtonsExpr.append(" + ");
+        strButtonsExpr.append(constant);
+        lngButtonsValue += value;
+    };
+    if (intIcon > 0)
+        add(kIcons[static_cast<std::size_t>(intIcon)].constant,
+            kIcons[static_cast<std::size_t>(intIcon)].value);
+    if (intButtonSet > 0)
+        add(kButtonSets[static_cast<std::size_t>(intButtonSet)].constant,
+            kButtonSets[static_cast<std::size_t>(intButtonSet)].value);
+    if (intDefButton > 0)
+        add(kDefaultButtons[static_cast<std::size_t>(intDefButton)].constant,
+            kDefaultButtons[static_cast<std::size_t>(intDefButton)].value);
+    for (std::size_t f = 0; f < kFlags.size(); ++f)
+        if (FlagValue(static_cast<int>(f)) == 1)
+            add(kFlags[f].constant, kFlags[f].value);
+}
+
+void MsgBoxSettings::BuildMsgBoxCode() {
+    if (chkOptValOnly == 1 && lngButtonsValue > 0)
+        strButtonsExpr = " " + std::to_string(lngButtonsValue); // the language's Str form
+
+    const bool withButtons = !strButtonsExpr.empty();
+    const bool withTitle = !strTitle.empty();
+    const bool withHelp = chkHelp == 1 && !txtHelpFile.empty();
+
+    // Arguments left out before a written one keep their position as an empty ", ".
+    std::string args = strPromptExpr;
+    if (withButtons || withTitle || withHelp)
+        args.append(", ").append(strButtonsExpr);
+    if (withTitle || withHelp) {
+        args.append(", ");
+        if (withTitle)
+            args.append(EncodeStringExpression(strTitle));
+    }
+    if (withHelp)
+        args.append(", ").append(EncodeStringExpression(txtHelpFile)).append(", ").append(
+            txtHelpContext);
+
+    std::string code;
+    const std::string& crlf = strLineBreak;
+    switch (intCodeOption) {
+    case kCodeVariableReturn:
+        code = txtVarName + " = MsgBox(" + args + ")";
+        if (chkAddSelect == 1) {
+            code += crlf + crlf + "Select Case " + txtVarName + crlf + crlf;
+            for (const std::string& label : labels)
+                // The Help button never ends the message box, so it has no result to test.
+                if (!label.empty() && label != kHelpLabel)
+                    code += strIndent + "Case vb" + label + crlf + crlf;
+            code += "End Select" + crlf + crlf;
+        }
+        break;
+    case kCodeIfThenElse: {
+        const std::string& label =
+            intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
+                ? labels[static_cast<std::size_t>(intDefButton)]
+                : labels[0];
+        code = "If MsgBox (" + args + ") " + (chkNotEqual == 1 ? "<> " : "= ") + "vb" + label +
+               " Then" + crlf + crlf + "Else" + crlf + crlf + "End If" + crlf;
+        break;
+    }
+    default:
+        code = "MsgBox " + args;
+        break;
+    }
+    strMsgBoxCode = std::move(code);
+}
+
+std::array<std::string, 4> DefaultButtonLabels(int buttonSet, bool helpButton) {
+    std::array<std::string, 4> labels;
+    const auto& set = kButtonSets[static_cast<std::size_t>(buttonSet)];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        labels[i] = std::string(set.labels[i]);
+        if (!labels[i].empty())
+            count = i + 1;
+    }
+    if (helpButton && count < labels.size())
+        labels[count] = std::string(kHelpLabel);
+    return labels;
+}
+
+} // namespace qvn
