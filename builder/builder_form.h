@@ -28,4 +28,7 @@ public:
     [[nodiscard]] virtual bool IsShowing() const = 0;
 };
 
+// Creates the native builder window (Windows only; implemented in builder/win32).
+std::unique_ptr<BuilderForm> CreateBuilderForm();
+
 } // namespace qvn
