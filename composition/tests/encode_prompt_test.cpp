@@ -11,6 +11,8 @@ struct EncodeCase {
     std::string expected;
 };
 
+void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
+
 class EncodePromptTest : public ::testing::TestWithParam<EncodeCase> {};
 
 TEST_P(EncodePromptTest, BuildsTheExpression) {
