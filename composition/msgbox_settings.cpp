@@ -91,7 +91,9 @@ std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) cons
     return expr;
 }
 
-void MsgBoxSettings::EncodePromptText() { strPromptExpr = EncodeStringExpression(txtPrompt); }
+void MsgBoxSettings::EncodePromptText() {
+    strPromptExpr = EncodeStringExpression(txtPrompt);
+}
 
 void MsgBoxSettings::BuildButtonsExpression() {
     strButtonsExpr.clear();
@@ -134,8 +136,10 @@ void MsgBoxSettings::BuildMsgBoxCode() {
             args.append(EncodeStringExpression(strTitle));
     }
     if (withHelp)
-        args.append(", ").append(EncodeStringExpression(txtHelpFile)).append(", ").append(
-            txtHelpContext);
+        args.append(", ")
+            .append(EncodeStringExpression(txtHelpFile))
+            .append(", ")
+            .append(txtHelpContext);
 
     std::string code;
     const std::string& crlf = strLineBreak;

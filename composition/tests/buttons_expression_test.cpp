@@ -14,7 +14,9 @@ struct ButtonsCase {
     std::int32_t value;
 };
 
-void PrintTo(const ButtonsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ButtonsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ButtonsExpressionTest : public ::testing::TestWithParam<ButtonsCase> {};
 
@@ -81,8 +83,8 @@ TEST(ButtonsExpression, ValueIsTheSumOfThePartsForEveryCombination) {
                     s.chkRightAlign = (flags >> 3) & 1;
                     s.chkRtlReading = (flags >> 4) & 1;
                     s.BuildButtonsExpression();
-                    std::int32_t expected = kButtonSets[set].value + kIcons[icon].value +
-                                            kDefaultButtons[def].value;
+                    std::int32_t expected =
+                        kButtonSets[set].value + kIcons[icon].value + kDefaultButtons[def].value;
                     std::size_t terms = (set > 0) + (icon > 0) + (def > 0);
                     for (std::size_t f = 0; f < kFlags.size(); ++f)
                         if ((flags >> f) & 1) {

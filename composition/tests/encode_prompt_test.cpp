@@ -11,7 +11,9 @@ struct EncodeCase {
     std::string expected;
 };
 
-void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EncodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class EncodePromptTest : public ::testing::TestWithParam<EncodeCase> {};
 
@@ -43,7 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"LoneCr", "a\rb", R"("a" & vbCr & "b")"},
         EncodeCase{"LfCr", "a\n\rb", R"("a" & vbLf & vbCr & "b")"},
         EncodeCase{"CrCrLf", "\r\r\n", "vbCr & vbCrLf"},
-        EncodeCase{"Utf8Kept", "Gr\xC3\xBC\xC3\x9F" "e", "\"Gr\xC3\xBC\xC3\x9F" "e\""}),
+        EncodeCase{"Utf8Kept",
+                   "Gr\xC3\xBC\xC3\x9F"
+                   "e",
+                   "\"Gr\xC3\xBC\xC3\x9F"
+                   "e\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EncodePrompt, RebuildsFromScratchEachTime) {

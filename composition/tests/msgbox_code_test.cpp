@@ -21,7 +21,9 @@ struct CodeCase {
     std::string code;
 };
 
-void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MsgBoxCodeTest : public ::testing::TestWithParam<CodeCase> {};
 
@@ -87,8 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                      s.strTitle = "Status";
                  },
                  R"(MsgBox "Done", , "Status")"},
-        CodeCase{"PromptAlone", [](MsgBoxSettings& s) { s.txtPrompt = "Hi"; },
-                 R"(MsgBox "Hi")"},
+        CodeCase{"PromptAlone", [](MsgBoxSettings& s) { s.txtPrompt = "Hi"; }, R"(MsgBox "Hi")"},
         CodeCase{"EmptyPromptStillAnArgument", [](MsgBoxSettings&) {}, R"(MsgBox "")"},
         CodeCase{"ValueOnlyWithZeroWritesNothing",
                  [](MsgBoxSettings& s) {
@@ -179,8 +180,8 @@ TEST(MsgBoxCode, LineEndingsOfEachShape) {
     s.txtVarName = "v";
     s.labels = DefaultButtonLabels(4, false);
     auto endsWith = [](const std::string& text, const std::string& tail) {
-        return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(),
-                                                          tail) == 0;
+        return text.size() >= tail.size() &&
+               text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
     };
     s.intCodeOption = 0;
     EXPECT_FALSE(endsWith(Compose(s), "\n"));
