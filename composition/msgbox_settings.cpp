@@ -141,18 +141,23 @@ void MsgBoxSettings::BuildMsgBoxCode() {
             .append(", ")
             .append(txtHelpContext);
 
-    std::string code;
+    // Built by appending into one buffer: the Copy pipeline runs on every click.
+    std::string& code = strMsgBoxCode;
+    code.clear();
+    code.reserve(args.size() + 2 * txtVarName.size() + 160);
     const std::string& crlf = strLineBreak;
     switch (intCodeOption) {
     case kCodeVariableReturn:
-        code = txtVarName + " = MsgBox(" + args + ")";
+        code.append(txtVarName).append(" = MsgBox(").append(args).append(")");
         if (chkAddSelect == 1) {
-            code += crlf + crlf + "Select Case " + txtVarName + crlf + crlf;
+            code.append(crlf).append(crlf).append("Select Case ").append(txtVarName);
+            code.append(crlf).append(crlf);
             for (const std::string& label : labels)
                 // The Help button never ends the message box, so it has no result to test.
                 if (!label.empty() && label != kHelpLabel)
-                    code += strIndent + "Case vb" + label + crlf + crlf;
-            code += "End Select" + crlf + crlf;
+                    code.append(strIndent).append("Case vb").append(label).append(crlf).append(
+                        crlf);
+            code.append("End Select").append(crlf).append(crlf);
         }
         break;
     case kCodeIfThenElse: {
@@ -160,15 +165,16 @@ void MsgBoxSettings::BuildMsgBoxCode() {
             intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
                 ? labels[static_cast<std::size_t>(intDefButton)]
                 : labels[0];
-        code = "If MsgBox (" + args + ") " + (chkNotEqual == 1 ? "<> " : "= ") + "vb" + label +
-               " Then" + crlf + crlf + "Else" + crlf + crlf + "End If" + crlf;
+        code.append("If MsgBox (").append(args).append(") ");
+        code.append(chkNotEqual == 1 ? "<> " : "= ").append("vb").append(label).append(" Then");
+        code.append(crlf).append(crlf).append("Else").append(crlf).append(crlf);
+        code.append("End If").append(crlf);
         break;
     }
     default:
-        code = "MsgBox " + args;
+        code.append("MsgBox ").append(args);
         break;
     }
-    strMsgBoxCode = std::move(code);
 }
 
 std::array<std::string, 4> DefaultButtonLabels(int buttonSet, bool helpButton) {
