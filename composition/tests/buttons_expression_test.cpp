@@ -103,3 +103,27 @@ TEST(ButtonsExpression, ValueIsTheSumOfThePartsForEveryCombination) {
 
 } // namespace
 } // namespace qvn
+
+namespace qvn {
+namespace {
+
+// The labels a set leaves behind name its buttons in order; "Help" takes the next position.
+TEST(DefaultButtonLabels, FollowTheSetAndTheHelpButton) {
+    using Labels = std::array<std::string, 4>;
+    const std::array<Labels, 6> plain{{{"OK", "", "", ""},
+                                       {"OK", "Cancel", "", ""},
+                                       {"Abort", "Retry", "Ignore", ""},
+                                       {"Yes", "No", "Cancel", ""},
+                                       {"Yes", "No", "", ""},
+                                       {"Retry", "Cancel", "", ""}}};
+    const std::array<int, 6> helpAt{1, 2, 3, 3, 2, 2};
+    for (int set = 0; set < 6; ++set) {
+        EXPECT_EQ(DefaultButtonLabels(set, false), plain[set]) << "set " << set;
+        Labels withHelp = plain[set];
+        withHelp[helpAt[set]] = "Help";
+        EXPECT_EQ(DefaultButtonLabels(set, true), withHelp) << "set " << set;
+    }
+}
+
+} // namespace
+} // namespace qvn
