@@ -1,0 +1,417 @@
+#include "builder/frm_main.h"
+
+#include "composition/option_tables.h"
+
+#include <exception>
+
+namespace qvn {
+namespace {
+
+// Message-box style values of the toolkit.
+constexpr std::int32_t kStyleOkOnly = 0;
+constexpr std::int32_t kStyleCritical = 16;
+constexpr std::int32_t kStyleInformation = 64;
+
+constexpr char kHelpMissing[] = "Unable to display Help Contents. The Help file is missing.";
+constexpr char kHelpUnavailable[] = "Unable to display Help Contents.";
+
+constexpr char kHelpSpecTitle[] = "Help File Specification Error";
+constexpr char kHelpSpecText[] = "The message box cannot be built as specified.\r\n"
+                                 "\r\n"
+                                 "You must specify both a help file name and help context\r\n"
+                                 "if either one is specified.";
+
+constexpr char kVarNameTitle[] = "Variable Name Error";
+constexpr char kVarNameText[] = "The message box cannot be built as specified.\r\n"
+                                "\r\n"
+                                "You must specify a variable name if selecting the \r\n"
+                                "variable return code option.";
+
+// A message box never returns for its Help button, so an If block cannot test for it.
+constexpr char kDefButtonTitle[] = "Default Button Error";
+constexpr char kDefButtonText[] = "The message box cannot be built as specified.\r\n"
+                                  "\r\n"
+                                  "The Help button returns no value to test.\r\n"
+                                  "Choose another default button or another code option.";
+
+constexpr char kCopyTitle[] = "Copy Error";
+constexpr char kCopyText[] =
+    "The code could not be copied to the clipboard.\r\n"
+    "\r\n"
+    "The clipboard may be in use by another program; try again, or use Paste.";
+
+constexpr char kPasteTitle[] = "Paste Error";
+constexpr char kPasteText[] =
+    "\r\n"
+    "A problem occurred while trying to paste into your project.\r\n"
+    "\r\n"
+    "A code pane or a project may not be open.\r\n"
+    "\r\n"
+    "Close QVN and be sure a project and code pane are open or copy to the clipboard.";
+
+constexpr char kDefaultVariableName[] = "response";
+
+} // namespace
+
+frmMain::frmMain(PlatformServices& services) : services_(services) {
+    model_.OnChange("txtTitle", [this](int) { txtTitle_Change(); });
+    model_.OnChange("txtPrompt", [this](int) { TxtPrompt_Change(); });
+    model_.OnClick("optIcons", [this](int i) { optIcons_Click(i); });
+    model_.OnClick("optDefBtn", [this](int i) { optDefBtn_Click(i); });
+    model_.OnClick("optButtons", [this](int i) { optButtons_click(i); });
+    model_.OnClick("optCodeOption", [this](int i) { optCodeOption_Click(i); });
+    model_.OnClick("chkHelp", [this](int) { chkHelp_Click(); });
+    model_.OnClick("imgIcons", [this](int i) { imgIcons_Click(i); });
+    model_.OnClick("cmdPreview", [this](int) { cmdPreview_Click(); });
+    model_.OnClick("cmdHelp", [this](int) { cmdHelp_Click(); });
+    model_.OnClick("cmdBrowse", [this](int) { cmdBrowse_Click(); });
+    model_.OnClick("cmdExit", [this](int) { cmdExit_Click(); });
+    model_.OnClick("cmdCopy", [this](int) { cmdCopy_Click(); });
+    model_.OnClick("cmdPaste", [this](int) { cmdPaste_Click(); });
+}
+
+void frmMain::Load() {
+    if (loaded_) {
+        return;
+    }
+    model_.ResetToDesign();
+    settings_ = MsgBoxSettings{};
+    loaded_ = true;
+    model_.SetActive(true);
+    Form_Load();
+    // The first tab stop gets the focus, as when a window is first shown.
+    if (auto first = model_.NextTabStop(layout::RowOf(layout::kFileDialogName), false)) {
+        model_.SetFocus(*first);
+    }
+}
+
+void frmMain::Unload() {
+    if (!loaded_) {
+        return;
+    }
+    // Marked unloaded first, so that an unload requested again from inside Hide is ignored.
+    loaded_ = false;
+    model_.SetActive(false);
+    int Cancel = 0;
+    try {
+        Form_Unload(Cancel);
+    } catch (...) {
+        // Hiding is best effort; the unload goes on whatever happened.
+    }
+}
+
+void frmMain::Form_Load() {
+    if (Connect != nullptr) {
+        // The add-in is opening this very window; its request to show changes nothing.
+        try {
+            Connect->Show();
+        } catch (const std::exception&) {
+        }
+    }
+
+    model_.SetFormCaption(std::string(kProductName) + "  v" + std::to_string(kVersionMajor) + "." +
+                          std::to_string(kVersionMinor));
+
+    settings_.strQuote = "\"";
+    settings_.strConcat = " & ";
+    settings_.strCrLfName = "vbCrLf";
+    settings_.strLineBreak = "\r\n";
+    settings_.strIndent = "\t";
+    settings_.strButtonsExpr.clear();
+    settings_.lngButtonsValue = 0;
+    settings_.strMsgBoxCode.clear();
+    settings_.strTitle.clear();
+    settings_.strPromptExpr.clear();
+
+    Ctl("optButtons", 0).SetValue(1);
+    settings_.intButtonSet = 0;
+
+    Ctl("optDefBtn", 0).SetValue(1);
+    Ctl("optDefBtn", 0).SetCaption(std::string(kFirstButtonLabel));
+    settings_.intDefButton = 0;
+    for (int i = 1; i <= 3; ++i) {
+        Ctl("optDefBtn", i).SetEnabled(false);
+        Ctl("optDefBtn", i).SetVisible(false);
+    }
+
+    Ctl("optIcons", 0).SetValue(1);
+    settings_.intIcon = 0;
+
+    Ctl("optCodeOption", 0).SetValue(1);
+    Ctl("optCodeOption", 1).SetEnabled(false);
+    Ctl("optCodeOption", 2).SetEnabled(false);
+    settings_.intCodeOption = 0;
+
+    Ctl("lblVarName").SetEnabled(false);
+    Ctl("txtVarName").SetEnabled(false);
+    Ctl("txtVarName").SetText("");
+    Ctl("chkAddSelect").SetEnabled(false);
+    Ctl("chkNotEqual").SetEnabled(false);
+
+    Ctl("chkHelp").SetValue(0);
+    const bool help = Ctl("chkHelp").Value() != 0;
+    Ctl("txtHelpFile").SetText("");
+    Ctl("txtHelpFile").SetEnabled(help);
+    Ctl("txtHelpContext").SetText("");
+    Ctl("txtHelpContext").SetEnabled(help);
+    Ctl("cmdBrowse").SetEnabled(help);
+    Ctl("lblHelpContext").SetEnabled(help);
+    Ctl("lblHelpFile").SetEnabled(help);
+}
+
+void frmMain::Form_Unload(int& /*Cancel*/) {
+    if (Connect != nullptr) {
+        Connect->Hide();
+    }
+}
+
+void frmMain::txtTitle_Change() {
+    settings_.strTitle = Ctl("txtTitle").Text();
+}
+
+void frmMain::TxtPrompt_Change() {
+    settings_.txtPrompt = Ctl("txtPrompt").Text();
+    settings_.EncodePromptText();
+}
+
+void frmMain::optIcons_Click(int Index) {
+    settings_.intIcon = static_cast<std::int16_t>(Index);
+}
+
+void frmMain::optDefBtn_Click(int Index) {
+    settings_.intDefButton = static_cast<std::int16_t>(Index);
+}
+
+void frmMain::ShowDefaultButton(int Index, std::string caption) {
+    auto option = Ctl("optDefBtn", Index);
+    option.SetCaption(std::move(caption));
+    option.SetEnabled(true);
+    option.SetVisible(true);
+}
+
+void frmMain::HideDefaultButton(int Index) {
+    auto option = Ctl("optDefBtn", Index);
+    option.SetCaption("");
+    option.SetEnabled(false);
+    option.SetVisible(false);
+}
+
+void frmMain::optButtons_click(int Index) {
+    if (Index < 0 || Index >= static_cast<int>(kButtonSets.size())) {
+        return;
+    }
+    const auto& set = kButtonSets[static_cast<std::size_t>(Index)];
+    settings_.intButtonSet = static_cast<std::int16_t>(Index);
+    settings_.intDefButton = 0;
+
+    Ctl("optDefBtn", 0).SetCaption(std::string(set.labels[0]));
+    Ctl("optDefBtn", 0).SetValue(1);
+
+    int buttons = 1;
+    while (buttons < 4 && !set.labels[static_cast<std::size_t>(buttons)].empty()) {
+        ShowDefaultButton(buttons, std::string(set.labels[static_cast<std::size_t>(buttons)]));
+        ++buttons;
+    }
+    for (int i = buttons; i <= 3; ++i) {
+        HideDefaultButton(i);
+    }
+
+    if (Index == 0) {
+        Ctl("optCodeOption", 0).SetValue(1);
+        Ctl("optCodeOption", 1).SetEnabled(false);
+        Ctl("optCodeOption", 2).SetEnabled(false);
+        settings_.intCodeOption = 0;
+        Ctl("lblVarName").SetEnabled(false);
+        Ctl("txtVarName").SetEnabled(false);
+        Ctl("txtVarName").SetText("");
+        Ctl("chkAddSelect").SetEnabled(false);
+        Ctl("chkNotEqual").SetEnabled(false);
+    } else {
+        Ctl("optCodeOption", 1).SetEnabled(true);
+        Ctl("optCodeOption", 2).SetEnabled(true);
+    }
+
+    if (Ctl("chkHelp").Value() != 0 && buttons <= 3) {
+        ShowDefaultButton(buttons, std::string(kHelpLabel));
+    }
+}
+
+void frmMain::optCodeOption_Click(int Index) {
+    auto addSelect = Ctl("chkAddSelect");
+    auto notEqual = Ctl("chkNotEqual");
+    auto nameLabel = Ctl("lblVarName");
+    auto name = Ctl("txtVarName");
+    switch (Index) {
+    case kCodeStandard:
+        addSelect.SetValue(0);
+        notEqual.SetValue(0);
+        notEqual.SetEnabled(false);
+        addSelect.SetEnabled(false);
+        nameLabel.SetEnabled(false);
+        name.SetEnabled(false);
+        name.SetText("");
+        settings_.intCodeOption = kCodeStandard;
+        break;
+    case kCodeVariableReturn:
+        notEqual.SetValue(0);
+        addSelect.SetEnabled(true);
+        notEqual.SetEnabled(false);
+        nameLabel.SetEnabled(true);
+        name.SetEnabled(true);
+        name.SetText(kDefaultVariableName);
+        settings_.intCodeOption = kCodeVariableReturn;
+        break;
+    case kCodeIfThenElse:
+        addSelect.SetValue(0);
+        addSelect.SetEnabled(false);
+        notEqual.SetEnabled(true);
+        nameLabel.SetEnabled(false);
+        name.SetEnabled(false);
+        name.SetText("");
+        settings_.intCodeOption = kCodeIfThenElse;
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::chkHelp_Click() {
+    const bool help = Ctl("chkHelp").Value() != 0;
+    for (auto name :
+         {"cmdBrowse", "lblHelpContext", "txtHelpFile", "txtHelpContext", "lblHelpFile"}) {
+        Ctl(name).SetEnabled(help);
+    }
+}
+
+void frmMain::imgIcons_Click(int Index) {
+    auto option = Ctl("optIcons", Index);
+    option.SetValue(1);
+    option.SetFocus();
+}
+
+void frmMain::ReadControls() {
+    settings_.txtPrompt = Ctl("txtPrompt").Text();
+    settings_.txtVarName = Ctl("txtVarName").Text();
+    settings_.txtHelpFile = Ctl("txtHelpFile").Text();
+    settings_.txtHelpContext = Ctl("txtHelpContext").Text();
+    settings_.chkHelp = Ctl("chkHelp").Value();
+    settings_.chkSysModal = Ctl("chkSysModal").Value();
+    settings_.chkSetForeground = Ctl("chkSetForeground").Value();
+    settings_.chkRightAlign = Ctl("chkRightAlign").Value();
+    settings_.chkRtlReading = Ctl("chkRtlReading").Value();
+    settings_.chkOptValOnly = Ctl("chkOptValOnly").Value();
+    settings_.chkAddSelect = Ctl("chkAddSelect").Value();
+    settings_.chkNotEqual = Ctl("chkNotEqual").Value();
+    for (int i = 0; i < 4; ++i) {
+        settings_.labels[static_cast<std::size_t>(i)] = Ctl("optDefBtn", i).Caption();
+    }
+}
+
+void frmMain::cmdPreview_Click() {
+    ReadControls();
+    settings_.BuildButtonsExpression();
+    services_.ShowMessage(Ctl("txtPrompt").Text(), settings_.lngButtonsValue, settings_.strTitle);
+}
+
+void frmMain::cmdHelp_Click() {
+    if (HelpFile.empty()) {
+        services_.ShowMessage(kHelpMissing, kStyleInformation, Caption());
+        return;
+    }
+    std::optional<std::string> failure;
+    try {
+        failure = services_.ShowHelp(HelpFile, kHelpContents);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    if (failure) {
+        services_.ShowMessage(failure->empty() ? std::string(kHelpUnavailable) : *failure,
+                              kStyleOkOnly, std::nullopt);
+    }
+}
+
+void frmMain::cmdBrowse_Click() {
+    // A cancelled dialog reports nothing, and the name typed before stays.
+    if (auto name =
+            services_.ShowOpenFileDialog(layout::kFileDialogTitle, layout::kFileDialogFilter)) {
+        Ctl("txtHelpFile").SetText(*name);
+    }
+}
+
+void frmMain::cmdExit_Click() {
+    services_.UnloadForm();
+}
+
+bool frmMain::CheckBeforeGenerating() {
+    const bool noHelpFile = Ctl("txtHelpFile").Text().empty();
+    const bool noHelpContext = Ctl("txtHelpContext").Text().empty();
+    if (noHelpFile != noHelpContext) {
+        services_.ShowMessage(kHelpSpecText, kStyleCritical, std::string(kHelpSpecTitle));
+        return false;
+    }
+    if (Ctl("txtVarName").Text().empty() && settings_.intCodeOption == kCodeVariableReturn) {
+        services_.ShowMessage(kVarNameText, kStyleCritical, std::string(kVarNameTitle));
+        return false;
+    }
+    if (settings_.intCodeOption == kCodeIfThenElse && settings_.intDefButton >= 0 &&
+        settings_.intDefButton <= 3 &&
+        Ctl("optDefBtn", settings_.intDefButton).Caption() == kHelpLabel) {
+        services_.ShowMessage(kDefButtonText, kStyleCritical, std::string(kDefButtonTitle));
+        return false;
+    }
+    return true;
+}
+
+void frmMain::Generate() {
+    ReadControls();
+    settings_.EncodePromptText();
+    settings_.BuildButtonsExpression();
+    settings_.BuildMsgBoxCode();
+}
+
+void frmMain::cmdCopy_Click() {
+    if (!CheckBeforeGenerating()) {
+        return;
+    }
+    Generate();
+    if (!services_.ClearClipboard() || !services_.SetClipboardText(settings_.strMsgBoxCode)) {
+        services_.ShowMessage(kCopyText, kStyleCritical, std::string(kCopyTitle));
+    }
+}
+
+void frmMain::cmdPaste_Click() {
+    if (!CheckBeforeGenerating()) {
+        return;
+    }
+    Generate();
+    bool pasted = false;
+    try {
+        if (!VBInstance) {
+            throw IdeError("no IDE");
+        }
+        // The pane and its module are held only inside this block, so they are released
+        // on success and on failure alike, before any message shows.
+        std::unique_ptr<IdeCodePane> pane = VBInstance->ActiveCodePane();
+        if (!pane) {
+            throw IdeError("no active code pane");
+        }
+        long startLine = 0;
+        long startColumn = 0;
+        long endLine = 0;
+        long endColumn = 0;
+        pane->GetSelection(startLine, startColumn, endLine, endColumn);
+        std::unique_ptr<IdeCodeModule> module = pane->CodeModule();
+        if (!module) {
+            throw IdeError("no code module");
+        }
+        module->InsertLines(startLine, settings_.strMsgBoxCode);
+        pasted = true;
+    } catch (...) {
+        // Every failure of the IDE ends in the same message, which points the user to Copy.
+    }
+    if (!pasted) {
+        services_.ShowMessage(kPasteText, kStyleCritical, std::string(kPasteTitle));
+    }
+}
+
+} // namespace qvn

@@ -1,0 +1,368 @@
+#include "builder/model.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace qvn {
+
+using layout::ControlKind;
+
+const std::string& ControlRef::Caption() const {
+    return model_->Caption(row_);
+}
+const std::string& ControlRef::Text() const {
+    return model_->Text(row_);
+}
+int ControlRef::Value() const {
+    return model_->Value(row_);
+}
+bool ControlRef::Enabled() const {
+    return model_->Enabled(row_);
+}
+bool ControlRef::Visible() const {
+    return model_->Visible(row_);
+}
+void ControlRef::SetCaption(std::string caption) const {
+    model_->SetCaption(row_, std::move(caption));
+}
+void ControlRef::SetText(std::string text) const {
+    model_->SetText(row_, std::move(text));
+}
+void ControlRef::SetValue(int value) const {
+    model_->SetValue(row_, value);
+}
+void ControlRef::SetEnabled(bool enabled) const {
+    model_->SetEnabled(row_, enabled);
+}
+void ControlRef::SetVisible(bool visible) const {
+    model_->SetVisible(row_, visible);
+}
+void ControlRef::SetFocus() const {
+    model_->SetFocus(row_);
+}
+
+FormModel::FormModel() : states_(layout::Controls().size()) {
+    const auto controls = layout::Controls();
+    for (std::size_t row = 0; row < controls.size(); ++row) {
+        if (controls[row].tabIndex != layout::kNoTabIndex) {
+            tabOrder_.push_back(static_cast<int>(row));
+        }
+    }
+    std::sort(tabOrder_.begin(), tabOrder_.end(), [&](int a, int b) {
+        return controls[static_cast<std::size_t>(a)].tabIndex <
+               controls[static_cast<std::size_t>(b)].tabIndex;
+    });
+    ResetToDesign();
+}
+
+const layout::ControlSpec& FormModel::Spec(int row) {
+    return layout::Controls()[static_cast<std::size_t>(row)];
+}
+
+const FormModel::State& FormModel::at(int row) const {
+    return states_.at(static_cast<std::size_t>(row));
+}
+
+FormModel::State& FormModel::at(int row) {
+    return states_.at(static_cast<std::size_t>(row));
+}
+
+void FormModel::OnClick(std::string_view name, Handler handler) {
+    clickHandlers_[std::string(name)] = std::move(handler);
+}
+
+void FormModel::OnChange(std::string_view name, Handler handler) {
+    changeHandlers_[std::string(name)] = std::move(handler);
+}
+
+void FormModel::ResetToDesign() {
+    focus_.reset();
+    formCaption_ = std::string(layout::kDesignCaption);
+    if (observer_ != nullptr) {
+        observer_->FormCaptionChanged(formCaption_);
+    }
+    for (std::size_t i = 0; i < states_.size(); ++i) {
+        const auto& spec = layout::Controls()[i];
+        states_[i] = State{std::string(spec.caption),
+                           {},
+                           spec.designValue,
+                           spec.designEnabled,
+                           spec.designVisible};
+        const int row = static_cast<int>(i);
+        for (auto p : {Property::Caption, Property::Text, Property::Value, Property::Enabled,
+                       Property::Visible}) {
+            Announce(row, p);
+        }
+    }
+}
+
+ControlRef FormModel::Ctl(std::string_view name, int index) {
+    return ControlRef(*this, layout::RowOf(name, index));
+}
+
+std::optional<int> FormModel::SelectedIndex(std::string_view name) const {
+    const auto controls = layout::Controls();
+    for (std::size_t row = 0; row < controls.size(); ++row) {
+        if (controls[row].name == name && controls[row].kind == ControlKind::Option &&
+            states_[row].value != 0) {
+            return controls[row].index;
+        }
+    }
+    return std::nullopt;
+}
+
+bool FormModel::CanFocus(int row) const {
+    const auto& spec = Spec(row);
+    if (!spec.TakesFocus() || !at(row).enabled || !at(row).visible) {
+        return false;
+    }
+    if (!spec.container.empty()) {
+        const int frame = layout::RowOf(spec.container);
+        return at(frame).enabled && at(frame).visible;
+    }
+    return true;
+}
+
+void FormModel::Announce(int row, Property property) {
+    if (observer_ != nullptr) {
+        observer_->ControlChanged(row, property);
+    }
+}
+
+void FormModel::Run(const std::map<std::string, Handler, std::less<>>& handlers, int row) {
+    const auto& spec = Spec(row);
+    auto it = handlers.find(spec.name);
+    if (it != handlers.end() && it->second) {
+        // A copy, so that a handler may replace handlers while it runs.
+        Handler handler = it->second;
+        handler(spec.index);
+    }
+}
+
+void FormModel::SetFormCaption(std::string caption) {
+    formCaption_ = std::move(caption);
+    if (observer_ != nullptr) {
+        observer_->FormCaptionChanged(formCaption_);
+    }
+}
+
+void FormModel::SetCaption(int row, std::string caption) {
+    if (at(row).caption == caption) {
+        return;
+    }
+    at(row).caption = std::move(caption);
+    Announce(row, Property::Caption);
+}
+
+void FormModel::SetText(int row, std::string text) {
+    if (at(row).text == text) {
+        return;
+    }
+    at(row).text = std::move(text);
+    Announce(row, Property::Text);
+    Run(changeHandlers_, row);
+}
+
+void FormModel::Select(int row) {
+    const auto& spec = Spec(row);
+    const auto controls = layout::Controls();
+    for (std::size_t other = 0; other < controls.size(); ++other) {
+        if (static_cast<int>(other) != row && controls[other].kind == ControlKind::Option &&
+            controls[other].container == spec.container && states_[other].value != 0) {
+            states_[other].value = 0;
+            Announce(static_cast<int>(other), Property::Value);
+        }
+    }
+    at(row).value = 1;
+    Announce(row, Property::Value);
+    Run(clickHandlers_, row);
+}
+
+void FormModel::SetValue(int row, int value) {
+    const auto& spec = Spec(row);
+    if (spec.kind == ControlKind::Option) {
+        if (value != 0 && at(row).value == 0) {
+            Select(row);
+        } else if (value == 0 && at(row).value != 0) {
+            at(row).value = 0;
+            Announce(row, Property::Value);
+        }
+        return;
+    }
+    if (at(row).value != value) {
+        at(row).value = value;
+        Announce(row, Property::Value);
+    }
+}
+
+void FormModel::MoveFocusFrom(int row) {
+    if (focus_ != row) {
+        return;
+    }
+    // Look for the next stop while the control still counts as one, then leave it.
+    auto next = NextTabStop(row, false);
+    if (next == row) {
+        next.reset();
+    }
+    if (next) {
+        ChangeFocus(*next, true);
+    } else {
+        focus_.reset();
+    }
+}
+
+void FormModel::SetEnabled(int row, bool enabled) {
+    if (at(row).enabled == enabled) {
+        return;
+    }
+    if (!enabled) {
+        MoveFocusFrom(row);
+    }
+    at(row).enabled = enabled;
+    Announce(row, Property::Enabled);
+}
+
+void FormModel::SetVisible(int row, bool visible) {
+    if (at(row).visible == visible) {
+        return;
+    }
+    if (!visible) {
+        MoveFocusFrom(row);
+    }
+    at(row).visible = visible;
+    Announce(row, Property::Visible);
+}
+
+void FormModel::ChangeFocus(int row, bool announce) {
+    if (focus_ == row) {
+        return;
+    }
+    focus_ = row;
+    if (announce) {
+        Announce(row, Property::Focus);
+    }
+}
+
+void FormModel::SetFocus(int row) {
+    if (CanFocus(row)) {
+        ChangeFocus(row, true);
+    }
+}
+
+bool FormModel::IsTabStop(int row) const {
+    if (!CanFocus(row)) {
+        return false;
+    }
+    const auto& spec = Spec(row);
+    if (spec.kind != ControlKind::Option || at(row).value != 0) {
+        return true;
+    }
+    // An unselected option is a stop only when its group's selected option cannot be reached.
+    const auto controls = layout::Controls();
+    for (std::size_t other = 0; other < controls.size(); ++other) {
+        if (controls[other].kind == ControlKind::Option &&
+            controls[other].container == spec.container && states_[other].value != 0 &&
+            CanFocus(static_cast<int>(other))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<int> FormModel::NextTabStop(int row, bool backward) const {
+    const int count = static_cast<int>(tabOrder_.size());
+    auto here = std::find(tabOrder_.begin(), tabOrder_.end(), row);
+    // From a control without a tab place, start before the first (or after the last).
+    int pos = here == tabOrder_.end() ? (backward ? 0 : count - 1)
+                                      : static_cast<int>(here - tabOrder_.begin());
+    for (int step = 1; step <= count; ++step) {
+        const int next = ((pos + (backward ? -step : step)) % count + count) % count;
+        if (IsTabStop(tabOrder_[static_cast<std::size_t>(next)])) {
+            return tabOrder_[static_cast<std::size_t>(next)];
+        }
+    }
+    return std::nullopt;
+}
+
+void FormModel::UserClick(int row) {
+    if (!active_ || !at(row).enabled || !at(row).visible) {
+        return;
+    }
+    const auto& spec = Spec(row);
+    if (spec.TakesFocus()) {
+        SetFocus(row);
+    }
+    switch (spec.kind) {
+    case ControlKind::Option:
+        if (at(row).value == 0) {
+            Select(row);
+        }
+        break;
+    case ControlKind::CheckBox:
+        at(row).value = at(row).value == 1 ? 0 : 1;
+        Announce(row, Property::Value);
+        Run(clickHandlers_, row);
+        break;
+    case ControlKind::TextBox:
+    case ControlKind::FileDialog:
+        break;
+    default:
+        Run(clickHandlers_, row);
+        break;
+    }
+}
+
+void FormModel::UserTyped(int row, std::string text) {
+    if (!active_ || Spec(row).kind != ControlKind::TextBox || !at(row).enabled ||
+        at(row).text == text) {
+        return;
+    }
+    at(row).text = std::move(text);
+    Run(changeHandlers_, row);
+}
+
+void FormModel::UserFocus(int row) {
+    if (active_ && CanFocus(row)) {
+        ChangeFocus(row, false);
+    }
+}
+
+void FormModel::UserTab(bool backward) {
+    if (!active_) {
+        return;
+    }
+    const int from = focus_.value_or(tabOrder_.empty() ? 0 : tabOrder_.back());
+    if (auto next = NextTabStop(from, backward); next && next != focus_) {
+        ChangeFocus(*next, true);
+    }
+}
+
+bool FormModel::UserArrow(bool forward) {
+    if (!active_ || !focus_ || Spec(*focus_).kind != ControlKind::Option) {
+        return false;
+    }
+    const auto& spec = Spec(*focus_);
+    std::vector<int> group;
+    for (int index = 0;; ++index) {
+        auto row = layout::FindRow(spec.name, index);
+        if (!row) {
+            break;
+        }
+        group.push_back(*row);
+    }
+    const int count = static_cast<int>(group.size());
+    for (int step = 1; step < count; ++step) {
+        const int next = ((spec.index + (forward ? step : -step)) % count + count) % count;
+        const int row = group[static_cast<std::size_t>(next)];
+        if (CanFocus(row)) {
+            ChangeFocus(row, true);
+            if (at(row).value == 0) {
+                Select(row);
+            }
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace qvn
