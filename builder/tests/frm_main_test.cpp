@@ -1,0 +1,699 @@
+#include "builder/frm_main.h"
+#include "builder/tests/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qvn::test {
+namespace {
+
+using layout::kNoIndex;
+using layout::RowOf;
+
+constexpr char kCrLf[] = "\r\n";
+
+class FrmMainTest : public ::testing::Test {
+protected:
+    FrmMainTest() {
+        services.form = &form;
+        form.Connect = &connect;
+        form.VBInstance = ide;
+        form.Load();
+    }
+
+    FormModel& M() { return form.Model(); }
+    ControlRef C(std::string_view name, int index = kNoIndex) { return M().Ctl(name, index); }
+    void Click(std::string_view name, int index = kNoIndex) { M().UserClick(RowOf(name, index)); }
+    void Type(std::string_view name, const std::string& text) {
+        M().UserFocus(RowOf(name));
+        M().UserTyped(RowOf(name), text);
+    }
+    const MsgBoxSettings& S() { return form.Settings(); }
+    std::string FocusName() {
+        auto row = M().FocusRow();
+        if (!row) {
+            return "(none)";
+        }
+        const auto& spec = FormModel::Spec(*row);
+        return std::string(spec.name) +
+               (spec.index == kNoIndex ? "" : " " + std::to_string(spec.index));
+    }
+
+    FakeServices services;
+    frmMain form{services};
+    FakeConnect connect;
+    std::shared_ptr<FakeIde> ide = std::make_shared<FakeIde>();
+};
+
+struct ControlExpectation {
+    std::string name;
+    int index;
+    bool enabled;
+    bool visible;
+    int value;
+};
+
+void ExpectLoadState(frmMain& form) {
+    auto& m = form.Model();
+    EXPECT_EQ(form.Caption(), "Quorvane  v2.0");
+    const std::vector<ControlExpectation> rows{
+        {"optButtons", 0, true, true, 1},
+        {"optButtons", 4, true, true, 0},
+        {"optButtons", 5, true, true, 0},
+        {"optDefBtn", 0, true, true, 1},
+        {"optDefBtn", 1, false, false, 0},
+        {"optDefBtn", 2, false, false, 0},
+        {"optDefBtn", 3, false, false, 0},
+        {"optIcons", 0, true, true, 1},
+        {"optIcons", 3, true, true, 0},
+        {"optCodeOption", 0, true, true, 1},
+        {"optCodeOption", 1, false, true, 0},
+        {"optCodeOption", 2, false, true, 0},
+        {"lblVarName", kNoIndex, false, true, 0},
+        {"txtVarName", kNoIndex, false, true, 0},
+        {"chkAddSelect", kNoIndex, false, true, 0},
+        {"chkNotEqual", kNoIndex, false, true, 0},
+        {"chkHelp", kNoIndex, true, true, 0},
+        {"txtHelpFile", kNoIndex, false, true, 0},
+        {"txtHelpContext", kNoIndex, false, true, 0},
+        {"cmdBrowse", kNoIndex, false, true, 0},
+        {"lblHelpFile", kNoIndex, false, true, 0},
+        {"lblHelpContext", kNoIndex, false, true, 0},
+        {"chkOptValOnly", kNoIndex, true, true, 0},
+        {"chkSysModal", kNoIndex, true, true, 0},
+        {"txtTitle", kNoIndex, true, true, 0},
+        {"txtPrompt", kNoIndex, true, true, 0},
+        {"cmdPaste", kNoIndex, true, true, 0},
+        {"cmdExit", kNoIndex, true, true, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name + " " + std::to_string(r.index));
+        auto c = m.Ctl(r.name, r.index);
+        EXPECT_EQ(c.Enabled(), r.enabled);
+        EXPECT_EQ(c.Visible(), r.visible);
+        EXPECT_EQ(c.Value(), r.value);
+        EXPECT_EQ(c.Text(), "");
+    }
+    EXPECT_EQ(m.Ctl("optDefBtn", 0).Caption(), "OK");
+    EXPECT_EQ(m.Ctl("optDefBtn", 1).Caption(), "Button 2");
+    EXPECT_EQ(m.Ctl("optDefBtn", 3).Caption(), "Button 4");
+    const auto& s = form.Settings();
+    EXPECT_EQ(s.intButtonSet, 0);
+    EXPECT_EQ(s.intDefButton, 0);
+    EXPECT_EQ(s.intIcon, 0);
+    EXPECT_EQ(s.intCodeOption, 0);
+    EXPECT_EQ(s.strTitle, "");
+    EXPECT_EQ(s.strPromptExpr, "");
+    EXPECT_EQ(s.strButtonsExpr, "");
+    EXPECT_EQ(s.lngButtonsValue, 0);
+    EXPECT_EQ(s.strMsgBoxCode, "");
+    EXPECT_EQ(s.strQuote, "\"");
+    EXPECT_EQ(s.strConcat, " & ");
+    EXPECT_EQ(s.strCrLfName, "vbCrLf");
+    EXPECT_EQ(s.strLineBreak, "\r\n");
+    EXPECT_EQ(s.strIndent, "\t");
+    ASSERT_TRUE(m.FocusRow().has_value());
+    EXPECT_TRUE(m.CanFocus(*m.FocusRow()));
+}
+
+TEST_F(FrmMainTest, LoadSetsTheStartStateAndAsksTheAddinToShowOnce) {
+    ExpectLoadState(form);
+    EXPECT_EQ(connect.shows, 1);
+    EXPECT_EQ(connect.hides, 0);
+    // The first tab stop: the unselected icon options before it take no tab.
+    EXPECT_EQ(FocusName(), "optIcons 0");
+    EXPECT_TRUE(services.messages.empty());
+}
+
+TEST_F(FrmMainTest, ExitUnloadsHidesOnceAndTheNextLoadStartsAfresh) {
+    Click("optButtons", 4);
+    Click("optIcons", 2);
+    Click("chkHelp");
+    Type("txtHelpFile", "x.hlp");
+    Type("txtTitle", "T");
+    Type("txtPrompt", "P");
+    Click("optCodeOption", 1);
+
+    Click("cmdExit");
+    EXPECT_EQ(services.unloadRequests, 1);
+    EXPECT_FALSE(form.IsLoaded());
+    EXPECT_EQ(connect.hides, 1);
+
+    // An unloaded window takes no input and a second unload does nothing.
+    Click("optButtons", 3);
+    form.Unload();
+    EXPECT_EQ(connect.hides, 1);
+
+    form.Load();
+    EXPECT_TRUE(form.IsLoaded());
+    EXPECT_EQ(connect.shows, 2);
+    ExpectLoadState(form);
+}
+
+TEST_F(FrmMainTest, ClosingOtherwiseThanByExitAlsoHidesExactlyOnce) {
+    form.Unload();
+    form.Unload();
+    EXPECT_EQ(connect.hides, 1);
+    EXPECT_EQ(services.unloadRequests, 0);
+}
+
+struct RelabelCase {
+    int set;
+    bool help;
+    std::array<const char*, 4> captions; // nullptr: hidden with an empty caption
+};
+
+TEST_F(FrmMainTest, ChoosingAButtonSetRelabelsTheDefaultButtons) {
+    const std::vector<RelabelCase> cases{
+        {0, false, {"OK", nullptr, nullptr, nullptr}},
+        {1, false, {"OK", "Cancel", nullptr, nullptr}},
+        {2, false, {"Abort", "Retry", "Ignore", nullptr}},
+        {3, false, {"Yes", "No", "Cancel", nullptr}},
+        {4, false, {"Yes", "No", nullptr, nullptr}},
+        {5, false, {"Retry", "Cancel", nullptr, nullptr}},
+        {0, true, {"OK", "Help", nullptr, nullptr}},
+        {1, true, {"OK", "Cancel", "Help", nullptr}},
+        {2, true, {"Abort", "Retry", "Ignore", "Help"}},
+        {3, true, {"Yes", "No", "Cancel", "Help"}},
+        {4, true, {"Yes", "No", "Help", nullptr}},
+        {5, true, {"Retry", "Cancel", "Help", nullptr}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("set " + std::to_string(c.set) + (c.help ? " with Help" : ""));
+        form.Unload();
+        form.Load();
+        if (c.help) {
+            Click("chkHelp");
+        }
+        // Start from a three-button set with its last default button chosen.
+        const int start = c.set == 2 ? 3 : 2;
+        Click("optButtons", start);
+        Click("optDefBtn", 2);
+        ASSERT_EQ(S().intDefButton, 2);
+        Click("optButtons", c.set);
+        EXPECT_EQ(S().intButtonSet, c.set);
+        EXPECT_EQ(S().intDefButton, 0);
+        EXPECT_EQ(M().SelectedIndex("optDefBtn"), 0);
+        for (int i = 0; i < 4; ++i) {
+            auto option = C("optDefBtn", i);
+            const bool shown = c.captions[static_cast<std::size_t>(i)] != nullptr;
+            EXPECT_EQ(option.Caption(), shown ? c.captions[static_cast<std::size_t>(i)] : "")
+                << "option " << i;
+            EXPECT_EQ(option.Visible(), shown) << "option " << i;
+            EXPECT_EQ(option.Enabled(), shown) << "option " << i;
+        }
+        EXPECT_EQ(C("optCodeOption", 1).Enabled(), c.set != 0);
+        EXPECT_EQ(C("optCodeOption", 2).Enabled(), c.set != 0);
+    }
+}
+
+TEST_F(FrmMainTest, HelpCheckBoxEnablesTheHelpInputsButRelabelsOnlyOnTheNextSet) {
+    const std::vector<std::string> inputs{"cmdBrowse", "lblHelpFile", "txtHelpFile",
+                                          "lblHelpContext", "txtHelpContext"};
+    Click("optButtons", 4);
+    Click("chkHelp");
+    EXPECT_EQ(C("chkHelp").Value(), 1);
+    for (const auto& name : inputs) {
+        EXPECT_TRUE(C(name).Enabled()) << name;
+    }
+    EXPECT_FALSE(C("optDefBtn", 2).Visible());
+    Type("txtHelpFile", "app.hlp");
+    Type("txtHelpContext", "7");
+
+    Click("optButtons", 1);
+    EXPECT_EQ(C("optDefBtn", 2).Caption(), "Help");
+    EXPECT_TRUE(C("optDefBtn", 2).Visible());
+
+    Click("chkHelp");
+    EXPECT_EQ(C("chkHelp").Value(), 0);
+    for (const auto& name : inputs) {
+        EXPECT_FALSE(C(name).Enabled()) << name;
+    }
+    // Disabled inputs keep what was typed; the Help option stays until a set is chosen.
+    EXPECT_EQ(C("txtHelpFile").Text(), "app.hlp");
+    EXPECT_EQ(C("txtHelpContext").Text(), "7");
+    EXPECT_EQ(C("optDefBtn", 2).Caption(), "Help");
+    Click("optButtons", 5);
+    EXPECT_FALSE(C("optDefBtn", 2).Visible());
+    EXPECT_EQ(C("optDefBtn", 2).Caption(), "");
+}
+
+TEST_F(FrmMainTest, CodeShapesEnableTheirOwnControls) {
+    Click("optButtons", 3);
+    EXPECT_EQ(M().SelectedIndex("optCodeOption"), 0);
+
+    Click("optCodeOption", 1);
+    EXPECT_EQ(S().intCodeOption, 1);
+    EXPECT_EQ(C("txtVarName").Text(), "response");
+    EXPECT_TRUE(C("txtVarName").Enabled());
+    EXPECT_TRUE(C("lblVarName").Enabled());
+    EXPECT_TRUE(C("chkAddSelect").Enabled());
+    EXPECT_FALSE(C("chkNotEqual").Enabled());
+
+    // A second click on the chosen shape keeps the typed name.
+    Type("txtVarName", "answer");
+    Click("optCodeOption", 1);
+    EXPECT_EQ(C("txtVarName").Text(), "answer");
+
+    Click("chkAddSelect");
+    Click("optCodeOption", 2);
+    EXPECT_EQ(S().intCodeOption, 2);
+    EXPECT_EQ(C("txtVarName").Text(), "");
+    EXPECT_FALSE(C("txtVarName").Enabled());
+    EXPECT_FALSE(C("chkAddSelect").Enabled());
+    EXPECT_EQ(C("chkAddSelect").Value(), 0);
+    EXPECT_TRUE(C("chkNotEqual").Enabled());
+    EXPECT_EQ(C("chkNotEqual").Value(), 0);
+
+    Click("chkNotEqual");
+    Click("optCodeOption", 1);
+    EXPECT_EQ(C("txtVarName").Text(), "response");
+    EXPECT_EQ(C("chkNotEqual").Value(), 0);
+    EXPECT_FALSE(C("chkNotEqual").Enabled());
+
+    Click("chkAddSelect");
+    Click("optButtons", 0);
+    EXPECT_EQ(M().SelectedIndex("optCodeOption"), 0);
+    EXPECT_EQ(S().intCodeOption, 0);
+    EXPECT_FALSE(C("optCodeOption", 1).Enabled());
+    EXPECT_FALSE(C("optCodeOption", 2).Enabled());
+    EXPECT_EQ(C("txtVarName").Text(), "");
+    EXPECT_FALSE(C("txtVarName").Enabled());
+    EXPECT_EQ(C("chkAddSelect").Value(), 0);
+    EXPECT_FALSE(C("chkAddSelect").Enabled());
+
+    Click("optButtons", 5);
+    EXPECT_TRUE(C("optCodeOption", 1).Enabled());
+    EXPECT_TRUE(C("optCodeOption", 2).Enabled());
+    EXPECT_EQ(M().SelectedIndex("optCodeOption"), 0);
+}
+
+TEST_F(FrmMainTest, IconPicturesSelectTheirOptionAndTakeItTheFocus) {
+    for (int index : {3, 1, 4, 2, 0}) {
+        Click("imgIcons", index);
+        EXPECT_EQ(M().SelectedIndex("optIcons"), index);
+        EXPECT_EQ(S().intIcon, index);
+        EXPECT_EQ(FocusName(), "optIcons " + std::to_string(index));
+    }
+}
+
+TEST_F(FrmMainTest, TitleAndPromptFollowTheirBoxes) {
+    Type("txtTitle", "Editor");
+    EXPECT_EQ(S().strTitle, "Editor");
+    Type("txtTitle", "");
+    EXPECT_EQ(S().strTitle, "");
+    Type("txtPrompt", "a\r\nb");
+    EXPECT_EQ(S().strPromptExpr, "\"a\" & vbCrLf & \"b\"");
+}
+
+TEST_F(FrmMainTest, PreviewShowsThePromptAsTypedWithTheNumericStyleAndTheTitle) {
+    Click("optButtons", 4);
+    Click("optIcons", 2);
+    Click("chkSysModal");
+    Type("txtPrompt", "Line one\r\nLine two");
+    Click("cmdPreview");
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(services.messages[0].text, "Line one\r\nLine two");
+    EXPECT_EQ(services.messages[0].style, 4 + 32 + 4096);
+    // An empty title is passed on as an empty title, not left out.
+    ASSERT_TRUE(services.messages[0].title.has_value());
+    EXPECT_EQ(*services.messages[0].title, "");
+    EXPECT_EQ(S().strMsgBoxCode, "");
+
+    Type("txtTitle", "Hello");
+    Click("chkHelp");
+    Type("txtHelpFile", "half filled"); // Preview makes no checks
+    Click("cmdPreview");
+    ASSERT_EQ(services.messages.size(), 2u);
+    EXPECT_EQ(services.messages[1].title, std::optional<std::string>("Hello"));
+    EXPECT_EQ(services.messages[1].style, 4 + 32 + 4096 + 16384);
+}
+
+TEST_F(FrmMainTest, PreviewWithEverythingEmptyShowsAnEmptyBox) {
+    Click("cmdPreview");
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(services.messages[0].text, "");
+    EXPECT_EQ(services.messages[0].style, 0);
+    EXPECT_EQ(services.messages[0].title, std::optional<std::string>(""));
+}
+
+TEST_F(FrmMainTest, HelpOpensTheContentsAndReportsFailures) {
+    Click("cmdHelp");
+    ASSERT_EQ(services.helpCalls.size(), 1u);
+    EXPECT_EQ(services.helpCalls[0].first, "Qvn.hlp");
+    EXPECT_EQ(services.helpCalls[0].second, 3u);
+    EXPECT_TRUE(services.messages.empty());
+
+    services.helpFailure = "The system cannot find the file specified.";
+    Click("cmdHelp");
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(services.messages[0].text, "The system cannot find the file specified.");
+    EXPECT_EQ(services.messages[0].style, 0);
+    EXPECT_EQ(services.messages[0].title, std::nullopt);
+
+    services.helpFailure = "";
+    Click("cmdHelp");
+    ASSERT_EQ(services.messages.size(), 2u);
+    EXPECT_EQ(services.messages[1].text, "Unable to display Help Contents.");
+    EXPECT_EQ(services.messages[1].title, std::nullopt);
+
+    form.HelpFile.clear();
+    Click("cmdHelp");
+    ASSERT_EQ(services.messages.size(), 3u);
+    EXPECT_EQ(services.messages[2].text,
+              "Unable to display Help Contents. The Help file is missing.");
+    EXPECT_EQ(services.messages[2].style, 64);
+    EXPECT_EQ(services.messages[2].title, std::optional<std::string>("Quorvane  v2.0"));
+    EXPECT_EQ(services.helpCalls.size(), 3u);
+}
+
+TEST_F(FrmMainTest, BrowseTakesTheChosenFileAndACancelKeepsTheTypedName) {
+    Click("cmdBrowse"); // disabled while Help is off
+    EXPECT_EQ(services.dialogCalls, 0);
+    Click("chkHelp");
+    Type("txtHelpFile", "typed.hlp");
+    Type("txtHelpContext", "12");
+
+    services.dialogAnswer.reset();
+    Click("cmdBrowse");
+    EXPECT_EQ(services.dialogCalls, 1);
+    EXPECT_EQ(services.dialogTitle, "Select Help File for Message Box Help");
+    EXPECT_EQ(services.dialogFilter, "Help (*.hlp)|*.hlp");
+    EXPECT_EQ(C("txtHelpFile").Text(), "typed.hlp");
+
+    services.dialogAnswer = "C:\\Help\\chosen.hlp";
+    Click("cmdBrowse");
+    EXPECT_EQ(C("txtHelpFile").Text(), "C:\\Help\\chosen.hlp");
+    EXPECT_EQ(C("txtHelpContext").Text(), "12");
+    EXPECT_EQ(C("chkHelp").Value(), 1);
+}
+
+// The three refusals, shared by Copy and Paste.
+const std::string kHelpSpecText = std::string("The message box cannot be built as specified.") +
+                                  kCrLf + kCrLf +
+                                  "You must specify both a help file name and help context" +
+                                  kCrLf + "if either one is specified.";
+const std::string kVarNameText =
+    std::string("The message box cannot be built as specified.") + kCrLf + kCrLf +
+    "You must specify a variable name if selecting the " + kCrLf + "variable return code option.";
+const std::string kDefButtonText = std::string("The message box cannot be built as specified.") +
+                                   kCrLf + kCrLf + "The Help button returns no value to test." +
+                                   kCrLf + "Choose another default button or another code option.";
+const std::string kPasteText =
+    std::string(kCrLf) + "A problem occurred while trying to paste into your project." + kCrLf +
+    kCrLf + "A code pane or a project may not be open." + kCrLf + kCrLf +
+    "Close QVN and be sure a project and code pane are open or copy "
+    "to the clipboard.";
+
+// Drives a window of its own by user input.
+struct Driver {
+    frmMain& form;
+    void Click(std::string_view name, int index = kNoIndex) {
+        form.Model().UserClick(RowOf(name, index));
+    }
+    void Type(std::string_view name, const std::string& text) {
+        form.Model().UserTyped(RowOf(name), text);
+    }
+};
+
+struct CheckCase {
+    std::string what;
+    std::function<void(Driver&)> setup;
+    std::string title; // empty: the check passes
+    std::string text;
+};
+
+TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
+    const std::vector<CheckCase> cases{
+        {"file without context",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Type("txtHelpFile", "a.hlp");
+         },
+         "Help File Specification Error", kHelpSpecText},
+        {"context without file",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Type("txtHelpContext", "5");
+         },
+         "Help File Specification Error", kHelpSpecText},
+        {"both help texts, context not a number",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Type("txtHelpFile", "a.hlp");
+             t.Type("txtHelpContext", "abc");
+         },
+         "", ""},
+        {"blank help file is not empty",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Type("txtHelpFile", " ");
+         },
+         "Help File Specification Error", kHelpSpecText},
+        {"file left in the disabled box",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Type("txtHelpFile", "a.hlp");
+             t.Click("chkHelp");
+         },
+         "Help File Specification Error", kHelpSpecText},
+        {"variable return without a name",
+         [](auto& t) {
+             t.Click("optButtons", 1);
+             t.Click("optCodeOption", 1);
+             t.Type("txtVarName", "");
+         },
+         "Variable Name Error", kVarNameText},
+        {"if-then-else needs no name",
+         [](auto& t) {
+             t.Click("optButtons", 1);
+             t.Click("optCodeOption", 2);
+         },
+         "", ""},
+        {"help check before variable check",
+         [](auto& t) {
+             t.Click("optButtons", 1);
+             t.Click("optCodeOption", 1);
+             t.Type("txtVarName", "");
+             t.Click("chkHelp");
+             t.Type("txtHelpContext", "5");
+         },
+         "Help File Specification Error", kHelpSpecText},
+        {"if-then-else on the Help button",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Click("optButtons", 4);
+             t.Click("optDefBtn", 2);
+             t.Click("optCodeOption", 2);
+         },
+         "Default Button Error", kDefButtonText},
+        {"variable return may choose the Help button",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Click("optButtons", 4);
+             t.Click("optDefBtn", 2);
+             t.Click("optCodeOption", 1);
+         },
+         "", ""},
+        {"help check before the default-button check",
+         [](auto& t) {
+             t.Click("chkHelp");
+             t.Click("optButtons", 1);
+             t.Click("optDefBtn", 2);
+             t.Click("optCodeOption", 2);
+             t.Type("txtHelpFile", "a.hlp");
+         },
+         "Help File Specification Error", kHelpSpecText},
+    };
+    for (const auto& c : cases) {
+        for (const bool paste : {false, true}) {
+            SCOPED_TRACE(c.what + (paste ? " (Paste)" : " (Copy)"));
+            FakeServices services;
+            frmMain form{services};
+            auto ide = std::make_shared<FakeIde>();
+            form.VBInstance = ide;
+            form.Load();
+            Driver driver{form};
+            c.setup(driver);
+            services.clipboard = "old";
+            driver.Click(paste ? "cmdPaste" : "cmdCopy");
+            if (c.title.empty()) {
+                EXPECT_TRUE(services.messages.empty());
+                const std::string& code = form.Settings().strMsgBoxCode;
+                EXPECT_NE(code, "");
+                if (paste) {
+                    ASSERT_EQ(ide->log.inserted.size(), 1u);
+                    EXPECT_EQ(ide->log.inserted[0].second, code);
+                } else {
+                    EXPECT_EQ(services.clipboard, std::optional<std::string>(code));
+                }
+                continue;
+            }
+            ASSERT_EQ(services.messages.size(), 1u);
+            EXPECT_EQ(services.messages[0].title, std::optional<std::string>(c.title));
+            EXPECT_EQ(services.messages[0].text, c.text);
+            EXPECT_EQ(services.messages[0].style, 16);
+            // Refused: nothing generated, nothing delivered.
+            EXPECT_EQ(form.Settings().strMsgBoxCode, "");
+            EXPECT_EQ(services.clipboard, std::optional<std::string>("old"));
+            EXPECT_EQ(services.clearCalls, 0);
+            EXPECT_EQ(ide->log.panesTaken, 0);
+        }
+    }
+}
+
+TEST_F(FrmMainTest, CopyPutsOnlyTheLatestCodeOnTheClipboard) {
+    Type("txtPrompt", "Done");
+    Type("txtTitle", "Status");
+    Click("cmdCopy");
+    EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Done\", , \"Status\""));
+    Click("optButtons", 1);
+    Click("optIcons", 4);
+    Click("chkOptValOnly");
+    Click("cmdCopy");
+    EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Done\",  65, \"Status\""));
+    EXPECT_TRUE(services.messages.empty());
+    // The window stays as it was.
+    EXPECT_TRUE(form.IsLoaded());
+    EXPECT_EQ(C("txtPrompt").Text(), "Done");
+    EXPECT_EQ(C("chkOptValOnly").Value(), 1);
+}
+
+TEST_F(FrmMainTest, ClipboardFailureIsReportedAndTheWindowStaysUsable) {
+    const std::string copyText = std::string("The code could not be copied to the clipboard.") +
+                                 kCrLf + kCrLf +
+                                 "The clipboard may be in use by another program; try again, or "
+                                 "use Paste.";
+    Type("txtPrompt", "Hi");
+    for (const bool clearFails : {true, false}) {
+        services.messages.clear();
+        services.clearFails = clearFails;
+        services.setFails = !clearFails;
+        Click("cmdCopy");
+        ASSERT_EQ(services.messages.size(), 1u);
+        EXPECT_EQ(services.messages[0].title, std::optional<std::string>("Copy Error"));
+        EXPECT_EQ(services.messages[0].text, copyText);
+        EXPECT_EQ(services.messages[0].style, 16);
+    }
+    services.clearFails = services.setFails = false;
+    services.messages.clear();
+    Click("cmdCopy");
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Hi\""));
+}
+
+TEST_F(FrmMainTest, PasteInsertsBeforeTheSelectionStartAndReleasesThePane) {
+    Type("txtPrompt", "Done");
+    ide->log.startLine = 3;
+    Click("cmdPaste");
+    Click("cmdPaste");
+    EXPECT_TRUE(services.messages.empty());
+    ASSERT_EQ(ide->log.inserted.size(), 2u);
+    EXPECT_EQ(ide->log.inserted[0], (std::pair<long, std::string>{3, "MsgBox \"Done\""}));
+    EXPECT_EQ(ide->log.inserted[1], ide->log.inserted[0]);
+    EXPECT_EQ(ide->log.panesTaken, 2);
+    EXPECT_EQ(ide->log.livePanes, 0);
+    EXPECT_EQ(ide->log.liveModules, 0);
+    EXPECT_TRUE(form.IsLoaded());
+}
+
+TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {
+    const std::vector<std::pair<IdeStep, bool>> failures{
+        {IdeStep::ActiveCodePane, false}, {IdeStep::NoPane, false},
+        {IdeStep::GetSelection, false},   {IdeStep::CodeModule, false},
+        {IdeStep::InsertLines, false},    {IdeStep::GetSelection, true},
+        {IdeStep::InsertLines, true},
+    };
+    Type("txtPrompt", "Done");
+    for (const auto& [step, stdException] : failures) {
+        SCOPED_TRACE(static_cast<int>(step));
+        services.messages.clear();
+        ide->log.failAt = step;
+        ide->log.failWithStdException = stdException;
+        Click("cmdPaste");
+        ASSERT_EQ(services.messages.size(), 1u);
+        EXPECT_EQ(services.messages[0].title, std::optional<std::string>("Paste Error"));
+        EXPECT_EQ(services.messages[0].text, kPasteText);
+        EXPECT_EQ(services.messages[0].style, 16);
+        EXPECT_EQ(ide->log.livePanes, 0);
+        EXPECT_EQ(ide->log.liveModules, 0);
+        EXPECT_TRUE(ide->log.inserted.empty());
+        EXPECT_EQ(S().strMsgBoxCode, "MsgBox \"Done\"");
+    }
+    // Without an IDE at all, and then Copy with the same settings still works.
+    services.messages.clear();
+    form.VBInstance.reset();
+    Click("cmdPaste");
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(services.messages[0].title, std::optional<std::string>("Paste Error"));
+    Click("cmdCopy");
+    EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Done\""));
+}
+
+TEST_F(FrmMainTest, WorkedExampleThreeClickedThroughTheWindow) {
+    Click("chkHelp");
+    Click("optButtons", 4);
+    Click("optDefBtn", 1);
+    Click("optCodeOption", 2);
+    Click("chkNotEqual");
+    Type("txtPrompt", "Quit now?");
+    Type("txtTitle", "Confirm");
+    Type("txtHelpFile", "app.hlp");
+    Type("txtHelpContext", "100");
+    Click("cmdCopy");
+    const std::string expected =
+        std::string("If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, "
+                    "\"Confirm\", \"app.hlp\", 100) <> vbNo Then") +
+        kCrLf + kCrLf + "Else" + kCrLf + kCrLf + "End If" + kCrLf;
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(services.clipboard, std::optional<std::string>(expected));
+
+    // The same record filled without a window gives the same text.
+    MsgBoxSettings direct;
+    direct.txtPrompt = "Quit now?";
+    direct.strTitle = "Confirm";
+    direct.intButtonSet = 4;
+    direct.intDefButton = 1;
+    direct.intCodeOption = 2;
+    direct.chkHelp = 1;
+    direct.chkNotEqual = 1;
+    direct.txtHelpFile = "app.hlp";
+    direct.txtHelpContext = "100";
+    direct.labels = DefaultButtonLabels(4, true);
+    direct.EncodePromptText();
+    direct.BuildButtonsExpression();
+    direct.BuildMsgBoxCode();
+    EXPECT_EQ(direct.strMsgBoxCode, expected);
+}
+
+TEST_F(FrmMainTest, FocusLeavesControlsThatAHandlerDisablesOrHides) {
+    // Keyboard user in the variable name box when "OK Only" is chosen by code.
+    Click("optButtons", 2);
+    Click("optCodeOption", 1);
+    M().UserFocus(RowOf("txtVarName"));
+    C("optButtons", 0).SetValue(1);
+    EXPECT_FALSE(C("txtVarName").Enabled());
+    ASSERT_TRUE(M().FocusRow().has_value());
+    EXPECT_TRUE(M().CanFocus(*M().FocusRow())) << FocusName();
+
+    // On the third default button when a two-button set hides it.
+    Click("optButtons", 2);
+    Click("optDefBtn", 2);
+    EXPECT_EQ(FocusName(), "optDefBtn 2");
+    // Down from the last shown option wraps past the hidden one.
+    M().UserArrow(true);
+    EXPECT_EQ(FocusName(), "optDefBtn 0");
+    EXPECT_EQ(S().intDefButton, 0);
+    Click("optDefBtn", 2);
+    C("optButtons", 4).SetValue(1);
+    EXPECT_FALSE(C("optDefBtn", 2).Visible());
+    ASSERT_TRUE(M().FocusRow().has_value());
+    EXPECT_TRUE(M().CanFocus(*M().FocusRow())) << FocusName();
+}
+
+} // namespace
+} // namespace qvn::test
