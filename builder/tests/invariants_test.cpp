@@ -1,0 +1,142 @@
+// Long runs of random user input against the window's rules: after every action the
+// consistency rules of the controls hold, the keyboard focus is on a control that can take
+// it, and a view that mirrors the model's announcements shows exactly the model's state.
+#include "builder/frm_main.h"
+#include "builder/tests/fakes.h"
+#include "builder/tests/mirror_view.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace qvn::test {
+namespace {
+
+using layout::ControlKind;
+using layout::kNoIndex;
+using layout::RowOf;
+
+void ExpectRulesHold(frmMain& form, const std::string& where) {
+    SCOPED_TRACE(where);
+    auto& m = form.Model();
+    const auto& s = form.Settings();
+    auto c = [&](std::string_view name, int index = kNoIndex) { return m.Ctl(name, index); };
+
+    EXPECT_EQ(m.SelectedIndex("optButtons"), s.intButtonSet);
+    EXPECT_EQ(m.SelectedIndex("optDefBtn"), s.intDefButton);
+    EXPECT_EQ(m.SelectedIndex("optCodeOption"), s.intCodeOption);
+    EXPECT_EQ(m.SelectedIndex("optIcons"), s.intIcon);
+
+    const bool variable = s.intCodeOption == 1;
+    EXPECT_EQ(c("lblVarName").Enabled(), variable);
+    EXPECT_EQ(c("txtVarName").Enabled(), variable);
+    EXPECT_EQ(c("chkAddSelect").Enabled(), variable);
+    EXPECT_EQ(c("chkNotEqual").Enabled(), s.intCodeOption == 2);
+    if (!c("chkAddSelect").Enabled()) {
+        EXPECT_EQ(c("chkAddSelect").Value(), 0);
+    }
+    if (!c("chkNotEqual").Enabled()) {
+        EXPECT_EQ(c("chkNotEqual").Value(), 0);
+    }
+    if (!c("txtVarName").Enabled()) {
+        EXPECT_EQ(c("txtVarName").Text(), "");
+    }
+
+    EXPECT_EQ(c("optCodeOption", 1).Enabled(), s.intButtonSet != 0);
+    EXPECT_EQ(c("optCodeOption", 2).Enabled(), s.intButtonSet != 0);
+    if (s.intButtonSet == 0) {
+        EXPECT_EQ(s.intCodeOption, 0);
+    }
+
+    const bool help = c("chkHelp").Value() != 0;
+    for (auto name :
+         {"cmdBrowse", "lblHelpFile", "txtHelpFile", "lblHelpContext", "txtHelpContext"}) {
+        EXPECT_EQ(c(name).Enabled(), help) << name;
+    }
+
+    auto selected = c("optDefBtn", s.intDefButton);
+    EXPECT_TRUE(selected.Visible());
+    EXPECT_TRUE(selected.Enabled());
+
+    ASSERT_TRUE(m.FocusRow().has_value());
+    EXPECT_TRUE(m.CanFocus(*m.FocusRow())) << FormModel::Spec(*m.FocusRow()).name;
+}
+
+void ExpectMirrored(const FormModel& m, MirrorView& view, const std::string& where) {
+    SCOPED_TRACE(where);
+    EXPECT_EQ(view.caption, m.FormCaption());
+    for (int row = 0; row < static_cast<int>(layout::Controls().size()); ++row) {
+        const auto& v = view.states[row];
+        const auto name = FormModel::Spec(row).name;
+        EXPECT_EQ(v.caption, m.Caption(row)) << name;
+        EXPECT_EQ(v.text, m.Text(row)) << name;
+        EXPECT_EQ(v.value, m.Value(row)) << name;
+        EXPECT_EQ(v.enabled, m.Enabled(row)) << name;
+        EXPECT_EQ(v.visible, m.Visible(row)) << name;
+    }
+    EXPECT_EQ(view.focus, m.FocusRow());
+}
+
+TEST(FrmMainInvariants, RandomUserInputKeepsTheRulesAndTheMirror) {
+    FakeServices services;
+    frmMain form{services};
+    FakeConnect connect;
+    form.Connect = &connect;
+    form.VBInstance = std::make_shared<FakeIde>();
+    services.form = &form;
+    services.dialogAnswer = "chosen.hlp";
+    MirrorView view(form.Model());
+    form.Model().SetObserver(&view);
+    form.Load();
+
+    std::mt19937 random(20240611);
+    const int rows = static_cast<int>(layout::Controls().size());
+    const std::vector<std::string> texts{"", "response", "x", "Line\r\nTwo", "100"};
+    int loads = 1;
+    for (int step = 0; step < 3000; ++step) {
+        auto& m = form.Model();
+        const int action = static_cast<int>(random() % 10);
+        std::string what;
+        if (action < 6) {
+            const int row = static_cast<int>(random() % static_cast<unsigned>(rows));
+            // Exit only now and then, so that a session lasts long enough to get somewhere.
+            if (row != RowOf("cmdExit") || random() % 10 == 0) {
+                what = "click " + std::string(FormModel::Spec(row).name);
+                m.UserClick(row);
+            }
+        } else if (action == 6) {
+            const int row = static_cast<int>(random() % static_cast<unsigned>(rows));
+            if (FormModel::Spec(row).kind == ControlKind::TextBox && m.Enabled(row)) {
+                const auto& text = texts[random() % texts.size()];
+                what = "type into " + std::string(FormModel::Spec(row).name);
+                // The native box already has the focus and the text it reports.
+                m.UserFocus(row);
+                view.focus = row;
+                m.UserTyped(row, text);
+                view.states[row].text = m.Text(row);
+            }
+        } else if (action < 9) {
+            what = "tab";
+            m.UserTab(action == 8);
+        } else {
+            what = "arrow";
+            m.UserArrow(random() % 2 == 0);
+        }
+        if (!form.IsLoaded()) {
+            form.Load();
+            ++loads;
+        }
+        const std::string where = "step " + std::to_string(step) + ": " + what;
+        ExpectRulesHold(form, where);
+        ExpectMirrored(form.Model(), view, where);
+        if (::testing::Test::HasFailure()) {
+            break;
+        }
+    }
+    EXPECT_EQ(connect.shows, loads);
+    EXPECT_EQ(connect.hides, loads - 1);
+}
+
+} // namespace
+} // namespace qvn::test
