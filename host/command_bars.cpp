@@ -1,0 +1,574 @@
+#include "command_bars.h"
+
+#include "event_source.h"
+
+#include <algorithm>
+
+namespace qvn::host {
+
+using Microsoft::WRL::ComPtr;
+
+// {6F3E0B52-2C4A-4F7E-9A61-3B0D2E7C5A10}
+const IID IID_HostControl = {
+    0x6F3E0B52, 0x2C4A, 0x4F7E, {0x9A, 0x61, 0x3B, 0x0D, 0x2E, 0x7C, 0x5A, 0x10}};
+
+namespace {
+
+constexpr DISPID kControlCaption = 0x60040003;
+constexpr DISPID kControlDelete = 0x60040007;
+constexpr DISPID kControlIndex = 0x60040014;
+constexpr DISPID kControlParent = 0x6004001c;
+constexpr DISPID kControlType = 0x60040028;
+constexpr DISPID kControlsAdd = 0x60030000;
+constexpr DISPID kControlsCount = 0x60030001;
+constexpr DISPID kItem = 0;
+constexpr DISPID kControlsParent = 0x60030004;
+constexpr DISPID kBarControls = 0x60040003;
+constexpr DISPID kBarDelete = 0x60040004;
+constexpr DISPID kBarName = 0x6004000e;
+constexpr DISPID kBarsCount = 0x60030003;
+
+constexpr long kControlButton = 1;
+
+const DispMember kControlMembers[] = {{L"Caption", kControlCaption},
+                                      {L"Delete", kControlDelete},
+                                      {L"Index", kControlIndex},
+                                      {L"Parent", kControlParent},
+                                      {L"Type", kControlType}};
+const DispMember kControlsMembers[] = {{L"Add", kControlsAdd},
+                                       {L"Count", kControlsCount},
+                                       {L"Item", kItem},
+                                       {L"Parent", kControlsParent}};
+const DispMember kBarMembers[] = {
+    {L"Controls", kBarControls}, {L"Delete", kBarDelete}, {L"Name", kBarName}};
+const DispMember kBarsMembers[] = {{L"Count", kBarsCount}, {L"Item", kItem}};
+
+VARIANT Missing() {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_ERROR;
+    v.scode = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+
+// An argument of the caller as a VARIANT by value (a missing one stays missing).
+VARIANT ArgOrMissing(const Args& args, UINT index) {
+    VARIANT* v = args.At(index);
+    return v != nullptr ? *v : Missing();
+}
+
+bool IsMissing(const VARIANT& v) {
+    return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND;
+}
+
+// Resolves an Item index: a 1-based number or a name compared without regard to case.
+template <class Item, class NameOf>
+Item* FindItem(const std::vector<ComPtr<Item>>& items, const VARIANT& index, NameOf nameOf) {
+    VARIANT plain;
+    VariantInit(&plain);
+    if (FAILED(VariantCopyInd(&plain, const_cast<VARIANT*>(&index)))) {
+        return nullptr;
+    }
+    Item* found = nullptr;
+    if (plain.vt == VT_BSTR) {
+        for (const auto& item : items) {
+            if (plain.bstrVal != nullptr &&
+                lstrcmpiW(nameOf(*item.Get()).c_str(), plain.bstrVal) == 0) {
+                found = item.Get();
+                break;
+            }
+        }
+    } else {
+        VARIANT number;
+        VariantInit(&number);
+        if (SUCCEEDED(VariantChangeType(&number, &plain, 0, VT_I4)) && number.lVal >= 1 &&
+            static_cast<std::size_t>(number.lVal) <= items.size()) {
+            found = items[number.lVal - 1].Get();
+        }
+    }
+    VariantClear(&plain);
+    return found;
+}
+
+template <class Iface, class Obj> HRESULT Hand(Obj* object, Iface** out) {
+    *out = object;
+    object->AddRef();
+    return S_OK;
+}
+
+} // namespace
+
+// --- CommandBarControl ---------------------------------------------------------------------
+
+ControlObject::ControlObject(std::shared_ptr<HostState> state, ControlsObject* owner, long type)
+    : DispatchObject(std::move(state), L"CommandBarControl"), owner_(owner), type_(type) {}
+
+ControlObject::~ControlObject() = default;
+
+void* ControlObject::OtherInterface(REFIID riid) {
+    return riid == IID_HostControl ? static_cast<::CommandBarControl*>(this) : nullptr;
+}
+
+HRESULT ControlObject::CheckAlive() {
+    if (Deleted()) {
+        return Fail(E_FAIL, L"The control has been deleted.");
+    }
+    return S_OK;
+}
+
+HRESULT ControlObject::get_Caption(BSTR* caption) {
+    if (caption == nullptr) {
+        return E_POINTER;
+    }
+    *caption = nullptr;
+    HRESULT hr = state_->Check(L"Caption", Source());
+    if (SUCCEEDED(hr)) {
+        hr = CheckAlive();
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *caption = SysAllocString(caption_.c_str());
+    return *caption != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT ControlObject::put_Caption(BSTR caption) {
+    HRESULT hr = state_->Check(L"Caption", Source());
+    if (SUCCEEDED(hr)) {
+        hr = CheckAlive();
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    caption_ = caption != nullptr ? std::wstring(caption, SysStringLen(caption)) : std::wstring();
+    if (state_->menuChanged) {
+        state_->menuChanged();
+    }
+    return S_OK;
+}
+
+HRESULT ControlObject::Delete(VARIANT) {
+    HRESULT hr = state_->Check(L"Delete", Source());
+    if (SUCCEEDED(hr)) {
+        hr = CheckAlive();
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    ComPtr<ControlObject> keep(this);
+    owner_->Remove(this);
+    return S_OK;
+}
+
+HRESULT ControlObject::get_Index(int* index) {
+    if (index == nullptr) {
+        return E_POINTER;
+    }
+    *index = 0;
+    HRESULT hr = CheckAlive();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *index = static_cast<int>(owner_->IndexOf(this));
+    return S_OK;
+}
+
+HRESULT ControlObject::get_Parent(::CommandBar** parent) {
+    if (parent == nullptr) {
+        return E_POINTER;
+    }
+    *parent = nullptr;
+    HRESULT hr = CheckAlive();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (owner_->Bar() == nullptr) {
+        return Fail(E_FAIL, L"The command bar no longer exists.");
+    }
+    return Hand<::CommandBar>(owner_->Bar(), parent);
+}
+
+HRESULT ControlObject::get_Type(int* type) {
+    if (type == nullptr) {
+        return E_POINTER;
+    }
+    *type = static_cast<int>(type_);
+    return S_OK;
+}
+
+void ControlObject::RemoveSource(EventSource* source) {
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
+}
+
+int ControlObject::RaiseClick() {
+    ComPtr<ControlObject> keep(this);
+    std::vector<ComPtr<EventSource>> sources;
+    for (auto* source : sources_) {
+        sources.emplace_back(source);
+    }
+    int called = 0;
+    for (const auto& source : sources) {
+        called += source->RaiseClick();
+    }
+    return called;
+}
+
+std::span<const DispMember> ControlObject::Members() const {
+    return kControlMembers;
+}
+
+HRESULT ControlObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                                UINT* argErr) {
+    switch (id) {
+    case kControlCaption:
+        if (IsPut(flags)) {
+            VARIANT* value = args.PutValue();
+            VARIANT text;
+            VariantInit(&text);
+            if (value == nullptr || FAILED(VariantChangeType(&text, value, 0, VT_BSTR))) {
+                return DISP_E_TYPEMISMATCH;
+            }
+            HRESULT hr = put_Caption(text.bstrVal);
+            VariantClear(&text);
+            return hr;
+        }
+        if (IsGet(flags)) {
+            BSTR caption = nullptr;
+            HRESULT hr = get_Caption(&caption);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, caption);
+            }
+            return hr;
+        }
+        break;
+    case kControlDelete:
+        if (flags & DISPATCH_METHOD) {
+            return Delete(ArgOrMissing(args, 0));
+        }
+        break;
+    case kControlIndex:
+    case kControlType:
+        if (IsGet(flags)) {
+            int value = 0;
+            HRESULT hr = id == kControlIndex ? get_Index(&value) : get_Type(&value);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, static_cast<long>(value));
+            }
+            return hr;
+        }
+        break;
+    case kControlParent:
+        if (IsGet(flags)) {
+            ::CommandBar* bar = nullptr;
+            HRESULT hr = get_Parent(&bar);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, static_cast<IDispatch*>(bar));
+            }
+            return hr;
+        }
+        break;
+    default:
+        break;
+    }
+    (void)argErr;
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+// --- CommandBarControls --------------------------------------------------------------------
+
+ControlsObject::ControlsObject(std::shared_ptr<HostState> state, CommandBarObject* bar)
+    : DispatchObject(std::move(state), L"CommandBarControls"), bar_(bar) {}
+
+ControlsObject::~ControlsObject() {
+    for (auto& item : items_) {
+        item->Detach();
+    }
+}
+
+HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARIANT,
+                            ::CommandBarControl** control) {
+    if (control == nullptr) {
+        return E_POINTER;
+    }
+    *control = nullptr;
+    HRESULT hr = state_->Check(L"Add", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    long kind = kControlButton;
+    if (!IsMissing(type)) {
+        VARIANT number;
+        VariantInit(&number);
+        if (FAILED(VariantChangeType(&number, &type, 0, VT_I4))) {
+            return Fail(kInvalidCall, kInvalidCallText);
+        }
+        kind = number.lVal;
+    }
+    if (kind != kControlButton) {
+        return Fail(kInvalidCall, L"Only plain command items (type 1) can be added here.");
+    }
+    std::size_t position = items_.size();
+    if (!IsMissing(before)) {
+        VARIANT number;
+        VariantInit(&number);
+        if (FAILED(VariantChangeType(&number, &before, 0, VT_I4)) || number.lVal < 1 ||
+            static_cast<std::size_t>(number.lVal) > items_.size() + 1) {
+            return Fail(kInvalidCall, kInvalidCallText);
+        }
+        position = static_cast<std::size_t>(number.lVal - 1);
+    }
+    ComPtr<ControlObject> item;
+    item.Attach(new ControlObject(state_, this, kind));
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position), item);
+    if (state_->menuChanged) {
+        state_->menuChanged();
+    }
+    *control = item.Detach();
+    return S_OK;
+}
+
+HRESULT ControlsObject::get_Count(int* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = static_cast<int>(items_.size());
+    return S_OK;
+}
+
+HRESULT ControlsObject::get_Item(VARIANT index, ::CommandBarControl** control) {
+    if (control == nullptr) {
+        return E_POINTER;
+    }
+    *control = nullptr;
+    ControlObject* found =
+        FindItem(items_, index, [](const ControlObject& c) { return c.Caption(); });
+    if (found == nullptr) {
+        return Fail(kInvalidCall, kInvalidCallText);
+    }
+    return Hand<::CommandBarControl>(found, control);
+}
+
+HRESULT ControlsObject::get_Parent(::CommandBar** parent) {
+    if (parent == nullptr) {
+        return E_POINTER;
+    }
+    *parent = nullptr;
+    if (bar_ == nullptr) {
+        return Fail(E_FAIL, L"The command bar no longer exists.");
+    }
+    return Hand<::CommandBar>(bar_, parent);
+}
+
+void ControlsObject::Remove(ControlObject* control) {
+    auto it = std::find_if(items_.begin(), items_.end(),
+                           [&](const ComPtr<ControlObject>& c) { return c.Get() == control; });
+    if (it == items_.end()) {
+        return;
+    }
+    ComPtr<ControlObject> removed = *it;
+    items_.erase(it);
+    removed->Detach();
+    if (state_->menuChanged) {
+        state_->menuChanged();
+    }
+}
+
+long ControlsObject::IndexOf(const ControlObject* control) const {
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].Get() == control) {
+            return static_cast<long>(i + 1);
+        }
+    }
+    return 0;
+}
+
+std::span<const DispMember> ControlsObject::Members() const {
+    return kControlsMembers;
+}
+
+HRESULT ControlsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                                 UINT* argErr) {
+    HRESULT hr = DISP_E_MEMBERNOTFOUND;
+    switch (id) {
+    case kControlsAdd:
+        if (flags & DISPATCH_METHOD) {
+            ::CommandBarControl* control = nullptr;
+            hr = Add(ArgOrMissing(args, 0), ArgOrMissing(args, 1), ArgOrMissing(args, 2),
+                     ArgOrMissing(args, 3), ArgOrMissing(args, 4), &control);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, static_cast<IDispatch*>(control));
+            }
+        }
+        break;
+    case kControlsCount:
+        if (IsGet(flags)) {
+            int count = 0;
+            hr = get_Count(&count);
+            SetResult(result, static_cast<long>(count));
+        }
+        break;
+    case kItem:
+        if (IsGet(flags)) {
+            if (!args.Has(0)) {
+                *argErr = 0;
+                return DISP_E_PARAMNOTOPTIONAL;
+            }
+            ::CommandBarControl* control = nullptr;
+            hr = get_Item(*args.At(0), &control);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, static_cast<IDispatch*>(control));
+            }
+        }
+        break;
+    case kControlsParent:
+        if (IsGet(flags)) {
+            ::CommandBar* bar = nullptr;
+            hr = get_Parent(&bar);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, static_cast<IDispatch*>(bar));
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return hr;
+}
+
+// --- CommandBar ----------------------------------------------------------------------------
+
+CommandBarObject::CommandBarObject(std::shared_ptr<HostState> state, std::wstring name)
+    : DispatchObject(std::move(state), L"CommandBar"), name_(std::move(name)) {
+    controls_.Attach(new ControlsObject(state_, this));
+}
+
+CommandBarObject::~CommandBarObject() {
+    controls_->DetachBar();
+}
+
+HRESULT CommandBarObject::get_Controls(::CommandBarControls** controls) {
+    if (controls == nullptr) {
+        return E_POINTER;
+    }
+    *controls = nullptr;
+    HRESULT hr = state_->Check(L"Controls", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return Hand<::CommandBarControls>(controls_.Get(), controls);
+}
+
+HRESULT CommandBarObject::Delete() {
+    return Fail(E_ACCESSDENIED, L"A built-in command bar cannot be deleted.");
+}
+
+HRESULT CommandBarObject::get_Name(BSTR* name) {
+    if (name == nullptr) {
+        return E_POINTER;
+    }
+    *name = SysAllocString(name_.c_str());
+    return *name != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+std::span<const DispMember> CommandBarObject::Members() const {
+    return kBarMembers;
+}
+
+HRESULT CommandBarObject::Dispatch(DISPID id, WORD flags, const Args&, VARIANT* result, UINT*) {
+    HRESULT hr = DISP_E_MEMBERNOTFOUND;
+    if (id == kBarControls && IsGet(flags)) {
+        ::CommandBarControls* controls = nullptr;
+        hr = get_Controls(&controls);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, static_cast<IDispatch*>(controls));
+        }
+    } else if (id == kBarName && IsGet(flags)) {
+        BSTR name = nullptr;
+        hr = get_Name(&name);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, name);
+        }
+    } else if (id == kBarDelete && (flags & DISPATCH_METHOD)) {
+        hr = Delete();
+    }
+    return hr;
+}
+
+// --- CommandBars ---------------------------------------------------------------------------
+
+CommandBarsObject::CommandBarsObject(std::shared_ptr<HostState> state)
+    : DispatchObject(std::move(state), L"CommandBars") {}
+
+HRESULT CommandBarsObject::get_Count(int* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = static_cast<int>(bars_.size());
+    return S_OK;
+}
+
+HRESULT CommandBarsObject::get_Item(VARIANT index, ::CommandBar** bar) {
+    if (bar == nullptr) {
+        return E_POINTER;
+    }
+    *bar = nullptr;
+    HRESULT hr = state_->Check(L"Item", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    CommandBarObject* found =
+        FindItem(bars_, index, [](const CommandBarObject& b) { return b.Name(); });
+    if (found == nullptr) {
+        return Fail(kInvalidCall, kInvalidCallText);
+    }
+    return Hand<::CommandBar>(found, bar);
+}
+
+void CommandBarsObject::AddBar(const std::wstring& name) {
+    if (Find(name) != nullptr) {
+        return;
+    }
+    ComPtr<CommandBarObject> bar;
+    bar.Attach(new CommandBarObject(state_, name));
+    bars_.push_back(bar);
+}
+
+void CommandBarsObject::RemoveBar(const std::wstring& name) {
+    std::erase_if(bars_, [&](const ComPtr<CommandBarObject>& b) { return b->Name() == name; });
+}
+
+CommandBarObject* CommandBarsObject::Find(const std::wstring& name) const {
+    for (const auto& bar : bars_) {
+        if (bar->Name() == name) {
+            return bar.Get();
+        }
+    }
+    return nullptr;
+}
+
+std::span<const DispMember> CommandBarsObject::Members() const {
+    return kBarsMembers;
+}
+
+HRESULT CommandBarsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                                    UINT* argErr) {
+    HRESULT hr = DISP_E_MEMBERNOTFOUND;
+    if (id == kBarsCount && IsGet(flags)) {
+        int count = 0;
+        hr = get_Count(&count);
+        SetResult(result, static_cast<long>(count));
+    } else if (id == kItem && IsGet(flags)) {
+        if (!args.Has(0)) {
+            *argErr = 0;
+            return DISP_E_PARAMNOTOPTIONAL;
+        }
+        ::CommandBar* bar = nullptr;
+        hr = get_Item(*args.At(0), &bar);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, static_cast<IDispatch*>(bar));
+        }
+    }
+    return hr;
+}
+
+} // namespace qvn::host

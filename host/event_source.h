@@ -1,0 +1,73 @@
+// The event source that Events.CommandBarEvents hands out for one control: a connection-point
+// container with one connection point for the outgoing Click interface.
+#pragma once
+
+#include "command_bars.h"
+
+#include <vbide.h>
+
+#include <map>
+
+namespace qvn::host {
+
+// {0002E131-0000-0000-C000-000000000046}: the outgoing interface of the later VBA library.
+extern const IID DIID_VbaCommandBarControlEvents;
+
+class EventSource;
+
+class ConnectionPoint final : public IConnectionPoint, public HostObject {
+public:
+    ConnectionPoint(std::shared_ptr<HostState> state, EventSource* source, const IID& iid);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+    ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
+    HRESULT STDMETHODCALLTYPE
+    GetConnectionPointContainer(IConnectionPointContainer** container) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override;
+
+    void DetachSource() { source_ = nullptr; }
+    [[nodiscard]] std::size_t SinkCount() const { return sinks_.size(); }
+    // Calls Click on a copy of the sink list, so a sink may unadvise (or the host may shut
+    // down) while it runs.
+    int RaiseClick(IDispatch* control);
+
+private:
+    EventSource* source_;
+    IID iid_;
+    std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> sinks_;
+    DWORD nextCookie_ = 1;
+};
+
+class EventSource final : public DispatchObject<::CommandBarEvents>,
+                          public IConnectionPointContainer {
+public:
+    EventSource(std::shared_ptr<HostState> state, ControlObject* control);
+    ~EventSource() override;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        return DispatchObject::QueryInterface(riid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+    ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+
+    int RaiseClick();
+    [[nodiscard]] std::size_t SinkCount() const { return point_->SinkCount(); }
+
+protected:
+    void* OtherInterface(REFIID riid) override;
+    [[nodiscard]] std::span<const DispMember> Members() const override;
+    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                     UINT* argErr) override;
+
+private:
+    Microsoft::WRL::ComPtr<ControlObject> control_;
+    Microsoft::WRL::ComPtr<ConnectionPoint> point_;
+};
+
+} // namespace qvn::host

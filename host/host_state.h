@@ -1,0 +1,61 @@
+// State shared by the stand-in IDE and every COM object it hands out: options, injected
+// failures, the module shown in the code pane, and the registry of live objects. Objects
+// hold it by shared_ptr so that one an add-in leaks never points at freed memory.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qvn::host {
+
+class HostObject;
+class ControlObject;
+
+struct InjectedFailure {
+    HRESULT hr = E_FAIL;
+    std::wstring description;
+    int remaining = -1; // calls left to fail; -1 fails until cleared
+};
+
+// The outgoing interface an event source offers.
+enum class EventInterface {
+    Vb5, // {0002E198-...}, the IDE's own library
+    Vba, // {0002E131-...}, the later library
+};
+
+struct HostState {
+    bool hasAddInsBar = true;
+    bool hasCodePane = true;
+    bool refuseEventBinding = false;
+    EventInterface eventInterface = EventInterface::Vb5;
+
+    std::map<std::wstring, InjectedFailure> failures; // keyed by lower-case operation name
+
+    // The one module of the code pane, one entry per line, and the caret/selection
+    // (1-based lines and columns).
+    std::vector<std::wstring> lines;
+    long selStartLine = 1, selStartColumn = 1, selEndLine = 1, selEndColumn = 1;
+
+    std::vector<HostObject*> live; // every host COM object not yet destroyed
+
+    // Set by the window so that the model and the native controls stay in step.
+    std::function<void()> menuChanged;
+    std::function<void()> moduleChanged;
+    std::function<void()> syncSelectionFromView;
+
+    // Fails `operation` when a failure was injected for it: records the description as the
+    // thread's error info and returns the injected HRESULT; S_OK otherwise.
+    HRESULT Check(const wchar_t* operation, const wchar_t* source);
+};
+
+// Records `description` as the calling thread's IErrorInfo and returns `hr`.
+HRESULT ReportError(HRESULT hr, const std::wstring& description, const wchar_t* source, REFIID iid);
+
+std::wstring Lower(std::wstring text);
+
+} // namespace qvn::host

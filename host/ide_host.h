@@ -1,0 +1,138 @@
+// The stand-in IDE as a library: the object model an add-in sees (VBE, command bars, events,
+// code pane), the add-in list and connections, the main window, and the hooks tests use to
+// steer it. idehost.exe is a thin program around this class; tests drive it in-process.
+#pragma once
+
+#include "host_state.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct IDispatch;
+struct IUnknown;
+
+namespace qvn::host {
+
+class VbeObject;
+class CommandBarsObject;
+class EventsObject;
+class CodePaneObject;
+
+struct ObjectRefs {
+    std::wstring type; // the object's interface name, e.g. "CommandBarControl"
+    ULONG refs;
+};
+
+struct AddInListEntry {
+    std::wstring progId;
+    std::wstring value; // "1" means: load at start-up
+};
+
+// Connection modes the IDE passes to OnConnection and OnDisconnection.
+inline constexpr long kConnectAfterStartup = 0;
+inline constexpr long kConnectStartup = 1;
+inline constexpr long kConnectExternal = 2;
+inline constexpr long kConnectCommandLine = 3;
+inline constexpr long kDisconnectHostShutdown = 0;
+inline constexpr long kDisconnectUserClosed = 1;
+
+inline constexpr const wchar_t* kAddInsBarName = L"Add-Ins";
+
+class IdeHost {
+public:
+    IdeHost();
+    ~IdeHost();
+    IdeHost(const IdeHost&) = delete;
+    IdeHost& operator=(const IdeHost&) = delete;
+
+    // The root object handed to add-ins (not AddRef'd for the caller).
+    [[nodiscard]] IDispatch* Root() const;
+
+    // --- Steering for tests and the demo -----------------------------------------------
+    // Makes the named operation (CommandBars, Item, Controls, Add, Caption, Events,
+    // CommandBarEvents, Delete, ActiveCodePane, GetSelection, CodeModule, InsertLines,
+    // CountOfLines, Lines) fail with `hr` and `description`, `times` times or until cleared.
+    void FailOperation(const std::wstring& operation, HRESULT hr, const std::wstring& description,
+                       int times = -1);
+    void ClearFailures();
+    void SetCodePaneOpen(bool open);
+    void SetAddInsBar(bool present);
+    void SetRefuseEventBinding(bool refuse);
+    void SetEventInterface(EventInterface events);
+
+    // --- Code pane -------------------------------------------------------------------------
+    void SetModuleText(const std::wstring& text);
+    bool LoadModuleFile(const std::wstring& path);
+    bool SaveModuleFile(const std::wstring& path) const; // UTF-8, CR LF
+    [[nodiscard]] std::wstring ModuleText() const;       // lines joined by CR LF
+    [[nodiscard]] std::vector<std::wstring> ModuleLines() const;
+    void SetCaretLine(long line); // 1-based; also moves the edit control's caret
+    [[nodiscard]] long CaretLine() const;
+
+    // --- Add-Ins menu ----------------------------------------------------------------------
+    // Captions of the "Add-Ins" bar's controls, in order (empty without the bar).
+    [[nodiscard]] std::vector<std::wstring> AddInsMenu() const;
+    // Chooses the first item with this caption as a user would: raises Click on every event
+    // source bound to it. Returns the number of sinks called, or -1 without such an item.
+    int ClickAddInsItem(const std::wstring& caption);
+
+    // --- Reference counts ------------------------------------------------------------------
+    // Every host COM object alive, with its current reference count.
+    [[nodiscard]] std::vector<ObjectRefs> Objects() const;
+    [[nodiscard]] std::size_t LiveObjectCount() const;
+
+    // --- Add-ins -----------------------------------------------------------------------------
+    static std::wstring DefaultAddInListPath(); // vbaddin.ini in the Windows folder
+    static std::vector<AddInListEntry> ReadAddInList(const std::wstring& iniPath);
+    // Reads the list (default path when empty), connects each entry whose value is "1" in
+    // mode 1, then calls OnStartupComplete on each; returns the first failure, if any.
+    HRESULT StartUp(const std::wstring& iniPath = {});
+    // Creates the add-in by ProgID (if not yet created) and connects it.
+    HRESULT Connect(const std::wstring& progId, long mode);
+    // Connects an add-in object the caller created (a test's own add-in).
+    HRESULT ConnectObject(IUnknown* addIn, const std::wstring& name, long mode);
+    HRESULT Disconnect(const std::wstring& name, long mode);
+    // Disconnects every connected add-in (mode 0) and releases them; safe to call from
+    // inside an add-in's modal loop and more than once.
+    void ShutDown();
+    [[nodiscard]] std::vector<std::wstring> ConnectedAddIns() const;
+    [[nodiscard]] std::vector<std::wstring> ListedAddIns() const;
+
+    // --- Window ------------------------------------------------------------------------------
+    // `quitOnDestroy` ends the thread's message loop when the window goes (the program
+    // wants that; in-process tests do not).
+    HWND CreateMainWindow(int show, bool quitOnDestroy = false);
+    [[nodiscard]] HWND Window() const { return window_; }
+    [[nodiscard]] HWND CodePaneWindow() const { return edit_; }
+    // Runs the message loop until the main window is destroyed; returns the exit code.
+    static int RunMessageLoop();
+
+private:
+    struct AddIn;
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+    LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void OnCommand(UINT id);
+    void RebuildMenu();
+    void RefreshCodePane();
+    void ReadSelectionFromView();
+    void ReadTextFromView();
+    AddIn* FindAddIn(const std::wstring& name);
+
+    std::shared_ptr<HostState> state_;
+    VbeObject* vbe_ = nullptr;
+    CommandBarsObject* bars_ = nullptr;
+    std::vector<std::unique_ptr<AddIn>> addIns_;
+    std::vector<std::wstring> listed_;
+    HWND window_ = nullptr;
+    HWND edit_ = nullptr;
+    HMENU addInsMenu_ = nullptr;
+    HMENU managerMenu_ = nullptr;
+    bool updatingView_ = false;
+    bool shuttingDown_ = false;
+    bool quitOnDestroy_ = false;
+};
+
+} // namespace qvn::host

@@ -1,0 +1,145 @@
+// idehost.exe: the stand-in IDE as a program. Switches (see README.md) set up the code pane,
+// steer the object model and script a few user actions for demos and outside tests.
+#include "ide_host.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+using qvn::host::IdeHost;
+
+struct Options {
+    std::wstring module;
+    long caret = 0;
+    std::wstring ini;
+    std::vector<std::wstring> clicks;
+    std::wstring saveModule;
+    bool close = false;
+    bool ok = true;
+};
+
+constexpr UINT_PTR kScriptTimer = 1;
+
+// Parses "Operation=HRESULT[:description]"; the HRESULT may be decimal or 0x-hex.
+bool AddFailure(IdeHost& host, const std::wstring& spec) {
+    auto eq = spec.find(L'=');
+    if (eq == std::wstring::npos || eq == 0) {
+        return false;
+    }
+    std::wstring rest = spec.substr(eq + 1);
+    auto colon = rest.find(L':');
+    std::wstring code = rest.substr(0, colon);
+    std::wstring description = colon == std::wstring::npos ? L"" : rest.substr(colon + 1);
+    wchar_t* end = nullptr;
+    auto value = std::wcstoul(code.c_str(), &end, 0);
+    if (code.empty() || end == nullptr || *end != L'\0') {
+        return false;
+    }
+    host.FailOperation(spec.substr(0, eq), static_cast<HRESULT>(value), description);
+    return true;
+}
+
+Options Parse(IdeHost& host, int argc, wchar_t** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        auto next = [&]() -> std::wstring {
+            if (i + 1 >= argc) {
+                options.ok = false;
+                return {};
+            }
+            return argv[++i];
+        };
+        if (arg == L"--module") {
+            options.module = next();
+        } else if (arg == L"--caret") {
+            options.caret = std::wcstol(next().c_str(), nullptr, 10);
+        } else if (arg == L"--ini") {
+            options.ini = next();
+        } else if (arg == L"--no-code-pane") {
+            host.SetCodePaneOpen(false);
+        } else if (arg == L"--no-addins-bar") {
+            host.SetAddInsBar(false);
+        } else if (arg == L"--refuse-events") {
+            host.SetRefuseEventBinding(true);
+        } else if (arg == L"--vba-events") {
+            host.SetEventInterface(qvn::host::EventInterface::Vba);
+        } else if (arg == L"--fail") {
+            options.ok = AddFailure(host, next()) && options.ok;
+        } else if (arg == L"--click") {
+            options.clicks.push_back(next());
+        } else if (arg == L"--save-module") {
+            options.saveModule = next();
+        } else if (arg == L"--close") {
+            options.close = true;
+        } else {
+            options.ok = false;
+        }
+    }
+    return options;
+}
+
+constexpr wchar_t kUsage[] =
+    L"idehost [--module FILE] [--caret LINE] [--ini FILE] [--no-code-pane] [--no-addins-bar]\n"
+    L"        [--refuse-events] [--vba-events] [--fail OPERATION=HRESULT[:TEXT]]...\n"
+    L"        [--click CAPTION]... [--save-module FILE] [--close]";
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+    if (FAILED(OleInitialize(nullptr))) {
+        return 2;
+    }
+    int code = 0;
+    {
+        IdeHost host;
+        int argc = 0;
+        wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+        Options options = Parse(host, argc, argv);
+        LocalFree(argv);
+        if (!options.ok) {
+            MessageBoxW(nullptr, kUsage, L"idehost", MB_OK | MB_ICONINFORMATION);
+            OleUninitialize();
+            return 2;
+        }
+        if (!options.module.empty() && !host.LoadModuleFile(options.module)) {
+            std::wstring text = L"The module file \"" + options.module + L"\" cannot be read.";
+            MessageBoxW(nullptr, text.c_str(), L"idehost", MB_OK | MB_ICONWARNING);
+        }
+        if (options.caret > 0) {
+            host.SetCaretLine(options.caret);
+        }
+        HWND window = host.CreateMainWindow(show, true);
+        if (window == nullptr) {
+            OleUninitialize();
+            return 3;
+        }
+        host.StartUp(options.ini);
+        if (!options.clicks.empty() || options.close) {
+            // The script runs from the message loop, as a user's menu choices would.
+            static Options* script = &options;
+            static IdeHost* scripted = &host;
+            SetTimer(window, kScriptTimer, 50, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+                KillTimer(hwnd, id);
+                for (const auto& caption : script->clicks) {
+                    scripted->ClickAddInsItem(caption);
+                }
+                if (script->close && scripted->Window() != nullptr) {
+                    PostMessageW(scripted->Window(), WM_CLOSE, 0, 0);
+                }
+            });
+        }
+        code = IdeHost::RunMessageLoop();
+        host.ShutDown();
+        if (!options.saveModule.empty()) {
+            host.SaveModuleFile(options.saveModule);
+        }
+    }
+    OleUninitialize();
+    return code;
+}

@@ -1,0 +1,89 @@
+// The IDE's own objects: the root object VBE, its Events, the code pane and its module.
+#pragma once
+
+#include "command_bars.h"
+#include "event_source.h"
+
+#include <vbide.h>
+
+namespace qvn::host {
+
+class CodePaneObject;
+
+class CodeModuleObject final : public DispatchObject<::CodeModule> {
+public:
+    explicit CodeModuleObject(std::shared_ptr<HostState> state);
+
+    HRESULT STDMETHODCALLTYPE get_Lines(LONG startLine, LONG count, BSTR* lines) override;
+    HRESULT STDMETHODCALLTYPE get_CountOfLines(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE InsertLines(LONG line, BSTR text) override;
+    HRESULT STDMETHODCALLTYPE DeleteLines(LONG startLine, LONG count) override;
+    HRESULT STDMETHODCALLTYPE get_CodePane(::CodePane** pane) override;
+
+    void SetPane(CodePaneObject* pane) { pane_ = pane; }
+
+protected:
+    [[nodiscard]] std::span<const DispMember> Members() const override;
+    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                     UINT* argErr) override;
+
+private:
+    void Changed();
+    CodePaneObject* pane_ = nullptr; // the pane owns the module
+};
+
+class CodePaneObject final : public DispatchObject<::CodePane> {
+public:
+    explicit CodePaneObject(std::shared_ptr<HostState> state);
+    ~CodePaneObject() override;
+
+    HRESULT STDMETHODCALLTYPE GetSelection(LONG* startLine, LONG* startColumn, LONG* endLine,
+                                           LONG* endColumn) override;
+    HRESULT STDMETHODCALLTYPE SetSelection(LONG startLine, LONG startColumn, LONG endLine,
+                                           LONG endColumn) override;
+    HRESULT STDMETHODCALLTYPE get_CodeModule(::CodeModule** module) override;
+
+protected:
+    [[nodiscard]] std::span<const DispMember> Members() const override;
+    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                     UINT* argErr) override;
+
+private:
+    Microsoft::WRL::ComPtr<CodeModuleObject> module_;
+};
+
+class EventsObject final : public DispatchObject<::Events> {
+public:
+    explicit EventsObject(std::shared_ptr<HostState> state);
+
+    HRESULT STDMETHODCALLTYPE get_CommandBarEvents(IDispatch* control,
+                                                   ::CommandBarEvents** events) override;
+
+protected:
+    [[nodiscard]] std::span<const DispMember> Members() const override;
+    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                     UINT* argErr) override;
+};
+
+class VbeObject final : public DispatchObject<::VBE> {
+public:
+    VbeObject(std::shared_ptr<HostState> state, CommandBarsObject* bars, EventsObject* events,
+              CodePaneObject* pane);
+
+    HRESULT STDMETHODCALLTYPE get_Version(BSTR* version) override;
+    HRESULT STDMETHODCALLTYPE get_CommandBars(::CommandBars** bars) override;
+    HRESULT STDMETHODCALLTYPE get_Events(::Events** events) override;
+    HRESULT STDMETHODCALLTYPE get_ActiveCodePane(::CodePane** pane) override;
+
+protected:
+    [[nodiscard]] std::span<const DispMember> Members() const override;
+    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                     UINT* argErr) override;
+
+private:
+    Microsoft::WRL::ComPtr<CommandBarsObject> bars_;
+    Microsoft::WRL::ComPtr<EventsObject> events_;
+    Microsoft::WRL::ComPtr<CodePaneObject> pane_;
+};
+
+} // namespace qvn::host
