@@ -60,7 +60,7 @@ function(qvn_add_test_program target)
     endif()
     if(QVN_CAN_RUN_TESTS)
         if(WIN32)
-            gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+            gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
                                  PROPERTIES RESOURCE_LOCK wineprefix TIMEOUT ${ARG_TIMEOUT})
         else()
             gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${ARG_TIMEOUT})

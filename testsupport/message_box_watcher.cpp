@@ -67,14 +67,14 @@ bool MessageBoxWatcher::HandleWindow(HWND hwnd) {
     return true;
 }
 
+BOOL CALLBACK MessageBoxWatcher::VisitWindow(HWND hwnd, LPARAM self) {
+    reinterpret_cast<MessageBoxWatcher*>(self)->HandleWindow(hwnd);
+    return TRUE;
+}
+
 void MessageBoxWatcher::Run() {
     while (!stop_) {
-        EnumWindows(
-            [](HWND hwnd, LPARAM self) -> BOOL {
-                reinterpret_cast<MessageBoxWatcher*>(self)->HandleWindow(hwnd);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(this));
+        EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(this));
         // Forget boxes that are gone, so a reused handle is seen again.
         {
             std::lock_guard lock(mutex_);

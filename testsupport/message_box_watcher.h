@@ -44,6 +44,7 @@ public:
 
 private:
     void Run();
+    static BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM self);
     bool HandleWindow(HWND hwnd);
 
     int pressId_;
