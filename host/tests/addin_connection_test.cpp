@@ -205,7 +205,8 @@ private:
     std::wstring name_;
 };
 
-// Two add-ins registered for this process only: class objects plus ProgIDs under HKCU.
+// Two add-ins registered for this process only: class objects, and ProgIDs that the test
+// removes again.
 struct Registered {
     const wchar_t* progId;
     CLSID clsid;
@@ -219,10 +220,10 @@ protected:
         ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
         gLog.clear();
         for (auto* r : {&alpha_, &beta_}) {
-            std::wstring key = std::wstring(L"Software\\Classes\\") + r->progId + L"\\CLSID";
+            std::wstring key = std::wstring(r->progId) + L"\\CLSID";
             wchar_t clsid[64] = {};
             StringFromGUID2(r->clsid, clsid, 64);
-            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_SZ, clsid,
+            RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, clsid,
                             static_cast<DWORD>((wcslen(clsid) + 1) * sizeof(wchar_t)));
             ASSERT_EQ(S_OK, CoRegisterClassObject(r->clsid, &r->factory, CLSCTX_INPROC_SERVER,
                                                   REGCLS_MULTIPLEUSE, &r->cookie));
@@ -235,8 +236,7 @@ protected:
         host_.reset();
         for (auto* r : {&alpha_, &beta_}) {
             CoRevokeClassObject(r->cookie);
-            RegDeleteTreeW(HKEY_CURRENT_USER,
-                           (std::wstring(L"Software\\Classes\\") + r->progId).c_str());
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, r->progId);
         }
         DeleteFileW(ini_.c_str());
         OleUninitialize();
@@ -321,6 +321,10 @@ TEST_F(AddInConnectionTest, AddInsGiveBackEveryHostReference) {
         ASSERT_EQ(S_OK, host_->Disconnect(alpha_.progId, kDisconnectUserClosed));
     }
     auto after = host_->Objects();
+    for (std::size_t i = before.size(); i < after.size() && i < before.size() + 4; ++i) {
+        ADD_FAILURE() << "left alive: " << testing::Utf8Name(after[i].type.c_str()) << " "
+                      << after[i].refs;
+    }
     ASSERT_EQ(before.size(), after.size());
     for (std::size_t i = 0; i < before.size(); ++i) {
         EXPECT_EQ(before[i].refs, after[i].refs) << testing::Utf8Name(before[i].type.c_str());
