@@ -25,6 +25,21 @@ struct Options {
 
 constexpr UINT_PTR kScriptTimer = 1;
 
+// The script of --click and --close, run once from the message loop as a user's menu
+// choices would be.
+Options* gScript = nullptr;
+IdeHost* gScripted = nullptr;
+
+void CALLBACK RunScript(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+    KillTimer(hwnd, id);
+    for (const auto& caption : gScript->clicks) {
+        gScripted->ClickAddInsItem(caption);
+    }
+    if (gScript->close && gScripted->Window() != nullptr) {
+        PostMessageW(gScripted->Window(), WM_CLOSE, 0, 0);
+    }
+}
+
 // Parses "Operation=HRESULT[:description]"; the HRESULT may be decimal or 0x-hex.
 bool AddFailure(IdeHost& host, const std::wstring& spec) {
     auto eq = spec.find(L'=');
@@ -121,18 +136,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
         }
         host.StartUp(options.ini);
         if (!options.clicks.empty() || options.close) {
-            // The script runs from the message loop, as a user's menu choices would.
-            static Options* script = &options;
-            static IdeHost* scripted = &host;
-            SetTimer(window, kScriptTimer, 50, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
-                KillTimer(hwnd, id);
-                for (const auto& caption : script->clicks) {
-                    scripted->ClickAddInsItem(caption);
-                }
-                if (script->close && scripted->Window() != nullptr) {
-                    PostMessageW(scripted->Window(), WM_CLOSE, 0, 0);
-                }
-            });
+            gScript = &options;
+            gScripted = &host;
+            SetTimer(window, kScriptTimer, 50, &RunScript);
         }
         code = IdeHost::RunMessageLoop();
         host.ShutDown();
