@@ -318,7 +318,7 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
         position = static_cast<std::size_t>(number.lVal - 1);
     }
     ComPtr<ControlObject> item;
-    item.Attach(new ControlObject(state_, this, kind));
+    AdoptNew(item, new ControlObject(state_, this, kind));
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position), item);
     if (state_->menuChanged) {
         state_->menuChanged();
@@ -439,7 +439,7 @@ HRESULT ControlsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIAN
 
 CommandBarObject::CommandBarObject(std::shared_ptr<HostState> state, std::wstring name)
     : DispatchObject(std::move(state), L"CommandBar"), name_(std::move(name)) {
-    controls_.Attach(new ControlsObject(state_, this));
+    AdoptNew(controls_, new ControlsObject(state_, this));
 }
 
 CommandBarObject::~CommandBarObject() {
@@ -529,7 +529,7 @@ void CommandBarsObject::AddBar(const std::wstring& name) {
         return;
     }
     ComPtr<CommandBarObject> bar;
-    bar.Attach(new CommandBarObject(state_, name));
+    AdoptNew(bar, new CommandBarObject(state_, name));
     bars_.push_back(bar);
 }
 

@@ -182,7 +182,7 @@ EventSource::EventSource(std::shared_ptr<HostState> state, ControlObject* contro
     const IID& iid = state_->eventInterface == EventInterface::Vba
                          ? DIID_VbaCommandBarControlEvents
                          : DIID__dispCommandBarControlEvents;
-    point_.Attach(new ConnectionPoint(state_, this, iid));
+    AdoptNew(point_, new ConnectionPoint(state_, this, iid));
     control_->AddSource(this);
 }
 

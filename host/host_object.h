@@ -14,6 +14,13 @@
 
 namespace qvn::host {
 
+// Takes over the one reference a new object starts with. (The ComPtr::Attach of mingw-w64's
+// wrl/client.h adds a reference of its own, which would keep the object alive forever.)
+template <class Ptr, class T> void AdoptNew(Ptr& ptr, T* object) {
+    ptr.Reset();
+    *ptr.GetAddressOf() = object;
+}
+
 struct DispMember {
     const wchar_t* name;
     DISPID id;

@@ -226,7 +226,7 @@ HRESULT CodeModuleObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
 
 CodePaneObject::CodePaneObject(std::shared_ptr<HostState> state)
     : DispatchObject(std::move(state), L"CodePane") {
-    module_.Attach(new CodeModuleObject(state_));
+    AdoptNew(module_, new CodeModuleObject(state_));
     module_->SetPane(this);
 }
 
