@@ -428,3 +428,34 @@ TEST_F(ObjectModelTest, ObjectsGoBackToTheirCountsWhenTheCallerLetsGo) {
 
 } // namespace
 } // namespace qvn::host
+
+namespace qvn::host {
+namespace {
+
+// The type libraries travel beside the programs; objects describe themselves from them.
+TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    {
+        IdeHost host;
+        auto bars = testing::Get(host.Root(), L"CommandBars").Object();
+        struct Case {
+            IDispatch* object;
+            const wchar_t* name;
+        } cases[] = {{host.Root(), L"VBE"}, {bars.Get(), L"CommandBars"}};
+        for (const auto& c : cases) {
+            UINT count = 0;
+            ASSERT_EQ(S_OK, c.object->GetTypeInfoCount(&count));
+            ASSERT_EQ(1u, count) << "VB5EXT.OLB and MSO97.DLL beside the test program";
+            Microsoft::WRL::ComPtr<ITypeInfo> info;
+            ASSERT_EQ(S_OK, c.object->GetTypeInfo(0, 0, &info));
+            BSTR name = nullptr;
+            info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+            EXPECT_STREQ(c.name, name);
+            SysFreeString(name);
+        }
+    }
+    OleUninitialize();
+}
+
+} // namespace
+} // namespace qvn::host
