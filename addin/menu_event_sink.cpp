@@ -1,0 +1,177 @@
+#include "menu_event_sink.h"
+
+#include "identifiers.h"
+#include "module.h"
+#include "result_macros.h"
+
+#include <olectl.h>
+
+#include <atomic>
+
+namespace qvn::addin {
+
+using Microsoft::WRL::ComPtr;
+
+class MenuEventSink final : public IDispatch {
+public:
+    explicit MenuEventSink(MenuClickHandler* handler) : handler_(handler) {}
+    void Detach() noexcept { handler_ = nullptr; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
+        RETURN_HR_IF_NULL(E_POINTER, object);
+        *object = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kDiidCommandBarEventsVb5 ||
+            riid == kDiidCommandBarEventsVba) {
+            *object = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
+        RETURN_HR_IF_NULL(E_POINTER, count);
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
+        RETURN_HR_IF_NULL(E_POINTER, info);
+        *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) noexcept override {
+        RETURN_HR_IF(E_POINTER, names == nullptr || ids == nullptr);
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            ids[i] = DISPID_UNKNOWN;
+            if (i == 0 && names[i] != nullptr && lstrcmpiW(names[i], L"Click") == 0) {
+                ids[i] = kDispIdClick;
+            } else {
+                hr = DISP_E_UNKNOWNNAME;
+            }
+        }
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO*, UINT* argError) noexcept override
+    try {
+        if (result != nullptr) {
+            VariantInit(result);
+        }
+        RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, id != kDispIdClick);
+        RETURN_HR_IF_NULL(E_INVALIDARG, params);
+        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, params->cArgs != 3);
+        // Arguments arrive last first: CancelDefault, handled, CommandBarControl.
+        VARIANT& controlArg = params->rgvarg[2];
+        IDispatch* control = nullptr;
+        if (controlArg.vt == VT_DISPATCH) {
+            control = controlArg.pdispVal;
+        } else if (controlArg.vt == (VT_DISPATCH | VT_BYREF) && controlArg.ppdispVal != nullptr) {
+            control = *controlArg.ppdispVal;
+        }
+        VARIANT_BOOL* handled = BoolRef(params->rgvarg[1]);
+        VARIANT_BOOL* cancelDefault = BoolRef(params->rgvarg[0]);
+        if (handler_ == nullptr) {
+            return S_OK;
+        }
+        // A click may end in disconnection, which unadvises this sink and drops Connect.
+        ComPtr<MenuEventSink> self(this);
+        ComPtr<IUnknown> keepAlive(handler_->HandlerLifetime());
+        (void)argError;
+        return handler_->MenuHandler_Click(control, handled, cancelDefault);
+    }
+    CATCH_RETURN()
+
+private:
+    static VARIANT_BOOL* BoolRef(VARIANT& arg) noexcept {
+        if (arg.vt == (VT_BOOL | VT_BYREF)) {
+            return arg.pboolVal;
+        }
+        if (arg.vt == (VT_VARIANT | VT_BYREF) && arg.pvarVal != nullptr &&
+            arg.pvarVal->vt == VT_BOOL) {
+            return &arg.pvarVal->boolVal;
+        }
+        return nullptr;
+    }
+
+    std::atomic<ULONG> refs_{1};
+    MenuClickHandler* handler_;
+    ModuleReference module_;
+};
+
+HRESULT FindClickConnectionPoint(IUnknown* source, IConnectionPoint** point) {
+    RETURN_HR_IF_NULL(E_POINTER, point);
+    *point = nullptr;
+    RETURN_HR_IF_NULL(E_INVALIDARG, source);
+    ComPtr<IConnectionPointContainer> container;
+    RETURN_IF_FAILED(source->QueryInterface(IID_IConnectionPointContainer,
+                                            reinterpret_cast<void**>(container.GetAddressOf())));
+    if (SUCCEEDED(container->FindConnectionPoint(kDiidCommandBarEventsVb5, point)) &&
+        *point != nullptr) {
+        return S_OK;
+    }
+    if (SUCCEEDED(container->FindConnectionPoint(kDiidCommandBarEventsVba, point)) &&
+        *point != nullptr) {
+        return S_OK;
+    }
+    ComPtr<IEnumConnectionPoints> points;
+    RETURN_IF_FAILED(container->EnumConnectionPoints(points.GetAddressOf()));
+    ComPtr<IConnectionPoint> first;
+    ComPtr<IConnectionPoint> second;
+    ULONG fetched = 0;
+    RETURN_HR_IF(CONNECT_E_NOCONNECTION,
+                 points->Next(1, first.GetAddressOf(), &fetched) != S_OK || fetched != 1);
+    // Only an unambiguous source is used: with several outgoing interfaces there is no
+    // telling which one raises Click.
+    if (points->Next(1, second.GetAddressOf(), &fetched) == S_OK && fetched == 1) {
+        return CONNECT_E_NOCONNECTION;
+    }
+    *point = first.Detach();
+    return S_OK;
+}
+
+MenuEventSubscription::MenuEventSubscription() = default;
+MenuEventSubscription::~MenuEventSubscription() { Unadvise(); }
+
+HRESULT MenuEventSubscription::Advise(IUnknown* source, MenuClickHandler* handler) {
+    Unadvise();
+    ComPtr<IConnectionPoint> point;
+    RETURN_IF_FAILED(FindClickConnectionPoint(source, point.GetAddressOf()));
+    ComPtr<MenuEventSink> sink;
+    sink.Attach(new (std::nothrow) MenuEventSink(handler));
+    RETURN_HR_IF_NULL(E_OUTOFMEMORY, sink);
+    DWORD cookie = 0;
+    HRESULT hr = point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie);
+    if (FAILED(hr)) {
+        sink->Detach();
+        return hr;
+    }
+    point_ = std::move(point);
+    sink_ = std::move(sink);
+    cookie_ = cookie;
+    return S_OK;
+}
+
+void MenuEventSubscription::Unadvise() noexcept {
+    if (sink_ != nullptr) {
+        sink_->Detach();
+    }
+    if (point_ != nullptr) {
+        point_->Unadvise(cookie_);
+    }
+    point_.Reset();
+    sink_.Reset();
+    cookie_ = 0;
+}
+
+} // namespace qvn::addin

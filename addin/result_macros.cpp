@@ -1,0 +1,23 @@
+#include "result_macros.h"
+
+#include "dispatch_call.h"
+
+namespace qvn::addin {
+
+HRESULT ResultFromCaughtException() noexcept {
+    try {
+        throw;
+    } catch (const HResultError& e) {
+        return e.Code();
+    } catch (const DispatchError& e) {
+        return e.Code();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::system_error& e) {
+        return HRESULT_FROM_WIN32(static_cast<DWORD>(e.code().value()));
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+} // namespace qvn::addin
