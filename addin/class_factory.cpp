@@ -1,6 +1,7 @@
 #include "class_factory.h"
 
 #include "connect.h"
+#include "com_ptr.h"
 #include "module.h"
 #include "result_macros.h"
 
@@ -57,8 +58,7 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object) noexcept try 
     RETURN_HR_IF_NULL(E_POINTER, object);
     *object = nullptr;
     RETURN_HR_IF(CLASS_E_CLASSNOTAVAILABLE, clsid != CLSID_Connect);
-    ComPtr<IClassFactory> factory;
-    factory.Attach(new ConnectFactory());
+    ComPtr<IClassFactory> factory = Adopt<IClassFactory>(new ConnectFactory());
     return factory->QueryInterface(riid, object);
 }
 CATCH_RETURN()

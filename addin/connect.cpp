@@ -1,6 +1,7 @@
 #include "connect.h"
 
 #include "builder_factory.h"
+#include "com_ptr.h"
 #include "dispatch_call.h"
 #include "identifiers.h"
 #include "ide_host_adapter.h"
@@ -35,8 +36,7 @@ ComPtr<T> As(IUnknown* object, REFIID iid) {
 HRESULT Connect::Create(REFIID riid, void** object) noexcept try {
     RETURN_HR_IF_NULL(E_POINTER, object);
     *object = nullptr;
-    ComPtr<_Connect> connect;
-    connect.Attach(new Connect());
+    ComPtr<_Connect> connect = Adopt<_Connect>(new Connect());
     return connect->QueryInterface(riid, object);
 }
 CATCH_RETURN()

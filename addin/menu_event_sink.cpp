@@ -1,6 +1,7 @@
 #include "menu_event_sink.h"
 
 #include "identifiers.h"
+#include "com_ptr.h"
 #include "module.h"
 #include "result_macros.h"
 
@@ -147,8 +148,7 @@ HRESULT MenuEventSubscription::Advise(IUnknown* source, MenuClickHandler* handle
     Unadvise();
     ComPtr<IConnectionPoint> point;
     RETURN_IF_FAILED(FindClickConnectionPoint(source, point.GetAddressOf()));
-    ComPtr<MenuEventSink> sink;
-    sink.Attach(new (std::nothrow) MenuEventSink(handler));
+    ComPtr<MenuEventSink> sink = Adopt(new (std::nothrow) MenuEventSink(handler));
     RETURN_HR_IF_NULL(E_OUTOFMEMORY, sink);
     DWORD cookie = 0;
     HRESULT hr = point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie);
