@@ -315,8 +315,7 @@ TEST_F(DllTest, TypeLibraryDescribesConnectAsTheTablesGiveIt) {
     };
     const Type types[] = {
         {L"_Connect", IID__Connect, TKIND_DISPATCH,
-         TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FOLEAUTOMATION |
-             TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FHIDDEN},
+         TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FHIDDEN},
         {L"Connect", CLSID_Connect, TKIND_COCLASS, TYPEFLAG_FCANCREATE},
     };
     for (UINT i = 0; i < 2; ++i) {
@@ -341,6 +340,11 @@ TEST_F(DllTest, TypeLibraryDescribesConnectAsTheTablesGiveIt) {
     ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(-1, &dualRef), S_OK);
     ComPtr<ITypeInfo> dual;
     ASSERT_EQ(dispatchInfo->GetRefTypeInfo(dualRef, dual.GetAddressOf()), S_OK);
+    TYPEATTR* dualAttr = nullptr;
+    ASSERT_EQ(dual->GetTypeAttr(&dualAttr), S_OK);
+    EXPECT_EQ(dualAttr->typekind, TKIND_INTERFACE);
+    EXPECT_NE(dualAttr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION, 0);
+    dual->ReleaseTypeAttr(dualAttr);
     struct Member {
         MEMBERID id;
         INVOKEKIND kind;
