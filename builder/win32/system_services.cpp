@@ -1,0 +1,134 @@
+#include "builder/win32/system_services.h"
+
+#include "builder/win32/text_convert.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+#include <vector>
+
+namespace qvn::win32 {
+namespace {
+
+// Another program may hold the clipboard for a moment (viewers read it after every change).
+bool OpenClipboardPatiently(HWND owner) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (OpenClipboard(owner)) {
+            return true;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+} // namespace
+
+int SystemServices::ShowMessage(const std::string& text, std::int32_t style,
+                                const std::optional<std::string>& title) {
+    const std::wstring caption = Wide(title.value_or(std::string(kApplicationTitle)));
+    return MessageBoxW(owner_, Wide(text).c_str(), caption.c_str(), static_cast<UINT>(style));
+}
+
+bool SystemServices::ClearClipboard() {
+    if (!OpenClipboardPatiently(owner_)) {
+        return false;
+    }
+    const bool emptied = EmptyClipboard() != FALSE;
+    CloseClipboard();
+    return emptied;
+}
+
+bool SystemServices::SetClipboardText(const std::string& text) {
+    const std::wstring wide = Wide(text);
+    const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory == nullptr) {
+        return false;
+    }
+    if (void* target = GlobalLock(memory); target != nullptr) {
+        std::memcpy(target, wide.c_str(), bytes);
+        GlobalUnlock(memory);
+    } else {
+        GlobalFree(memory);
+        return false;
+    }
+    if (!OpenClipboardPatiently(owner_)) {
+        GlobalFree(memory);
+        return false;
+    }
+    // On success the clipboard owns the memory; on failure it is still ours to free.
+    const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    if (!placed) {
+        GlobalFree(memory);
+    }
+    return placed;
+}
+
+std::wstring SystemServices::DialogFilter(std::string_view filter) {
+    std::wstring out = Wide(filter);
+    for (auto& c : out) {
+        if (c == L'|') {
+            c = L'\0';
+        }
+    }
+    out.push_back(L'\0');
+    out.push_back(L'\0');
+    return out;
+}
+
+std::optional<std::string> SystemServices::ShowOpenFileDialog(std::string_view title,
+                                                              std::string_view filter) {
+    const std::wstring wideTitle = Wide(title);
+    const std::wstring wideFilter = DialogFilter(filter);
+    std::vector<wchar_t> name(4096, L'\0');
+    OPENFILENAMEW ofn{};
+    // The structure's size as Windows XP without the Places bar knew it is accepted everywhere.
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    ofn.hwndOwner = owner_;
+    ofn.lpstrFilter = wideFilter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrTitle = wideTitle.c_str();
+    // The IDE's current folder is not ours to change.
+    ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&ofn)) {
+        return std::nullopt;
+    }
+    return Utf8(name.data());
+}
+
+std::string SystemServices::ErrorText(DWORD code) {
+    if (code == 0) {
+        return {};
+    }
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
+    if (buffer != nullptr) {
+        LocalFree(buffer);
+    }
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    return Utf8(text);
+}
+
+std::optional<std::string> SystemServices::ShowHelp(const std::string& helpFile, unsigned command) {
+    SetLastError(0);
+    if (WinHelpA(owner_, Ansi(helpFile).c_str(), command, 0)) {
+        return std::nullopt;
+    }
+    return ErrorText(GetLastError());
+}
+
+void SystemServices::UnloadForm() {
+    if (unload_) {
+        unload_();
+    }
+}
+
+} // namespace qvn::win32
