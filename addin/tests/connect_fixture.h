@@ -1,0 +1,89 @@
+// Connect in-process against a fresh stand-in IDE, with the test window behind the builder
+// factory and the user's "DisplayOnConnect" value saved and put back around each test.
+#pragma once
+
+#include "builder_factory.h"
+#include "connect.h"
+#include "dispatch_call.h"
+#include "ide_host.h"
+#include "module.h"
+#include "settings_store.h"
+#include "test_builder_form.h"
+#include "test_support.h"
+
+#include <memory>
+#include <optional>
+
+namespace qvn::addin::testing {
+
+using ::qvn::testing::MessageBoxWatcher;
+
+class ConnectHostTest : public ComTest {
+protected:
+    static constexpr const wchar_t* kName = L"Quorvane.Connect";
+
+    void SetUp() override {
+        ComTest::SetUp();
+        savedSetting_ = StoredSetting();
+        SetBuilderFormFactory([this] { return std::make_unique<TestBuilderForm>(forms_); });
+        ResetHost();
+    }
+    void TearDown() override {
+        if (host_) {
+            host_->ShutDown();
+        }
+        host_.reset();
+        SetBuilderFormFactory({});
+        WriteSetting(savedSetting_);
+        ComTest::TearDown();
+    }
+
+    void ResetHost() {
+        if (host_) {
+            host_->ShutDown();
+        }
+        host_ = std::make_unique<host::IdeHost>();
+    }
+
+    static ComPtr<IUnknown> NewConnect() {
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(Connect::Create(IID_IUnknown, reinterpret_cast<void**>(object.GetAddressOf())),
+                  S_OK);
+        return object;
+    }
+    HRESULT ConnectAs(IUnknown* addIn, long mode) {
+        return host_->ConnectObject(addIn, kName, mode);
+    }
+    HRESULT Disconnect() { return host_->Disconnect(kName, host::kDisconnectUserClosed); }
+
+    static bool FormDisplayed(IUnknown* addIn) {
+        ComPtr<_Connect> connect;
+        VARIANT_BOOL displayed = VARIANT_FALSE;
+        if (SUCCEEDED(addIn->QueryInterface(IID__Connect,
+                                            reinterpret_cast<void**>(connect.GetAddressOf())))) {
+            connect->get_FormDisplayed(&displayed);
+        }
+        return displayed != VARIANT_FALSE;
+    }
+
+    static std::optional<std::wstring> StoredSetting() {
+        return ReadString(HKEY_CURRENT_USER, kSettingsKey, kDisplayOnConnect);
+    }
+    static std::wstring ReadSetting() { return StoredSetting().value_or(L"(absent)"); }
+    static void WriteSetting(const std::optional<std::wstring>& value) {
+        if (value) {
+            SaveSetting(kSettingsApp, kSettingsSection, kDisplayOnConnect, *value);
+        } else {
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kDisplayOnConnect);
+        }
+    }
+
+    static constexpr const wchar_t* kSettingsKey =
+        L"Software\\VB and VBA Program Settings\\QVN\\Settings";
+
+    FormLog forms_;
+    std::unique_ptr<host::IdeHost> host_;
+    std::optional<std::wstring> savedSetting_;
+};
+
+} // namespace qvn::addin::testing

@@ -1,0 +1,299 @@
+// Connect driven by the stand-in IDE, in-process, with the builder's behaviour behind a test
+// window: the Add-Ins menu item, the click that opens the window modally, Paste through the
+// IDE adapter, the remembered setting over the connection modes, a missing Add-Ins bar and a
+// refused event binding, and disconnection from inside the window's modal loop.
+#include "connect_fixture.h"
+
+#include <algorithm>
+
+namespace qvn::addin::testing {
+namespace {
+
+using host::kConnectAfterStartup;
+using host::kConnectCommandLine;
+using host::kConnectExternal;
+using host::kConnectStartup;
+
+TEST_F(ConnectHostTest, EachConnectionAppendsOneItemAndDisconnectionDeletesIt) {
+    const auto before = host_->AddInsMenu();
+    for (int round = 0; round < 3; ++round) {
+        auto addIn = NewConnect();
+        ASSERT_EQ(ConnectAs(addIn.Get(), kConnectStartup), S_OK);
+        auto menu = host_->AddInsMenu();
+        ASSERT_EQ(menu.size(), before.size() + 1) << "round " << round;
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), menu.begin()));
+        EXPECT_EQ(menu.back(), L"Quorvane");
+        ASSERT_EQ(Disconnect(), S_OK);
+        EXPECT_EQ(host_->AddInsMenu(), before);
+    }
+    EXPECT_EQ(forms_.displays, 0);
+}
+
+TEST_F(ConnectHostTest, MenuClickShowsTheWindowModallyUntilItCloses) {
+    auto addIn = NewConnect();
+    ASSERT_EQ(ConnectAs(addIn.Get(), kConnectStartup), S_OK);
+    bool displayedWhileShown = false;
+    std::string caption;
+    forms_.whileShown = [&](TestBuilderForm& form) {
+        displayedWhileShown = FormDisplayed(addIn.Get());
+        caption = form.Form().Caption();
+        EXPECT_TRUE(form.IsLoaded());
+        EXPECT_TRUE(form.IsShowing());
+    };
+    EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+    // The click returned: the window was shown once and has been closed.
+    EXPECT_EQ(forms_.displays, 1);
+    EXPECT_TRUE(displayedWhileShown);
+    EXPECT_EQ(caption, "Quorvane  v2.0");
+    EXPECT_FALSE(FormDisplayed(addIn.Get()));
+
+    // A second click shows the same window object again.
+    EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+    EXPECT_EQ(forms_.displays, 2);
+    EXPECT_EQ(forms_.created, 1);
+    ASSERT_EQ(Disconnect(), S_OK);
+    EXPECT_EQ(forms_.destroyed, 1);
+    EXPECT_EQ(ReadSetting(), L"0");
+}
+
+TEST_F(ConnectHostTest, PasteInsertsTheCodeBeforeTheCaretLine) {
+    host_->SetModuleText(L"Line1\r\nLine2\r\nLine3\r\nLine4\r\nLine5\r\nLine6");
+    host_->SetCaretLine(5);
+    auto addIn = NewConnect();
+    ASSERT_EQ(ConnectAs(addIn.Get(), kConnectStartup), S_OK);
+    std::string code;
+    forms_.whileShown = [&](TestBuilderForm& form) {
+        form.Form().Model().Ctl("txtPrompt").SetText("Save changes?");
+        form.Form().cmdPaste_Click();
+        code = form.Form().Settings().strMsgBoxCode;
+        EXPECT_TRUE(form.IsLoaded()) << "Paste keeps the window open";
+    };
+    ASSERT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+    EXPECT_TRUE(forms_.messages.empty());
+    ASSERT_FALSE(code.empty());
+
+    std::vector<std::wstring> expected = {L"Line1", L"Line2", L"Line3", L"Line4"};
+    std::wstring text = Wide(code);
+    for (size_t start = 0;;) {
+        size_t end = text.find(L"\r\n", start);
+        expected.push_back(text.substr(start, end - start));
+        if (end == std::wstring::npos) {
+            break;
+        }
+        start = end + 2;
+    }
+    expected.push_back(L"Line5");
+    expected.push_back(L"Line6");
+    EXPECT_EQ(host_->ModuleLines(), expected);
+    EXPECT_NE(code.find("Save changes?"), std::string::npos);
+    ASSERT_EQ(Disconnect(), S_OK);
+}
+
+TEST_F(ConnectHostTest, EveryFailingHostOperationEndsInPasteError) {
+    struct Case {
+        const wchar_t* operation; // nullptr: no code pane open at all
+        HRESULT hr;
+    };
+    const Case cases[] = {
+        {nullptr, S_OK},
+        {L"ActiveCodePane", E_FAIL},
+        {L"GetSelection", static_cast<HRESULT>(0x800A0005)},
+        {L"CodeModule", E_ACCESSDENIED},
+        {L"InsertLines", static_cast<HRESULT>(0x800A9C68)},
+    };
+    const std::wstring original = L"Option Explicit\r\nSub Main()\r\nEnd Sub";
+    for (const auto& c : cases) {
+        const std::string name = c.operation ? Utf8(c.operation) : "no code pane";
+        SCOPED_TRACE(name);
+        host_->SetModuleText(original);
+        host_->SetCaretLine(2);
+        host_->ClearFailures();
+        host_->SetCodePaneOpen(c.operation != nullptr);
+        if (c.operation != nullptr) {
+            host_->FailOperation(c.operation, c.hr, L"Injected failure");
+        }
+        forms_.messages.clear();
+        auto addIn = NewConnect();
+        ASSERT_EQ(ConnectAs(addIn.Get(), kConnectStartup), S_OK);
+        bool stillLoaded = false;
+        forms_.whileShown = [&](TestBuilderForm& form) {
+            form.Form().Model().Ctl("txtPrompt").SetText("Hello");
+            form.Form().cmdPaste_Click();
+            stillLoaded = form.IsLoaded();
+        };
+        ASSERT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+        ASSERT_EQ(forms_.messages.size(), 1u);
+        EXPECT_EQ(forms_.messages[0].title.value_or(""), "Paste Error");
+        EXPECT_EQ(forms_.messages[0].style, 16);
+        EXPECT_TRUE(stillLoaded);
+        host_->ClearFailures();
+        EXPECT_EQ(host_->ModuleText(), original);
+        ASSERT_EQ(Disconnect(), S_OK);
+    }
+    host_->SetCodePaneOpen(true);
+}
+
+// The remembered setting over the connection modes: when does the window open?
+TEST_F(ConnectHostTest, DisplayOnConnectOpensTheWindowOnlyWhereTheModeAsksForIt) {
+    struct Case {
+        std::optional<std::wstring> stored;
+        long mode;
+        bool opensAtConnection;
+        bool opensAtStartupComplete;
+        bool hasMenuItem;
+    };
+    const Case cases[] = {
+        {std::nullopt, kConnectAfterStartup, false, false, true},
+        {L"0", kConnectAfterStartup, false, false, true},
+        {L"", kConnectAfterStartup, false, false, true},
+        {L"yes", kConnectAfterStartup, false, false, true},
+        {L"1 ", kConnectAfterStartup, false, false, true},
+        {L"1", kConnectAfterStartup, true, true, true},
+        {std::nullopt, kConnectStartup, false, false, true},
+        {L"1", kConnectStartup, false, true, true},
+        {L"0", kConnectExternal, true, false, false},
+        {std::nullopt, kConnectExternal, true, false, false},
+        {L"1", kConnectCommandLine, false, true, true},
+        {L"0", kConnectCommandLine, false, false, true},
+    };
+    const auto menuBefore = host_->AddInsMenu();
+    for (const auto& c : cases) {
+        SCOPED_TRACE("stored " + (c.stored ? Utf8(*c.stored) : std::string("(none)")) +
+                     ", mode " + std::to_string(c.mode));
+        WriteSetting(c.stored);
+        int displays = forms_.displays;
+        std::vector<std::wstring> menuWhileShown;
+        forms_.whileShown = [&](TestBuilderForm&) { menuWhileShown = host_->AddInsMenu(); };
+        auto addIn = NewConnect();
+        ASSERT_EQ(ConnectAs(addIn.Get(), c.mode), S_OK);
+        EXPECT_EQ(forms_.displays - displays, c.opensAtConnection ? 1 : 0);
+        if (c.opensAtConnection && c.hasMenuItem) {
+            // The item is added first, then the window opens.
+            EXPECT_EQ(menuWhileShown.size(), menuBefore.size() + 1);
+        }
+        EXPECT_EQ(host_->AddInsMenu().size(), menuBefore.size() + (c.hasMenuItem ? 1 : 0));
+
+        displays = forms_.displays;
+        ComPtr<IDTExtensibility> extensibility;
+        ASSERT_EQ(addIn.As(&extensibility), S_OK);
+        EXPECT_EQ(extensibility->OnStartupComplete(nullptr), S_OK);
+        EXPECT_EQ(forms_.displays - displays, c.opensAtStartupComplete ? 1 : 0);
+
+        ASSERT_EQ(Disconnect(), S_OK);
+        EXPECT_EQ(host_->AddInsMenu(), menuBefore);
+        // The window was closed by the user each time: "0" is written.
+        EXPECT_EQ(ReadSetting(), L"0");
+    }
+}
+
+TEST_F(ConnectHostTest, DisconnectionWhileTheWindowShowsRemembersItAndReopensNextTime) {
+    WriteSetting(std::nullopt);
+    auto addIn = NewConnect();
+    ASSERT_EQ(ConnectAs(addIn.Get(), kConnectAfterStartup), S_OK);
+    const long modulesDuring = ModuleReferences();
+    bool showReturned = false;
+    forms_.whileShown = [&](TestBuilderForm& form) {
+        // The IDE is closed from outside while the modal window runs.
+        host_->ShutDown();
+        EXPECT_FALSE(form.IsLoaded()) << "disconnection unloads the window";
+        EXPECT_EQ(forms_.destroyed, 0) << "the window object outlives its modal loop";
+        EXPECT_EQ(ReadSetting(), L"1");
+        EXPECT_FALSE(FormDisplayed(addIn.Get()));
+    };
+    EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+    showReturned = true;
+    EXPECT_TRUE(showReturned);
+    EXPECT_EQ(forms_.destroyed, 1) << "released once the outer Show returned";
+    EXPECT_EQ(ReadSetting(), L"1");
+    EXPECT_TRUE(host_->AddInsMenu().empty() ||
+                std::find(host_->AddInsMenu().begin(), host_->AddInsMenu().end(),
+                          L"Quorvane") == host_->AddInsMenu().end());
+    EXPECT_LE(ModuleReferences(), modulesDuring);
+    addIn.Reset();
+    EXPECT_EQ(ModuleReferences(), 0) << "nothing keeps the library loaded";
+
+    // The next connection after start-up opens the window at once.
+    forms_.whileShown = nullptr;
+    ResetHost();
+    auto again = NewConnect();
+    const int displays = forms_.displays;
+    ASSERT_EQ(ConnectAs(again.Get(), kConnectAfterStartup), S_OK);
+    EXPECT_EQ(forms_.displays - displays, 1);
+    ASSERT_EQ(Disconnect(), S_OK);
+    EXPECT_EQ(ReadSetting(), L"0");
+}
+
+TEST_F(ConnectHostTest, MissingAddInsBarAddsNothingSilentlyAndTheRefusedBindingIsReported) {
+    host_->SetAddInsBar(false);
+    WriteSetting(L"1");
+    MessageBoxWatcher watcher;
+    auto addIn = NewConnect();
+    const int displays = forms_.displays;
+    ASSERT_EQ(ConnectAs(addIn.Get(), kConnectAfterStartup), S_OK);
+    ASSERT_TRUE(watcher.WaitForCount(1));
+    auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"QVN");
+    EXPECT_EQ(seen[0].text, L"Object required");
+    EXPECT_EQ(seen[0].buttons, std::vector<std::wstring>{L"OK"});
+    EXPECT_FALSE(seen[0].hasIcon);
+    EXPECT_EQ(forms_.displays, displays) << "the setting is not consulted after the failure";
+
+    // Asked directly, the function answers none without a message.
+    ComPtr<_Connect> connect;
+    ASSERT_EQ(addIn.As(&connect), S_OK);
+    BSTR caption = SysAllocString(L"Quorvane");
+    ComPtr<::CommandBarControl> control;
+    EXPECT_EQ(connect->AddToAddInCommandBar(&caption, control.GetAddressOf()), S_OK);
+    EXPECT_EQ(control, nullptr);
+    SysFreeString(caption);
+    ASSERT_EQ(Disconnect(), S_OK);
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+    host_->SetAddInsBar(true);
+}
+
+TEST_F(ConnectHostTest, RefusedEventBindingShowsTheHostsOwnDescription) {
+    struct Case {
+        const char* name;
+        std::function<void(host::IdeHost&)> arrange;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"binding refused", [](host::IdeHost& h) { h.SetRefuseEventBinding(true); },
+         L"Events cannot be bound to this command bar control."},
+        {"Events fails", [](host::IdeHost& h) { h.FailOperation(L"Events", E_FAIL, L"No events today"); },
+         L"No events today"},
+        {"failure without description",
+         [](host::IdeHost& h) { h.FailOperation(L"CommandBarEvents", E_OUTOFMEMORY, L""); },
+         DescribeFailure(E_OUTOFMEMORY)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetHost();
+        c.arrange(*host_);
+        MessageBoxWatcher watcher;
+        auto addIn = NewConnect();
+        ASSERT_EQ(ConnectAs(addIn.Get(), kConnectAfterStartup), S_OK);
+        ASSERT_TRUE(watcher.WaitForCount(1));
+        EXPECT_EQ(watcher.Seen()[0].title, L"QVN");
+        EXPECT_EQ(watcher.Seen()[0].text, c.text);
+        ASSERT_EQ(Disconnect(), S_OK);
+    }
+}
+
+TEST_F(ConnectHostTest, ClicksArriveThroughEitherOutgoingInterface) {
+    for (auto events : {host::EventInterface::Vb5, host::EventInterface::Vba}) {
+        ResetHost();
+        host_->SetEventInterface(events);
+        auto addIn = NewConnect();
+        ASSERT_EQ(ConnectAs(addIn.Get(), kConnectStartup), S_OK);
+        const int displays = forms_.displays;
+        EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+        EXPECT_EQ(forms_.displays - displays, 1);
+        ASSERT_EQ(Disconnect(), S_OK);
+        EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), -1);
+    }
+}
+
+} // namespace
+} // namespace qvn::addin::testing
