@@ -26,6 +26,8 @@ std::unique_ptr<BuilderForm> MakeBuilderForm() {
     return NativeBuilderForm();
 }
 
-void SetBuilderFormFactory(BuilderFormFactory factory) { Factory() = std::move(factory); }
+void SetBuilderFormFactory(BuilderFormFactory factory) {
+    Factory() = std::move(factory);
+}
 
 } // namespace qvn::addin

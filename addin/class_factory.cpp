@@ -1,7 +1,7 @@
 #include "class_factory.h"
 
-#include "connect.h"
 #include "com_ptr.h"
+#include "connect.h"
 #include "module.h"
 #include "result_macros.h"
 

@@ -6,8 +6,7 @@
 
 namespace qvn::addin {
 
-template <class T>
-Microsoft::WRL::ComPtr<T> Adopt(T* created) noexcept {
+template <class T> Microsoft::WRL::ComPtr<T> Adopt(T* created) noexcept {
     Microsoft::WRL::ComPtr<T> owner;
     *owner.ReleaseAndGetAddressOf() = created;
     return owner;

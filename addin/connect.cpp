@@ -3,8 +3,8 @@
 #include "builder_factory.h"
 #include "com_ptr.h"
 #include "dispatch_call.h"
-#include "identifiers.h"
 #include "ide_host_adapter.h"
+#include "identifiers.h"
 #include "result_macros.h"
 #include "settings_store.h"
 
@@ -12,15 +12,14 @@ namespace qvn::addin {
 
 namespace {
 
-constexpr long kModeExternal = 2;      // connected by an outside caller
-constexpr long kModeAfterStartup = 0;  // connected after the IDE had started
+constexpr long kModeExternal = 2;     // connected by an outside caller
+constexpr long kModeAfterStartup = 0; // connected after the IDE had started
 
 void ReportConnectionFailure(const std::wstring& description) {
     MessageBoxW(nullptr, description.c_str(), kTitle, MB_OK);
 }
 
-template <class T>
-ComPtr<T> As(IUnknown* object, REFIID iid) {
+template <class T> ComPtr<T> As(IUnknown* object, REFIID iid) {
     ComPtr<T> typed;
     if (object != nullptr) {
         HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
@@ -66,7 +65,9 @@ HRESULT Connect::QueryInterface(REFIID riid, void** object) noexcept {
     return S_OK;
 }
 
-ULONG Connect::AddRef() noexcept { return ++refs_; }
+ULONG Connect::AddRef() noexcept {
+    return ++refs_;
+}
 
 ULONG Connect::Release() noexcept {
     const ULONG left = --refs_;
@@ -201,7 +202,9 @@ HRESULT Connect::OnDisconnection(vbext_DisconnectMode, SAFEARRAY**) noexcept {
     return S_OK;
 }
 
-HRESULT Connect::OnAddInsUpdate(SAFEARRAY**) noexcept { return S_OK; }
+HRESULT Connect::OnAddInsUpdate(SAFEARRAY**) noexcept {
+    return S_OK;
+}
 
 HRESULT Connect::OnStartupComplete(SAFEARRAY**) noexcept try {
     if (ReadDisplayOnConnect()) {
@@ -218,7 +221,9 @@ HRESULT Connect::MenuHandler_Click(IDispatch*, VARIANT_BOOL*, VARIANT_BOOL*) {
     return S_OK;
 }
 
-IUnknown* Connect::HandlerLifetime() { return static_cast<_Connect*>(this); }
+IUnknown* Connect::HandlerLifetime() {
+    return static_cast<_Connect*>(this);
+}
 
 ComPtr<::CommandBarControl> Connect::AddMenuItem(const std::wstring& caption) noexcept try {
     ComPtr<IDispatch> bar = CommandBarNamed(vbInstance_.Get(), kAddInsBar);
@@ -235,8 +240,8 @@ HRESULT Connect::SetMenuHandler(IUnknown* source) noexcept try {
         return S_OK;
     }
     ComPtr<::CommandBarEvents> events;
-    RETURN_IF_FAILED(
-        source->QueryInterface(IID_CommandBarEvents, reinterpret_cast<void**>(events.GetAddressOf())));
+    RETURN_IF_FAILED(source->QueryInterface(IID_CommandBarEvents,
+                                            reinterpret_cast<void**>(events.GetAddressOf())));
     RETURN_IF_FAILED(subscription_.Advise(events.Get(), this));
     menuHandler_ = std::move(events);
     return S_OK;

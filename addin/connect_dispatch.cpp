@@ -25,7 +25,9 @@ VARIANT* ArgAt(DISPPARAMS* params, UINT index) {
 }
 
 // Number of positional (unnamed) arguments, and the value of a property write.
-UINT PositionalCount(DISPPARAMS* params) { return params->cArgs - params->cNamedArgs; }
+UINT PositionalCount(DISPPARAMS* params) {
+    return params->cArgs - params->cNamedArgs;
+}
 
 VARIANT* PutValue(DISPPARAMS* params) {
     for (UINT i = 0; i < params->cNamedArgs; ++i) {
@@ -116,8 +118,12 @@ void SetObjectResult(VARIANT* result, IDispatch* object) {
     }
 }
 
-bool IsGet(WORD flags) { return (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) != 0; }
-bool IsPut(WORD flags) { return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
+bool IsGet(WORD flags) {
+    return (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) != 0;
+}
+bool IsPut(WORD flags) {
+    return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+}
 
 HRESULT LoadInfo(ComPtr<ITypeInfo>& cache, REFIID iid) {
     if (cache == nullptr) {
@@ -169,7 +175,7 @@ CATCH_RETURN()
 
 HRESULT ConnectDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                 VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept
-try {
+    try {
     RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, riid != IID_NULL);
     RETURN_HR_IF_NULL(E_INVALIDARG, params);
     if (result != nullptr) {
@@ -301,8 +307,8 @@ HRESULT ExtensibilityDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT 
 }
 CATCH_RETURN()
 
-HRESULT ExtensibilityDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD flags,
-                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+HRESULT ExtensibilityDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                                      VARIANT* result, EXCEPINFO* exception,
                                       UINT* argError) noexcept try {
     RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, riid != IID_NULL);
     RETURN_HR_IF_NULL(E_INVALIDARG, params);
@@ -354,8 +360,8 @@ HRESULT ExtensibilityDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD flags,
         if (FAILED(ToLong(ArgAt(params, 0), &mode))) {
             return argumentError(0);
         }
-        return AsDispatchResult(
-            OnDisconnection(static_cast<vbext_DisconnectMode>(mode), custom(1)), exception);
+        return AsDispatchResult(OnDisconnection(static_cast<vbext_DisconnectMode>(mode), custom(1)),
+                                exception);
     }
     case kDispIdOnAddInsUpdate:
         RETURN_HR_IF(DISP_E_BADPARAMCOUNT, count > 1);

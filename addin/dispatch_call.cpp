@@ -167,10 +167,9 @@ std::wstring DescribeFailure(HRESULT hr) {
         return L"Object variable or With block variable not set";
     }
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(hr), 0,
-                                  reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text;
     if (length != 0 && buffer != nullptr) {
         text = WithoutTrailingBreaks(std::wstring(buffer, length));
@@ -178,8 +177,7 @@ std::wstring DescribeFailure(HRESULT hr) {
     LocalFree(buffer);
     if (text.empty()) {
         wchar_t fallback[64];
-        std::swprintf(fallback, 64, L"Unexpected failure 0x%08lX.",
-                      static_cast<unsigned long>(hr));
+        std::swprintf(fallback, 64, L"Unexpected failure 0x%08lX.", static_cast<unsigned long>(hr));
         text = fallback;
     }
     return text;
@@ -203,8 +201,8 @@ std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) {
         return {};
     }
-    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                     nullptr, 0);
+    int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring text(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
                         length);
@@ -218,8 +216,8 @@ std::string Utf8(const std::wstring& text) {
     int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                      nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
-                        length, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length,
+                        nullptr, nullptr);
     return utf8;
 }
 

@@ -23,6 +23,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
     return qvn::addin::GetClassObject(clsid, riid, object);
 }
 
-STDAPI DllRegisterServer() { return qvn::addin::RegisterServer(); }
+STDAPI DllRegisterServer() {
+    return qvn::addin::RegisterServer();
+}
 
-STDAPI DllUnregisterServer() { return qvn::addin::UnregisterServer(); }
+STDAPI DllUnregisterServer() {
+    return qvn::addin::UnregisterServer();
+}

@@ -63,6 +63,8 @@ ComPtr<IDispatch> CommandBarEventsFor(IDispatch* vbe, IDispatch* control) {
     return GetObject(events.Get(), L"CommandBarEvents", {item.Get()});
 }
 
-void DeleteMenuItem(IDispatch* control) { CallMethod(control, L"Delete"); }
+void DeleteMenuItem(IDispatch* control) {
+    CallMethod(control, L"Delete");
+}
 
 } // namespace qvn::addin

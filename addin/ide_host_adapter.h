@@ -24,8 +24,7 @@ private:
 class DispatchCodePane final : public IdeCodePane {
 public:
     explicit DispatchCodePane(ComPtr<IDispatch> pane) : pane_(std::move(pane)) {}
-    void GetSelection(long& startLine, long& startColumn, long& endLine,
-                      long& endColumn) override;
+    void GetSelection(long& startLine, long& startColumn, long& endLine, long& endColumn) override;
     std::unique_ptr<IdeCodeModule> CodeModule() override;
 
 private:

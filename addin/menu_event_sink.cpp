@@ -1,7 +1,7 @@
 #include "menu_event_sink.h"
 
-#include "identifiers.h"
 #include "com_ptr.h"
+#include "identifiers.h"
 #include "module.h"
 #include "result_macros.h"
 
@@ -65,7 +65,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT* argError) noexcept override
-    try {
+        try {
         if (result != nullptr) {
             VariantInit(result);
         }
@@ -142,7 +142,9 @@ HRESULT FindClickConnectionPoint(IUnknown* source, IConnectionPoint** point) {
 }
 
 MenuEventSubscription::MenuEventSubscription() = default;
-MenuEventSubscription::~MenuEventSubscription() { Unadvise(); }
+MenuEventSubscription::~MenuEventSubscription() {
+    Unadvise();
+}
 
 HRESULT MenuEventSubscription::Advise(IUnknown* source, MenuClickHandler* handler) {
     Unadvise();

@@ -24,10 +24,18 @@ HMODULE ModuleHandle() noexcept {
     return gModule;
 }
 
-void SetModuleHandle(HMODULE module) noexcept { gModule = module; }
+void SetModuleHandle(HMODULE module) noexcept {
+    gModule = module;
+}
 
-void AddModuleReference() noexcept { ++gReferences; }
-void ReleaseModuleReference() noexcept { --gReferences; }
-long ModuleReferences() noexcept { return gReferences.load(); }
+void AddModuleReference() noexcept {
+    ++gReferences;
+}
+void ReleaseModuleReference() noexcept {
+    --gReferences;
+}
+long ModuleReferences() noexcept {
+    return gReferences.load();
+}
 
 } // namespace qvn::addin

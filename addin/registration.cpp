@@ -22,16 +22,24 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_Connect); }
-std::wstring LibraryKey() { return L"TypeLib\\" + GuidText(LIBID_Quorvane); }
-std::wstring LibraryVersionKey() { return LibraryKey() + L"\\" + kLibraryVersion; }
-std::wstring InterfaceKey(REFIID iid) { return L"Interface\\" + GuidText(iid); }
+std::wstring ClassKey() {
+    return L"CLSID\\" + GuidText(CLSID_Connect);
+}
+std::wstring LibraryKey() {
+    return L"TypeLib\\" + GuidText(LIBID_Quorvane);
+}
+std::wstring LibraryVersionKey() {
+    return LibraryKey() + L"\\" + kLibraryVersion;
+}
+std::wstring InterfaceKey(REFIID iid) {
+    return L"Interface\\" + GuidText(iid);
+}
 
 HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
                   const std::wstring& value) {
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                  nullptr);
+    LONG status =
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -95,8 +103,8 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path) {
         KeySnapshot::Value value;
         value.data.resize(maxData + 2);
         DWORD dataLength = static_cast<DWORD>(value.data.size());
-        if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &value.type,
-                          value.data.data(), &dataLength) != ERROR_SUCCESS) {
+        if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &value.type, value.data.data(),
+                          &dataLength) != ERROR_SUCCESS) {
             break;
         }
         value.name.assign(name.data(), nameLength);
@@ -166,15 +174,17 @@ std::vector<IID> ForeignInterfaces(ITypeLib* library) {
 HRESULT RegisterClassKeys(const std::wstring& path) {
     const std::wstring clsid = GuidText(CLSID_Connect);
     RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, kProgId, nullptr, kProgId));
-    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID", nullptr, clsid));
+    RETURN_IF_FAILED(
+        SetString(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID", nullptr, clsid));
     RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey(), nullptr, kProgId));
     RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32", nullptr, path));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32", L"ThreadingModel", L"Apartment"));
+    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32",
+                               L"ThreadingModel", L"Apartment"));
     RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\ProgID", nullptr, kProgId));
     RETURN_IF_FAILED(
         SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\TypeLib", nullptr, GuidText(LIBID_Quorvane)));
-    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\VERSION", nullptr, kLibraryVersion));
+    RETURN_IF_FAILED(
+        SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\VERSION", nullptr, kLibraryVersion));
     return S_OK;
 }
 

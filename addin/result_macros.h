@@ -27,7 +27,7 @@ HRESULT ResultFromCaughtException() noexcept;
 
 // A BOOL passed where an HRESULT is expected is a compile error, not a silent success.
 template <class T>
-    requires std::same_as<T, HRESULT>
+requires std::same_as<T, HRESULT>
 constexpr HRESULT VerifyHResult(T hr) noexcept {
     return hr;
 }

@@ -45,9 +45,9 @@ bool SaveSetting(const std::wstring& appName, const std::wstring& section, const
                         KEY_SET_VALUE, nullptr, &hkey, nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    LONG status = RegSetValueExW(hkey, key.c_str(), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    LONG status =
+        RegSetValueExW(hkey, key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(hkey);
     return status == ERROR_SUCCESS;
 }

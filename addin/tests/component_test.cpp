@@ -14,8 +14,7 @@ namespace {
 using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
-template <class Fn>
-Fn Export(HMODULE dll, LPCSTR name) {
+template <class Fn> Fn Export(HMODULE dll, LPCSTR name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
@@ -68,7 +67,8 @@ TEST_F(DllTest, ExportsEachEntryPointByNameAndOrdinal) {
 TEST_F(DllTest, ClassObjectOnlyForConnectAndUnloadFollowsLiveObjects) {
     EXPECT_EQ(canUnload_(), S_OK);
 
-    const CLSID other = {0x3D51C0A7, 0x7E92, 0x11D2, {0x9F, 0x14, 0x2A, 0x8E, 0x6B, 0x07, 0xD3, 0xC1}};
+    const CLSID other = {
+        0x3D51C0A7, 0x7E92, 0x11D2, {0x9F, 0x14, 0x2A, 0x8E, 0x6B, 0x07, 0xD3, 0xC1}};
     for (const CLSID& clsid : {other, CLSID_NULL, static_cast<const CLSID&>(IID__Connect)}) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(getClassObject_(clsid, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
@@ -142,14 +142,14 @@ TEST_F(DllTest, ObjectAnswersBothInterfacesAndTheirDispatch) {
     EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &unknownName, 1, LOCALE_USER_DEFAULT, &missing),
               DISP_E_UNKNOWNNAME);
 
-    const Name extensibilityNames[] = {
-        {L"OnConnection", 1}, {L"OnDisconnection", 2}, {L"OnAddInsUpdate", 3},
-        {L"OnStartupComplete", 4}};
+    const Name extensibilityNames[] = {{L"OnConnection", 1},
+                                       {L"OnDisconnection", 2},
+                                       {L"OnAddInsUpdate", 3},
+                                       {L"OnStartupComplete", 4}};
     for (const auto& n : extensibilityNames) {
         DISPID id = 0;
         auto* name = const_cast<LPOLESTR>(n.name);
-        EXPECT_EQ(extensibility->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id),
-                  S_OK);
+        EXPECT_EQ(extensibility->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
         EXPECT_EQ(id, n.id) << Utf8(n.name);
     }
 }
@@ -164,8 +164,8 @@ TEST_F(DllTest, LateBoundCallsReachTheMembersByTheirIds) {
         VARIANT result;
         VariantInit(&result);
         EXPECT_EQ(dispatch->Invoke(0x40030000, IID_NULL, LOCALE_USER_DEFAULT,
-                                   DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &result,
-                                   nullptr, nullptr),
+                                   DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &result, nullptr,
+                                   nullptr),
                   S_OK);
         EXPECT_EQ(result.vt, VT_BOOL);
         return result.boolVal;
@@ -198,8 +198,8 @@ TEST_F(DllTest, LateBoundCallsReachTheMembersByTheirIds) {
     DISPPARAMS oneArg{&caption, nullptr, 1, 0};
     VARIANT result;
     VariantInit(&result);
-    EXPECT_EQ(dispatch->Invoke(0x60030007, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                               &oneArg, &result, nullptr, nullptr),
+    EXPECT_EQ(dispatch->Invoke(0x60030007, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &oneArg,
+                               &result, nullptr, nullptr),
               S_OK);
     EXPECT_EQ(result.vt, VT_DISPATCH);
     EXPECT_EQ(result.pdispVal, nullptr);
@@ -257,8 +257,8 @@ TEST_F(DllTest, VersionBlockCarriesTheProductValues) {
     for (const auto& [name, expected] : strings) {
         wchar_t* value = nullptr;
         const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-        ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value),
-                                   &length))
+        ASSERT_TRUE(
+            VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
             << Utf8(name);
         EXPECT_EQ(std::wstring(value != nullptr && length > 0 ? value : L""), expected)
             << Utf8(name);
@@ -376,8 +376,7 @@ TEST_F(DllTest, TypeLibraryDescribesConnectAsTheTablesGiveIt) {
 
     // IDTExtensibility as the IDE calls it by vtable.
     ComPtr<ITypeInfo> extensibility;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDTExtensibility, extensibility.GetAddressOf()),
-              S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IDTExtensibility, extensibility.GetAddressOf()), S_OK);
     HREFTYPE extRef = 0;
     ComPtr<ITypeInfo> extDual = extensibility;
     if (SUCCEEDED(extensibility->GetRefTypeOfImplType(-1, &extRef))) {

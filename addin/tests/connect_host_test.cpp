@@ -158,8 +158,8 @@ TEST_F(ConnectHostTest, DisplayOnConnectOpensTheWindowOnlyWhereTheModeAsksForIt)
     };
     const auto menuBefore = host_->AddInsMenu();
     for (const auto& c : cases) {
-        SCOPED_TRACE("stored " + (c.stored ? Utf8(*c.stored) : std::string("(none)")) +
-                     ", mode " + std::to_string(c.mode));
+        SCOPED_TRACE("stored " + (c.stored ? Utf8(*c.stored) : std::string("(none)")) + ", mode " +
+                     std::to_string(c.mode));
         WriteSetting(c.stored);
         int displays = forms_.displays;
         std::vector<std::wstring> menuWhileShown;
@@ -206,8 +206,8 @@ TEST_F(ConnectHostTest, DisconnectionWhileTheWindowShowsRemembersItAndReopensNex
     EXPECT_EQ(forms_.destroyed, 1) << "released once the outer Show returned";
     EXPECT_EQ(ReadSetting(), L"1");
     EXPECT_TRUE(host_->AddInsMenu().empty() ||
-                std::find(host_->AddInsMenu().begin(), host_->AddInsMenu().end(),
-                          L"Quorvane") == host_->AddInsMenu().end());
+                std::find(host_->AddInsMenu().begin(), host_->AddInsMenu().end(), L"Quorvane") ==
+                    host_->AddInsMenu().end());
     EXPECT_LE(ModuleReferences(), modulesDuring);
     addIn.Reset();
     EXPECT_EQ(ModuleReferences(), 0) << "nothing keeps the library loaded";
@@ -261,7 +261,8 @@ TEST_F(ConnectHostTest, RefusedEventBindingShowsTheHostsOwnDescription) {
     const Case cases[] = {
         {"binding refused", [](host::IdeHost& h) { h.SetRefuseEventBinding(true); },
          L"Events cannot be bound to this command bar control."},
-        {"Events fails", [](host::IdeHost& h) { h.FailOperation(L"Events", E_FAIL, L"No events today"); },
+        {"Events fails",
+         [](host::IdeHost& h) { h.FailOperation(L"Events", E_FAIL, L"No events today"); },
          L"No events today"},
         {"failure without description",
          [](host::IdeHost& h) { h.FailOperation(L"CommandBarEvents", E_OUTOFMEMORY, L""); },

@@ -32,13 +32,20 @@ enum class Leak { None, HostReference, AddInObject, WindowObject, Handle, Native
 
 const char* Name(Leak leak) {
     switch (leak) {
-    case Leak::None: return "none";
-    case Leak::HostReference: return "host reference";
-    case Leak::AddInObject: return "add-in object";
-    case Leak::WindowObject: return "builder window object";
-    case Leak::Handle: return "handle";
-    case Leak::NativeWindow: return "native window";
-    case Leak::Memory: return "memory";
+    case Leak::None:
+        return "none";
+    case Leak::HostReference:
+        return "host reference";
+    case Leak::AddInObject:
+        return "add-in object";
+    case Leak::WindowObject:
+        return "builder window object";
+    case Leak::Handle:
+        return "handle";
+    case Leak::NativeWindow:
+        return "native window";
+    case Leak::Memory:
+        return "memory";
     }
     return "?";
 }
@@ -179,8 +186,9 @@ protected:
                     "handles %lu, thread windows %lu, private bytes %zu, GUI user/gdi %lu/%lu\n",
                     label, f.hostObjects, static_cast<unsigned long>(f.hostReferences),
                     f.moduleReferences, f.windowObjects, static_cast<unsigned long>(f.handles),
-                    static_cast<unsigned long>(f.threadWindows), static_cast<size_t>(f.privateBytes),
-                    static_cast<unsigned long>(f.guiUser), static_cast<unsigned long>(f.guiGdi));
+                    static_cast<unsigned long>(f.threadWindows),
+                    static_cast<size_t>(f.privateBytes), static_cast<unsigned long>(f.guiUser),
+                    static_cast<unsigned long>(f.guiGdi));
     }
 
     int leakedRootReferences_ = 0;
@@ -203,7 +211,8 @@ TEST_F(LeakTest, DisconnectionReturnsEveryHostObjectToItsCount) {
         form.Form().cmdPaste_Click();
     };
     ASSERT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
-    EXPECT_GT(host_->LiveObjectCount(), before.size()) << "the add-in made the host hand out objects";
+    EXPECT_GT(host_->LiveObjectCount(), before.size())
+        << "the add-in made the host hand out objects";
     ASSERT_EQ(Disconnect(), S_OK);
     addIn.Reset();
 

@@ -41,7 +41,9 @@ struct Registrar {
     RegistrarFn call;
 };
 
-void PrintTo(const Registrar& registrar, std::ostream* out) { *out << registrar.name; }
+void PrintTo(const Registrar& registrar, std::ostream* out) {
+    *out << registrar.name;
+}
 
 const std::wstring kClsid = L"{3D51C0A6-7E92-11D2-9F14-2A8E6B07D3C1}";
 const std::wstring kLibid = L"{3D51C0A9-7E92-11D2-9F14-2A8E6B07D3C1}";
@@ -50,7 +52,9 @@ const std::wstring kClassKey = L"CLSID\\" + kClsid;
 const std::wstring kLibraryKey = L"TypeLib\\" + kLibid;
 const std::wstring kInterfaceKey = L"Interface\\" + kIid;
 
-std::wstring IdeInterfaceKey(int i) { return L"Interface\\" + GuidText(kIdeInterfaces[i]); }
+std::wstring IdeInterfaceKey(int i) {
+    return L"Interface\\" + GuidText(kIdeInterfaces[i]);
+}
 
 // Everything below the IDE's interface keys, values included, as one comparable map.
 std::map<std::wstring, std::optional<std::wstring>> IdeKeys() {
@@ -144,8 +148,8 @@ TEST_P(RegistrationTest, LeavesTheIdesOwnInterfaceRegistrationAsItWas) {
         RegSetKeyValueW(HKEY_CLASSES_ROOT, (key + L"\\TypeLib").c_str(), nullptr, REG_SZ,
                         ideLibrary.c_str(),
                         static_cast<DWORD>((ideLibrary.size() + 1) * sizeof(wchar_t)));
-        RegSetKeyValueW(HKEY_CLASSES_ROOT, (key + L"\\TypeLib").c_str(), L"Version", REG_SZ,
-                        L"5.0", 8);
+        RegSetKeyValueW(HKEY_CLASSES_ROOT, (key + L"\\TypeLib").c_str(), L"Version", REG_SZ, L"5.0",
+                        8);
     }
     const auto before = IdeKeys();
 

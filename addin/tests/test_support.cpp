@@ -95,7 +95,11 @@ long RunProgram(const std::wstring& commandLine) {
     return static_cast<long>(code);
 }
 
-void ComTest::SetUp() { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
-void ComTest::TearDown() { OleUninitialize(); }
+void ComTest::SetUp() {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+}
+void ComTest::TearDown() {
+    OleUninitialize();
+}
 
 } // namespace qvn::addin::testing
