@@ -213,9 +213,10 @@ void PrintTo(const Shape& shape, std::ostream* out) {
     *out << shape.name;
 }
 
-class GeneratedCode : public ScriptEngineTest, public ::testing::WithParamInterface<Shape> {};
+class VbscriptGeneratedCode : public ScriptEngineTest,
+                              public ::testing::WithParamInterface<Shape> {};
 
-TEST_P(GeneratedCode, CompilesAndNamesOnlyDefinedConstants) {
+TEST_P(VbscriptGeneratedCode, CompilesAndNamesOnlyDefinedConstants) {
     const Shape& shape = GetParam();
     Evaluator evaluator;
     ASSERT_TRUE(evaluator.Ready()) << evaluator.SetupError();
@@ -282,16 +283,16 @@ TEST_P(GeneratedCode, CompilesAndNamesOnlyDefinedConstants) {
     failures.Report(cases);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryShape, GeneratedCode, ::testing::ValuesIn(kShapes),
+INSTANTIATE_TEST_SUITE_P(EveryShape, VbscriptGeneratedCode, ::testing::ValuesIn(kShapes),
                          [](const ::testing::TestParamInfo<Shape>& info) {
                              return std::string(info.param.name);
                          });
 
-using ButtonsExpression = ScriptEngineTest;
+using VbscriptButtonsExpression = ScriptEngineTest;
 
 // Every combination of the tables and the flags, as constants and as the number "Buttons
 // Value Only" writes.
-TEST_F(ButtonsExpression, EvaluatesToTheComputedValue) {
+TEST_F(VbscriptButtonsExpression, EvaluatesToTheComputedValue) {
     Evaluator evaluator;
     ASSERT_TRUE(evaluator.Ready()) << evaluator.SetupError();
     Failures failures;
@@ -339,9 +340,9 @@ TEST_F(ButtonsExpression, EvaluatesToTheComputedValue) {
 }
 
 // The judge itself must fail on broken code, or a pass above means nothing.
-using Judge = ScriptEngineTest;
+using VbscriptJudge = ScriptEngineTest;
 
-TEST_F(Judge, ReportsBrokenCodeAsSyntaxErrorsOnItsLine) {
+TEST_F(VbscriptJudge, ReportsBrokenCodeAsSyntaxErrorsOnItsLine) {
     struct Broken {
         const char* what;
         const char* code;
@@ -372,7 +373,7 @@ TEST_F(Judge, ReportsBrokenCodeAsSyntaxErrorsOnItsLine) {
     EXPECT_EQ(error.line, 2u) << Describe(error, script);
 }
 
-TEST_F(Judge, FailsUndefinedNamesAndEvaluatesDefinedOnes) {
+TEST_F(VbscriptJudge, FailsUndefinedNamesAndEvaluatesDefinedOnes) {
     Evaluator evaluator;
     ASSERT_TRUE(evaluator.Ready()) << evaluator.SetupError();
     struct Expected {
@@ -401,7 +402,7 @@ TEST_F(Judge, FailsUndefinedNamesAndEvaluatesDefinedOnes) {
     }
 }
 
-TEST(ConstantNames, FindsNamesOutsideLiteralsOnly) {
+TEST(VbscriptConstantNames, FindsNamesOutsideLiteralsOnly) {
     struct Expected {
         const char* code;
         std::set<std::string> names;
