@@ -14,8 +14,8 @@ std::string SystemErrorText(DWORD error) {
     std::string result = n != 0 && text ? std::string(text, n) : std::string();
     if (text)
         LocalFree(text);
-    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' ||
-                               result.back() == ' '))
+    while (!result.empty() &&
+           (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
         result.pop_back();
     if (result.empty())
         result = "Error " + std::to_string(error) + ".";

@@ -44,7 +44,8 @@ void AddToAddInList() {
         return;
     }
     listStepDone = true;
-    ShowMessage(wasPresent ? "QVN already installed in VBAddin.ini." : "QVN installed in VBAddin.ini.",
+    ShowMessage(wasPresent ? "QVN already installed in VBAddin.ini."
+                           : "QVN installed in VBAddin.ini.",
                 kInformationStyle, kTitle);
 }
 

@@ -47,7 +47,8 @@ void RemoveFromAddInList() {
         return;
     }
     listStepDone = true;
-    ShowMessage(wasPresent ? "QVN removed from VBAddin.ini." : "QVN already removed from VBAddin.ini.",
+    ShowMessage(wasPresent ? "QVN removed from VBAddin.ini."
+                           : "QVN already removed from VBAddin.ini.",
                 kInformationStyle, kTitle);
 }
 

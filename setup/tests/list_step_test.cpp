@@ -81,14 +81,30 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ListCase{"install-no-file", kInstall, std::nullopt, kInstalled,
                  IniContents{{"Add-Ins32", {{"Quorvane.Connect", "1"}}}}},
-        ListCase{"install-value-0", kInstall, "[Add-Ins32]\r\nQuorvane.Connect=0\r\n",
-                 kAlreadyInstalled, {}, true},
-        ListCase{"install-value-1", kInstall, "[Add-Ins32]\r\nQuorvane.Connect=1\r\n",
-                 kAlreadyInstalled, {}, true},
-        ListCase{"install-empty-value", kInstall, "[Add-Ins32]\r\nQuorvane.Connect=\r\n",
-                 kAlreadyInstalled, {}, true},
-        ListCase{"install-other-case", kInstall, "[add-ins32]\r\nquorvane.connect=0\r\n",
-                 kAlreadyInstalled, {}, true},
+        ListCase{"install-value-0",
+                 kInstall,
+                 "[Add-Ins32]\r\nQuorvane.Connect=0\r\n",
+                 kAlreadyInstalled,
+                 {},
+                 true},
+        ListCase{"install-value-1",
+                 kInstall,
+                 "[Add-Ins32]\r\nQuorvane.Connect=1\r\n",
+                 kAlreadyInstalled,
+                 {},
+                 true},
+        ListCase{"install-empty-value",
+                 kInstall,
+                 "[Add-Ins32]\r\nQuorvane.Connect=\r\n",
+                 kAlreadyInstalled,
+                 {},
+                 true},
+        ListCase{"install-other-case",
+                 kInstall,
+                 "[add-ins32]\r\nquorvane.connect=0\r\n",
+                 kAlreadyInstalled,
+                 {},
+                 true},
         ListCase{"install-absent-mark", kInstall, "[Add-Ins32]\r\nQuorvane.Connect=***x\r\n",
                  kInstalled, IniContents{{"Add-Ins32", {{"Quorvane.Connect", "1"}}}}},
         ListCase{"install-beside-others", kInstall, kOthers, kInstalled,
@@ -114,12 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
                  IniContents{{"Add-Ins32", {}}}},
         ListCase{"remove-empty-value", kRemove, "[Add-Ins32]\r\nQuorvane.Connect=\r\n", kRemoved,
                  IniContents{{"Add-Ins32", {}}}},
-        ListCase{"remove-absent-mark", kRemove, "[Add-Ins32]\r\nQuorvane.Connect=***x\r\n",
-                 kAlreadyRemoved, {}, true},
+        ListCase{"remove-absent-mark",
+                 kRemove,
+                 "[Add-Ins32]\r\nQuorvane.Connect=***x\r\n",
+                 kAlreadyRemoved,
+                 {},
+                 true},
         ListCase{"remove-no-entry", kRemove, kOthers, kAlreadyRemoved, {}, true},
-        ListCase{"remove-beside-others", kRemove, kOthers + "Quorvane.Connect=1\r\n", kRemoved,
-                 IniContents{{"Other", {{"key", "value"}}},
-                             {"Add-Ins32", {{"Other.Connect", "0"}}}}}),
+        ListCase{
+            "remove-beside-others", kRemove, kOthers + "Quorvane.Connect=1\r\n", kRemoved,
+            IniContents{{"Other", {{"key", "value"}}}, {"Add-Ins32", {{"Other.Connect", "0"}}}}}),
     [](const auto& info) {
         std::string name = info.param.name;
         std::erase(name, '-');
@@ -152,8 +172,7 @@ TEST_F(ListStep, InstallThenRemoveKeepsTheSectionWithoutTheEntry) {
     ExpectMessage(install.boxes[0], kInstall, kInstalled);
     ASSERT_EQ(remove.boxes.size(), 1u);
     ExpectMessage(remove.boxes[0], kRemove, kRemoved);
-    EXPECT_EQ(ReadIni(ListFile()),
-              (IniContents{{"Other", {{"key", "value"}}}, {"Add-Ins32", {}}}));
+    EXPECT_EQ(ReadIni(ListFile()), (IniContents{{"Other", {{"key", "value"}}}, {"Add-Ins32", {}}}));
     EXPECT_EQ(registration_.CommandLines(),
               (std::vector<std::string>{ExpectedCommand(folder, kInstall),
                                         ExpectedCommand(folder, kRemove)}));
@@ -197,15 +216,15 @@ TEST_P(VirtualStoreCases, TheCopyGetsTheSameChange) {
 INSTANTIATE_TEST_SUITE_P(
     VirtualStore, VirtualStoreCases,
     ::testing::Values(
-        VirtualCase{"virtual-install", kInstall, std::nullopt,
-                    "[Add-Ins32]\r\nOther.Connect=0\r\n", kInstalled,
-                    IniContents{{"Add-Ins32", {{"Quorvane.Connect", "1"}}}},
-                    IniContents{{"Add-Ins32", {{"Other.Connect", "0"}, {"Quorvane.Connect", "1"}}}}},
-        VirtualCase{"virtual-install-real-present", kInstall,
-                    "[Add-Ins32]\r\nQuorvane.Connect=0\r\n", "[Other]\r\nkey=value\r\n",
-                    kAlreadyInstalled, IniContents{{"Add-Ins32", {{"Quorvane.Connect", "0"}}}},
-                    IniContents{{"Other", {{"key", "value"}}},
-                                {"Add-Ins32", {{"Quorvane.Connect", "1"}}}}},
+        VirtualCase{
+            "virtual-install", kInstall, std::nullopt, "[Add-Ins32]\r\nOther.Connect=0\r\n",
+            kInstalled, IniContents{{"Add-Ins32", {{"Quorvane.Connect", "1"}}}},
+            IniContents{{"Add-Ins32", {{"Other.Connect", "0"}, {"Quorvane.Connect", "1"}}}}},
+        VirtualCase{
+            "virtual-install-real-present", kInstall, "[Add-Ins32]\r\nQuorvane.Connect=0\r\n",
+            "[Other]\r\nkey=value\r\n", kAlreadyInstalled,
+            IniContents{{"Add-Ins32", {{"Quorvane.Connect", "0"}}}},
+            IniContents{{"Other", {{"key", "value"}}}, {"Add-Ins32", {{"Quorvane.Connect", "1"}}}}},
         VirtualCase{"virtual-install-copy-keeps-value", kInstall, std::nullopt,
                     "[Add-Ins32]\r\nQuorvane.Connect=0\r\n", kInstalled,
                     IniContents{{"Add-Ins32", {{"Quorvane.Connect", "1"}}}},
@@ -273,8 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
     Locked, WriteFailureCases,
     ::testing::Values(FailureCase{"locked-install", kInstall, "[Other]\r\nkey=value\r\n",
                                   L"QVN could not be added to VBAddin.ini."},
-                      FailureCase{"locked-remove", kRemove,
-                                  "[Add-Ins32]\r\nQuorvane.Connect=1\r\n",
+                      FailureCase{"locked-remove", kRemove, "[Add-Ins32]\r\nQuorvane.Connect=1\r\n",
                                   L"QVN could not be removed from VBAddin.ini."}),
     [](const auto& info) {
         std::string name = info.param.name;

@@ -83,9 +83,9 @@ TEST_P(MissingComponent, IsReportedAndNothingIsRegistered) {
     EXPECT_EQ(MessageBoxWatcher::Lf(run.boxes[0].text), c.listMessage);
     const auto& box = run.boxes[1];
     EXPECT_EQ(box.title, c.title);
-    EXPECT_EQ(MessageBoxWatcher::Lf(box.text),
-              L"QVN.dll was not found in " + folder.wstring() + L".\n\nRun " + c.title +
-                  L" from the folder that holds QVN.dll.");
+    EXPECT_EQ(MessageBoxWatcher::Lf(box.text), L"QVN.dll was not found in " + folder.wstring() +
+                                                   L".\n\nRun " + c.title +
+                                                   L" from the folder that holds QVN.dll.");
     EXPECT_TRUE(box.hasIcon);
     EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
     EXPECT_EQ(run.exitCode, 2u);
@@ -95,8 +95,7 @@ TEST_P(MissingComponent, IsReportedAndNothingIsRegistered) {
 INSTANTIATE_TEST_SUITE_P(
     Tools, MissingComponent,
     ::testing::Values(MissingCase{kInstall, L"QVN installed in VBAddin.ini.", L"QVNInstall"},
-                      MissingCase{kRemove, L"QVN already removed from VBAddin.ini.",
-                                  L"QVNRemove"}),
+                      MissingCase{kRemove, L"QVN already removed from VBAddin.ini.", L"QVNRemove"}),
     [](const auto& info) { return Narrow(info.param.title); });
 
 class SystemRegistration : public ::testing::Test {

@@ -63,9 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{kRemove, L"ProductName", L"QVNRemove"},
                       VersionCase{kRemove, L"InternalName", L"QVNRemove"},
                       VersionCase{kRemove, L"OriginalFilename", L"QVNRemove.exe"}),
-    [](const auto& info) {
-        return ToolName(info.param.file) + Narrow(info.param.key);
-    });
+    [](const auto& info) { return ToolName(info.param.file) + Narrow(info.param.key); });
 
 class ProgramImage : public ::testing::TestWithParam<const wchar_t*> {};
 

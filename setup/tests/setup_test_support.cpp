@@ -221,7 +221,8 @@ void FakeRegistrationTool::RemoveLeftovers() {
 }
 
 ListFileGuard::ListFileGuard() {
-    for (auto [file, saved] : {std::pair{ListFile(), &list_}, {VirtualStoreList(), &virtualCopy_}}) {
+    for (auto [file, saved] :
+         {std::pair{ListFile(), &list_}, {VirtualStoreList(), &virtualCopy_}}) {
         if (fs::exists(file))
             *saved = ReadText(file);
         RemoveFile(file);
@@ -229,7 +230,8 @@ ListFileGuard::ListFileGuard() {
 }
 
 ListFileGuard::~ListFileGuard() {
-    for (auto [file, saved] : {std::pair{ListFile(), &list_}, {VirtualStoreList(), &virtualCopy_}}) {
+    for (auto [file, saved] :
+         {std::pair{ListFile(), &list_}, {VirtualStoreList(), &virtualCopy_}}) {
         RemoveFile(file);
         if (*saved)
             WriteText(file, **saved);

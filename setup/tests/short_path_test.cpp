@@ -49,8 +49,7 @@ TEST_P(GetShortPathCases, MatchesTheSystemsAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, GetShortPathCases,
-    ::testing::Values(ShortPathCase{"Missing", L"", 0},
-                      ShortPathCase{"Plain", L"QVN.DLL", 8},
+    ::testing::Values(ShortPathCase{"Missing", L"", 0}, ShortPathCase{"Plain", L"QVN.DLL", 8},
                       ShortPathCase{"Blanks", L"long folder name\\a file with blanks.dll", 8},
                       ShortPathCase{"LongerThanTheFirstBuffer", DeepPath(), 255}),
     [](const auto& info) { return std::string(info.param.name); });
