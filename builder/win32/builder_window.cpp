@@ -148,6 +148,19 @@ std::vector<int> CreationOrder() {
     return rows;
 }
 
+WNDPROC gEditProc = nullptr;
+
+// A multi-line edit control does not report text set with WM_SETTEXT as a change, unlike a
+// one-line one; automation sets text that way, so both report it.
+LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    const LRESULT result = CallWindowProcW(gEditProc, hwnd, message, wParam, lParam);
+    if (message == WM_SETTEXT && (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) != 0) {
+        SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), EN_CHANGE),
+                     reinterpret_cast<LPARAM>(hwnd));
+    }
+    return result;
+}
+
 std::wstring WindowText(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
     const int n = GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
@@ -373,8 +386,9 @@ bool BuilderWindow::CreateNativeWindow() {
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, ThisModule(),
                         nullptr);
     } else if (gLeak == DeliberateLeak::Memory) {
-        auto* block = new char[256 * 1024];
-        std::memset(block, 1, 256 * 1024);
+        if (void* block = HeapAlloc(GetProcessHeap(), 0, 256 * 1024)) {
+            std::memset(block, 1, 256 * 1024);
+        }
     }
     return true;
 }
@@ -439,7 +453,13 @@ void BuilderWindow::CreateControl(int row) {
     HGDIOBJ font = !spec.font.name.empty() && boldFont_ ? boldFont_.Get() : dialogFont_.Get();
     SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-    if (spec.kind == ControlKind::Image) {
+    if (spec.kind == ControlKind::TextBox) {
+        const auto original =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(ctl, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+        if (gEditProc == nullptr) {
+            gEditProc = original;
+        }
+    } else if (spec.kind == ControlKind::Image) {
         if (HICON icon = StandardIcon(spec.picture.subject)) {
             SendMessageW(ctl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
         }
