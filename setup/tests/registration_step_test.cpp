@@ -98,6 +98,31 @@ INSTANTIATE_TEST_SUITE_P(
                       MissingCase{kRemove, L"QVN already removed from VBAddin.ini.", L"QVNRemove"}),
     [](const auto& info) { return Narrow(info.param.title); });
 
+// A registration tool that cannot be started is reported with the system's reason, after the
+// list step did its work, and shows in the exit status.
+TEST(UnstartableRegistrationTool, IsReported) {
+    ListFileGuard lists;
+    FakeRegistrationTool registration;
+    WriteText(L"c:\\windows\\system\\regsvr32.exe", "not a program");
+    const fs::path folder = MakeToolFolder(L"unstartable");
+
+    const ToolRun run = RunTool(folder, kInstall);
+
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(MessageBoxWatcher::Lf(run.boxes[0].text), L"QVN installed in VBAddin.ini.");
+    const auto& box = run.boxes[1];
+    EXPECT_EQ(box.title, L"QVNInstall");
+    EXPECT_TRUE(box.hasIcon);
+    const std::wstring head =
+        L"The registration tool could not be started:\nc:\\windows\\system\\regsvr32 \"" +
+        ToWide(ShortPath(folder / L"QVN.dll")) + L"\"\n\n";
+    const std::wstring text = MessageBoxWatcher::Lf(box.text);
+    EXPECT_EQ(text.substr(0, head.size()), head) << Narrow(text);
+    EXPECT_GT(text.size(), head.size()) << "the system's reason is missing";
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(ReadIni(ListFile()), (IniContents{{"Add-Ins32", {{"Quorvane.Connect", "1"}}}}));
+}
+
 class SystemRegistration : public ::testing::Test {
 protected:
     void SetUp() override {
