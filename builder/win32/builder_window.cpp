@@ -92,7 +92,9 @@ NativeKind NativeKindOf(const layout::ControlSpec& spec) {
         }
         return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case ControlKind::Label:
-        return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
+        // A caption a pixel wider than its label (font metrics differ by system) is clipped at
+        // the end rather than wrapped out of sight.
+        return {L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
     case ControlKind::PictureButton:
         return {L"BUTTON",
                 BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP |

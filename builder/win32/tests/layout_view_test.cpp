@@ -34,7 +34,7 @@ Expected ExpectedNative(const layout::ControlSpec& spec) {
                                          ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL}
                               : Expected{"Edit", 0, ES_MULTILINE};
     case ControlKind::Label:
-        return {"Static", SS_LEFT, SS_TYPEMASK};
+        return {"Static", SS_LEFTNOWORDWRAP, SS_TYPEMASK};
     case ControlKind::PictureButton:
         return {"Button", BS_PUSHBUTTON, BS_TYPEMASK};
     case ControlKind::CommandButton:
