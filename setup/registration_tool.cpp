@@ -40,7 +40,8 @@ std::string ProgramFolder() {
 }
 
 std::string RegistrationToolPrefix() {
-    // The command line names the classic tool without its extension; CreateProcess adds it.
+    // The command line names the classic tool without its extension: CreateProcess adds
+    // ".exe", and some systems also start a file of exactly that name.
     if (IsFile(kClassicTool) || IsFile(std::string(kClassicTool) + ".exe"))
         return std::string(kClassicTool) + " ";
     std::string system(MAX_PATH, '\0');
@@ -66,6 +67,8 @@ bool StartRegistrationTool(const std::string& switches, const char* programTitle
         return false;
     }
     std::string shortPath = Module1::GetShortPath(component);
+    // Some file systems refuse the short-form query for a file that exists; the quoted long
+    // path still reaches it.
     if (shortPath.empty())
         shortPath = component;
     std::string command = RegistrationCommand(switches, shortPath);
