@@ -13,6 +13,11 @@ namespace {
 
 thread_local const std::function<void()>* gBody = nullptr;
 
+BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
 void CALLBACK RunBody(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     if (const auto* body = std::exchange(gBody, nullptr)) {
@@ -153,13 +158,7 @@ std::string ClassOf(HWND hwnd) {
 
 int ThreadWindowCount() {
     int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND, LPARAM counter) -> BOOL {
-            ++*reinterpret_cast<int*>(counter);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    EnumThreadWindows(GetCurrentThreadId(), &CountWindow, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
@@ -236,6 +235,13 @@ bool Harness::PressKey(UINT key, bool shift) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (FocusedControl() == before && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    // The focus moves in the middle of the key's handling (an arrow key focuses the option
+    // before selecting it); a message sent to the window is taken only once the window's
+    // thread is back in its loop, so the state read after this is the finished one.
+    if (HWND hwnd = window->Hwnd()) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
     }
     return FocusedControl() != before;
 }
