@@ -328,19 +328,20 @@ bool BuilderWindow::HandleKey(const MSG& msg) {
     }
 }
 
+BOOL CALLBACK BuilderWindow::DisableWindow(HWND other, LPARAM self) {
+    auto* window = reinterpret_cast<BuilderWindow*>(self);
+    // Its own tooltip window stays as it is.
+    if (other != window->hwnd_ && GetWindow(other, GW_OWNER) != window->hwnd_ &&
+        IsWindowEnabled(other)) {
+        EnableWindow(other, FALSE);
+        window->disabledWindows_.push_back(other);
+    }
+    return TRUE;
+}
+
 void BuilderWindow::DisableOtherWindows() {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND other, LPARAM self) -> BOOL {
-            auto* window = reinterpret_cast<BuilderWindow*>(self);
-            if (other != window->hwnd_ && GetWindow(other, GW_OWNER) != window->hwnd_ &&
-                IsWindowEnabled(other)) {
-                EnableWindow(other, FALSE);
-                window->disabledWindows_.push_back(other);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(this));
+    EnumThreadWindows(GetCurrentThreadId(), &BuilderWindow::DisableWindow,
+                      reinterpret_cast<LPARAM>(this));
 }
 
 void BuilderWindow::EnableOtherWindows() {

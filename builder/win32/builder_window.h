@@ -63,6 +63,7 @@ private:
     void MirrorVisible(int row);
     void FocusModelControl();
 
+    static BOOL CALLBACK DisableWindow(HWND other, LPARAM self);
     void DisableOtherWindows();
     void EnableOtherWindows();
     void RunModalLoop();

@@ -166,20 +166,19 @@ TEST(BuilderWindowLayout, BrowseButtonAloneHasTheBoldFont) {
     });
 }
 
+BOOL CALLBACK FindTooltip(HWND w, LPARAM found) {
+    if (ClassOf(w) == "tooltips_class32") {
+        *reinterpret_cast<HWND*>(found) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 TEST(BuilderWindowLayout, PictureButtonsCarryTheirTooltipsExactly) {
     Harness h;
     h.WhileShown([&] {
         HWND tooltip = nullptr;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND w, LPARAM found) -> BOOL {
-                if (ClassOf(w) == "tooltips_class32") {
-                    *reinterpret_cast<HWND*>(found) = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&tooltip));
+        EnumThreadWindows(GetCurrentThreadId(), &FindTooltip, reinterpret_cast<LPARAM>(&tooltip));
         ASSERT_NE(tooltip, nullptr);
         EXPECT_EQ(GetWindow(tooltip, GW_OWNER), h.Window());
 

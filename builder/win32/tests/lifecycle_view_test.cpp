@@ -169,6 +169,13 @@ TEST(BuilderWindowLeaks, TwoHundredOpeningsLeaveNothingBehind) {
     EXPECT_FALSE(growth.Any());
 }
 
+BOOL CALLBACK DestroyStrayStatic(HWND w, LPARAM) {
+    if (ClassOf(w) == "Static" && GetParent(w) == nullptr) {
+        DestroyWindow(w);
+    }
+    return TRUE;
+}
+
 TEST(BuilderWindowLeaks, EachCheckNoticesALeakPutInOnPurpose) {
     struct Case {
         DeliberateLeak leak;
@@ -195,15 +202,7 @@ TEST(BuilderWindowLeaks, EachCheckNoticesALeakPutInOnPurpose) {
         }
     }
     // Windows left by the window check would count against the next test.
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM) -> BOOL {
-            if (ClassOf(w) == "Static" && GetParent(w) == nullptr) {
-                DestroyWindow(w);
-            }
-            return TRUE;
-        },
-        0);
+    EnumThreadWindows(GetCurrentThreadId(), &DestroyStrayStatic, 0);
 }
 
 } // namespace
