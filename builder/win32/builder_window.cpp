@@ -433,17 +433,48 @@ void BuilderWindow::CreateFonts() {
     }
 }
 
+RECT BuilderWindow::PlaceOf(int row) const {
+    const auto& spec = SpecOf(row);
+    const POINT origin = TwipsOrigin(row);
+    const int x = TwipsToPixels(origin.x, dpi_);
+    const int y = TwipsToPixels(origin.y, dpi_);
+    return RECT{x, y, x + TwipsToPixels(spec.width, dpi_), y + TwipsToPixels(spec.height, dpi_)};
+}
+
+HGDIOBJ BuilderWindow::FontOf(int row) const {
+    return !SpecOf(row).font.name.empty() && boldFont_ ? boldFont_.Get() : dialogFont_.Get();
+}
+
+void BuilderWindow::ChangeDpi(UINT dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    GdiHandle oldDialogFont = std::move(dialogFont_);
+    GdiHandle oldBoldFont = std::move(boldFont_);
+    CreateFonts();
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int count = static_cast<int>(controls_.size());
+    for (int row = 0; row < count; ++row) {
+        if (HWND ctl = ControlWindow(row)) {
+            const RECT place = PlaceOf(row);
+            SetWindowPos(ctl, nullptr, place.left, place.top, place.right - place.left,
+                         place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row)), TRUE);
+        }
+    }
+    // The old fonts are freed when they go out of scope, now that no control uses them.
+}
+
 void BuilderWindow::CreateControl(int row) {
     const auto& spec = SpecOf(row);
     const NativeKind native = NativeKindOf(spec);
     if (native.className == nullptr) {
         return;
     }
-    const POINT origin = TwipsOrigin(row);
-    const int x = TwipsToPixels(origin.x, dpi_);
-    const int y = TwipsToPixels(origin.y, dpi_);
-    const int w = TwipsToPixels(spec.width, dpi_);
-    const int h = TwipsToPixels(spec.height, dpi_);
+    const RECT place = PlaceOf(row);
+    const int x = place.left;
+    const int y = place.top;
+    const int w = place.right - place.left;
+    const int h = place.bottom - place.top;
     const std::wstring caption = spec.kind == ControlKind::Image ? L"" : Wide(spec.caption);
     HWND ctl = CreateWindowExW(native.exStyle, native.className, caption.c_str(),
                                WS_CHILD | native.style, x, y, w, h, hwnd_,
@@ -453,8 +484,7 @@ void BuilderWindow::CreateControl(int row) {
         return;
     }
     controls_[static_cast<std::size_t>(row)] = ctl;
-    HGDIOBJ font = !spec.font.name.empty() && boldFont_ ? boldFont_.Get() : dialogFont_.Get();
-    SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row)), FALSE);
 
     if (spec.kind == ControlKind::TextBox) {
         const auto original =
@@ -559,15 +589,19 @@ void BuilderWindow::MirrorVisible(int row) {
     ShowWindow(ctl, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-void BuilderWindow::FocusModelControl() {
+bool BuilderWindow::FocusModelControl() {
     if (hwnd_ == nullptr || !IsWindowVisible(hwnd_) || !IsWindowEnabled(hwnd_)) {
-        return;
+        return false;
     }
-    if (auto row = form_.Model().FocusRow()) {
-        if (HWND ctl = ControlWindow(*row); ctl != nullptr && GetFocus() != ctl) {
-            SetFocus(ctl);
-        }
+    const auto row = form_.Model().FocusRow();
+    HWND ctl = row ? ControlWindow(*row) : nullptr;
+    if (ctl == nullptr) {
+        return false;
     }
+    if (GetFocus() != ctl) {
+        SetFocus(ctl);
+    }
+    return true;
 }
 
 void BuilderWindow::ControlChanged(int row, Property property) {
@@ -667,12 +701,15 @@ LRESULT BuilderWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         services_->UnloadForm();
         return 0;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE) {
-            // Back from a message box or another program: focus returns to the model's control.
-            FocusModelControl();
+        // Back from a message box or another program: focus returns to the model's control.
+        if (LOWORD(wParam) != WA_INACTIVE && FocusModelControl()) {
             return 0;
         }
         break;
+    case WM_DPICHANGED:
+        // Moved to a monitor with another DPI, in a process that follows it per monitor.
+        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_SETFOCUS:
         FocusModelControl();
         return 0;

@@ -61,7 +61,11 @@ private:
     void DestroyNativeWindow();
     void MirrorEnabled(int row);
     void MirrorVisible(int row);
-    void FocusModelControl();
+    // False when the model has no control with the focus to give it to.
+    bool FocusModelControl();
+    [[nodiscard]] RECT PlaceOf(int row) const;
+    [[nodiscard]] HGDIOBJ FontOf(int row) const;
+    void ChangeDpi(UINT dpi, const RECT& suggested);
 
     static BOOL CALLBACK DisableWindow(HWND other, LPARAM self);
     void DisableOtherWindows();

@@ -142,6 +142,28 @@ TEST(BuilderWindowLayout, WindowHasTheFixedClientAreaTheCaptionAndNoOwner) {
     });
 }
 
+LOGFONTW FontOf(HWND ctl);
+
+TEST(BuilderWindowLayout, ControlsFollowTheWindowToAMonitorWithAnotherDpi) {
+    Harness h;
+    h.WhileShown([&] {
+        RECT outer{};
+        GetWindowRect(h.Window(), &outer);
+        const RECT suggested{outer.left, outer.top, outer.left + 900, outer.top + 700};
+        SendMessageW(h.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                     reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(h.window->Dpi(), 144U);
+        // cmdBrowse sits in fraHelp: 4680 + 3015 twips from the left, 45 + 810 from the top.
+        const RECT place = PlaceInClient(h.Ctl("cmdBrowse"));
+        EXPECT_EQ(place.left, MulDiv(4680 + 3015, 144, 1440));
+        EXPECT_EQ(place.top, MulDiv(45 + 810, 144, 1440));
+        EXPECT_EQ(place.right - place.left, MulDiv(345, 144, 1440));
+        EXPECT_EQ(place.bottom - place.top, MulDiv(285, 144, 1440));
+        EXPECT_LE(FontOf(h.Ctl("cmdBrowse")).lfHeight, -16) << "8.25 point at 144 DPI";
+        EXPECT_TRUE(IsWindowVisible(h.Ctl("txtPrompt")));
+    });
+}
+
 LOGFONTW FontOf(HWND ctl) {
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(ctl, WM_GETFONT, 0, 0)), sizeof font, &font);
