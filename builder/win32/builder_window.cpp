@@ -47,7 +47,9 @@ bool RegisterWindowClass(WNDPROC proc) {
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
 
-const layout::ControlSpec& SpecOf(int row) { return FormModel::Spec(row); }
+const layout::ControlSpec& SpecOf(int row) {
+    return FormModel::Spec(row);
+}
 
 std::optional<int> ContainerRow(int row) {
     const auto& spec = SpecOf(row);
@@ -132,7 +134,9 @@ HICON StandardIcon(layout::Picture picture) {
     return LoadIconW(nullptr, id);
 }
 
-bool IsStandardIcon(layout::Picture picture) { return StandardIcon(picture) != nullptr; }
+bool IsStandardIcon(layout::Picture picture) {
+    return StandardIcon(picture) != nullptr;
+}
 
 // Rows in the order the controls are made: tab order first, so that the native z-order
 // follows it, then the controls without a tab place (the images lie over their frame).
@@ -172,8 +176,9 @@ std::wstring WindowText(HWND hwnd) {
 
 } // namespace
 
-void SetDeliberateLeak(DeliberateLeak leak) { gLeak = leak; }
-
+void SetDeliberateLeak(DeliberateLeak leak) {
+    gLeak = leak;
+}
 
 BuilderWindow::BuilderWindow(std::unique_ptr<SystemServices> services)
     : services_(services != nullptr ? std::move(services) : std::make_unique<SystemServices>()),
@@ -198,7 +203,9 @@ void BuilderWindow::SetVBInstance(std::shared_ptr<IdeRoot> vbInstance) {
     form_.VBInstance = std::move(vbInstance);
 }
 
-void BuilderWindow::SetConnect(AddinConnect* connect) { form_.Connect = connect; }
+void BuilderWindow::SetConnect(AddinConnect* connect) {
+    form_.Connect = connect;
+}
 
 HWND BuilderWindow::ControlWindow(int row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= controls_.size()) {
@@ -367,10 +374,9 @@ bool BuilderWindow::CreateNativeWindow() {
         return false;
     }
     dpi_ = WindowDpi(hwnd_);
-    const SIZE outer =
-        OuterSizeForClient(TwipsToPixels(layout::kClientWidth, dpi_),
-                           TwipsToPixels(layout::kClientHeight, dpi_), kWindowStyle,
-                           kWindowExStyle, dpi_);
+    const SIZE outer = OuterSizeForClient(TwipsToPixels(layout::kClientWidth, dpi_),
+                                          TwipsToPixels(layout::kClientHeight, dpi_), kWindowStyle,
+                                          kWindowExStyle, dpi_);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int x = work.left + std::max(0L, (work.right - work.left - outer.cx) / 2);
@@ -476,10 +482,10 @@ void BuilderWindow::CreateControl(int row) {
     const int w = place.right - place.left;
     const int h = place.bottom - place.top;
     const std::wstring caption = spec.kind == ControlKind::Image ? L"" : Wide(spec.caption);
-    HWND ctl = CreateWindowExW(native.exStyle, native.className, caption.c_str(),
-                               WS_CHILD | native.style, x, y, w, h, hwnd_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout::ControlIdOf(row))),
-                               ThisModule(), nullptr);
+    HWND ctl = CreateWindowExW(
+        native.exStyle, native.className, caption.c_str(), WS_CHILD | native.style, x, y, w, h,
+        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout::ControlIdOf(row))),
+        ThisModule(), nullptr);
     if (ctl == nullptr) {
         return;
     }
@@ -487,8 +493,8 @@ void BuilderWindow::CreateControl(int row) {
     SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row)), FALSE);
 
     if (spec.kind == ControlKind::TextBox) {
-        const auto original =
-            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(ctl, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+        const auto original = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(ctl, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
         if (gEditProc == nullptr) {
             gEditProc = original;
         }
@@ -498,7 +504,8 @@ void BuilderWindow::CreateControl(int row) {
         }
         // Setting an icon may fit the box to it; the box keeps the table's size.
         SetWindowPos(ctl, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-    } else if (spec.kind == ControlKind::PictureButton && spec.picture.subject != layout::Picture::None &&
+    } else if (spec.kind == ControlKind::PictureButton &&
+               spec.picture.subject != layout::Picture::None &&
                !IsStandardIcon(spec.picture.subject)) {
         if (spec.picture.isIcon) {
             GdiHandle icon = MakePictureIcon(spec.picture);
@@ -517,10 +524,10 @@ void BuilderWindow::CreateControl(int row) {
 void BuilderWindow::CreateTooltips() {
     INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&init);
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               ThisModule(), nullptr);
+    tooltip_ =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, ThisModule(), nullptr);
     if (tooltip_ == nullptr) {
         return;
     }

@@ -119,8 +119,7 @@ void DrawExit(PixelCanvas& c) {
 } // namespace
 
 PixelCanvas::PixelCanvas(int width, int height)
-    : width_(width), height_(height),
-      pixels_(static_cast<std::size_t>(width * height), kClear) {}
+    : width_(width), height_(height), pixels_(static_cast<std::size_t>(width * height), kClear) {}
 
 std::uint8_t PixelCanvas::At(int x, int y) const {
     return pixels_[static_cast<std::size_t>(y * width_ + x)];
@@ -223,8 +222,8 @@ GdiHandle MakePictureBitmap(const layout::PictureSpec& spec, COLORREF background
         RGBQUAD{GetBValue(background), GetGValue(background), GetRValue(background), 0};
 
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info),
-                                      DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &bits, nullptr, 0);
     if (bitmap == nullptr || bits == nullptr) {
         return GdiHandle(static_cast<HGDIOBJ>(bitmap));
     }
@@ -257,8 +256,8 @@ GdiHandle MakePictureIcon(const layout::PictureSpec& spec) {
     info.header.biClrUsed = 16;
     std::copy(std::begin(kVga), std::end(kVga), info.colours);
     void* bits = nullptr;
-    HBITMAP colour = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info),
-                                      DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP colour = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &bits, nullptr, 0);
     // Monochrome mask, rows padded to 16 bits: 1 keeps the screen, 0 takes the colour.
     const int maskStride = ((w + 15) / 16) * 2;
     std::vector<std::uint8_t> mask(static_cast<std::size_t>(maskStride * h), 0);

@@ -70,8 +70,8 @@ LOGFONTW MessageFont(UINT dpi) {
         // The answer is at the system's DPI; the window may be on a monitor with another.
         const UINT system = ScreenDpi();
         if (system != dpi) {
-            metrics.lfMessageFont.lfHeight =
-                MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system));
+            metrics.lfMessageFont.lfHeight = MulDiv(
+                metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system));
         }
         return metrics.lfMessageFont;
     }

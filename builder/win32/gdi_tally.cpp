@@ -10,7 +10,9 @@ std::atomic<long> gLive{0};
 
 } // namespace
 
-long LiveGdiObjects() { return gLive.load(); }
+long LiveGdiObjects() {
+    return gLive.load();
+}
 
 GdiHandle::GdiHandle(HGDIOBJ object) : object_(object) {
     if (object_ != nullptr) {
@@ -49,6 +51,8 @@ void GdiHandle::Reset() noexcept {
     --gLive;
 }
 
-void GdiHandle::Abandon() noexcept { object_ = nullptr; }
+void GdiHandle::Abandon() noexcept {
+    object_ = nullptr;
+}
 
 } // namespace qvn::win32

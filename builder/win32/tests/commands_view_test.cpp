@@ -11,7 +11,9 @@ namespace {
 
 using qvn::testing::MessageBoxWatcher;
 
-LRESULT Checked(HWND ctl) { return SendMessageW(ctl, BM_GETCHECK, 0, 0); }
+LRESULT Checked(HWND ctl) {
+    return SendMessageW(ctl, BM_GETCHECK, 0, 0);
+}
 
 // Worked example 3: an If block on "Yes and No" with a Help button, default button 2, "<>".
 void ComposeIfThenElseExample(const Harness& h) {
@@ -299,7 +301,10 @@ TEST(SystemServicesText, FilterBecomesNulSeparatedAndErrorsReadAsText) {
     const std::string text = SystemServices::ErrorText(ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.back(), '\n');
-    EXPECT_EQ(Utf8(Wide("Gr\xC3\xBC\xC3\x9F" "e")), "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(Utf8(Wide("Gr\xC3\xBC\xC3\x9F"
+                        "e")),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e");
 }
 
 } // namespace

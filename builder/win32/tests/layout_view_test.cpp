@@ -49,10 +49,10 @@ Expected ExpectedNative(const layout::ControlSpec& spec) {
 
 // Controls that the load leaves disabled; the default-button options among them are hidden too.
 const std::set<std::pair<std::string_view, int>> kDisabledAfterLoad = {
-    {"optDefBtn", 1},    {"optDefBtn", 2},     {"optDefBtn", 3},   {"optCodeOption", 1},
-    {"optCodeOption", 2}, {"lblVarName", -1},  {"txtVarName", -1}, {"chkAddSelect", -1},
-    {"chkNotEqual", -1}, {"txtHelpFile", -1},  {"txtHelpContext", -1},
-    {"cmdBrowse", -1},   {"lblHelpContext", -1}, {"lblHelpFile", -1},
+    {"optDefBtn", 1},       {"optDefBtn", 2},    {"optDefBtn", 3},       {"optCodeOption", 1},
+    {"optCodeOption", 2},   {"lblVarName", -1},  {"txtVarName", -1},     {"chkAddSelect", -1},
+    {"chkNotEqual", -1},    {"txtHelpFile", -1}, {"txtHelpContext", -1}, {"cmdBrowse", -1},
+    {"lblHelpContext", -1}, {"lblHelpFile", -1},
 };
 
 RECT PlaceInClient(HWND ctl) {
@@ -62,14 +62,15 @@ RECT PlaceInClient(HWND ctl) {
     return rect;
 }
 
-int Px(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+int Px(int twips) {
+    return static_cast<int>(std::lround(twips / 15.0));
+}
 
 TEST(BuilderWindowLayout, EveryControlOfTheTableExistsWithItsClassIdPlaceAndLoadState) {
     Harness h;
     h.WhileShown([&] {
         if (h.window->Dpi() != 96) {
-            GTEST_SKIP() << "positions are checked at 96 DPI; this display has "
-                         << h.window->Dpi();
+            GTEST_SKIP() << "positions are checked at 96 DPI; this display has " << h.window->Dpi();
         }
         const auto controls = layout::Controls();
         for (int row = 0; row < static_cast<int>(controls.size()); ++row) {
@@ -92,7 +93,8 @@ TEST(BuilderWindowLayout, EveryControlOfTheTableExistsWithItsClassIdPlaceAndLoad
             int left = spec.left;
             int top = spec.top;
             if (!spec.container.empty()) {
-                const auto& frame = controls[static_cast<std::size_t>(layout::RowOf(spec.container))];
+                const auto& frame =
+                    controls[static_cast<std::size_t>(layout::RowOf(spec.container))];
                 left += frame.left;
                 top += frame.top;
             }
@@ -178,11 +180,13 @@ TEST(BuilderWindowLayout, BrowseButtonAloneHasTheBoldFont) {
         if (h.window->Dpi() == 96) {
             EXPECT_EQ(browse.lfHeight, -11) << "8.25 point at 96 DPI";
         }
-        const HGDIOBJ shared = reinterpret_cast<HGDIOBJ>(SendMessageW(h.Ctl("txtTitle"), WM_GETFONT, 0, 0));
+        const HGDIOBJ shared =
+            reinterpret_cast<HGDIOBJ>(SendMessageW(h.Ctl("txtTitle"), WM_GETFONT, 0, 0));
         ASSERT_NE(shared, nullptr);
         for (const char* name : {"fraIcons", "lblTitle", "chkHelp", "txtPrompt", "cmdPreview"}) {
             SCOPED_TRACE(name);
-            EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(h.Ctl(name), WM_GETFONT, 0, 0)), shared);
+            EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(h.Ctl(name), WM_GETFONT, 0, 0)),
+                      shared);
             EXPECT_LT(FontOf(h.Ctl(name)).lfWeight, 700);
         }
     });
@@ -232,7 +236,8 @@ TEST(BuilderWindowLayout, PictureButtonsShowOurPicturesAndImagesTheStandardIcons
         for (const char* name : {"cmdPreview", "cmdCopy", "cmdPaste", "cmdHelp"}) {
             SCOPED_TRACE(name);
             EXPECT_NE(GetWindowLongW(h.Ctl(name), GWL_STYLE) & BS_BITMAP, 0);
-            auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(h.Ctl(name), BM_GETIMAGE, IMAGE_BITMAP, 0));
+            auto bitmap =
+                reinterpret_cast<HBITMAP>(SendMessageW(h.Ctl(name), BM_GETIMAGE, IMAGE_BITMAP, 0));
             ASSERT_NE(bitmap, nullptr);
             DIBSECTION dib{};
             ASSERT_EQ(GetObjectW(bitmap, sizeof dib, &dib), static_cast<int>(sizeof dib));
@@ -241,7 +246,8 @@ TEST(BuilderWindowLayout, PictureButtonsShowOurPicturesAndImagesTheStandardIcons
             EXPECT_EQ(dib.dsBm.bmBitsPixel, 8) << "256 colours";
         }
         EXPECT_NE(GetWindowLongW(h.Ctl("cmdExit"), GWL_STYLE) & BS_ICON, 0);
-        auto exitIcon = reinterpret_cast<HICON>(SendMessageW(h.Ctl("cmdExit"), BM_GETIMAGE, IMAGE_ICON, 0));
+        auto exitIcon =
+            reinterpret_cast<HICON>(SendMessageW(h.Ctl("cmdExit"), BM_GETIMAGE, IMAGE_ICON, 0));
         ASSERT_NE(exitIcon, nullptr);
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(exitIcon, &info));
@@ -319,8 +325,8 @@ std::vector<std::string> FocusTour(Harness& h, bool backward) {
 TEST(BuilderWindowKeyboard, TabVisitsTheTabStopsInTheTableOrderAndShiftTabGoesBack) {
     Harness h;
     const std::vector<std::string> forward = {
-        "optIcons 0", "optButtons 0", "optDefBtn 0",    "cmdCopy",          "cmdExit",
-        "cmdPreview", "txtTitle",     "txtPrompt",      "chkHelp",          "chkSysModal",
+        "optIcons 0",       "optButtons 0",  "optDefBtn 0",   "cmdCopy",       "cmdExit",
+        "cmdPreview",       "txtTitle",      "txtPrompt",     "chkHelp",       "chkSysModal",
         "chkSetForeground", "chkRightAlign", "chkRtlReading", "chkOptValOnly", "cmdHelp",
         "optCodeOption 0",  "cmdPaste",
     };

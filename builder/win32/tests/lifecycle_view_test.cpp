@@ -57,8 +57,8 @@ TEST(BuilderWindowLifecycle, HideEndsTheDisplayAndTheNextShowFindsTheStateKept) 
 }
 
 TEST(BuilderWindowLifecycle, ShowWhileShownReturnsAtOnceAndOtherWindowsWaitDisabled) {
-    HWND other = CreateWindowExW(0, L"STATIC", L"IDE", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"STATIC", L"IDE", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(other, nullptr);
     Harness h;
     bool otherEnabled = true;
@@ -181,9 +181,9 @@ TEST(BuilderWindowLeaks, EachCheckNoticesALeakPutInOnPurpose) {
         DeliberateLeak leak;
         const char* what;
     };
-    for (const auto& c : {Case{DeliberateLeak::GdiObject, "GDI object"},
-                          Case{DeliberateLeak::Window, "window"},
-                          Case{DeliberateLeak::Memory, "memory"}}) {
+    for (const auto& c :
+         {Case{DeliberateLeak::GdiObject, "GDI object"}, Case{DeliberateLeak::Window, "window"},
+          Case{DeliberateLeak::Memory, "memory"}}) {
         SCOPED_TRACE(c.what);
         SetDeliberateLeak(c.leak);
         const Growth growth = OpenAndClose(20);

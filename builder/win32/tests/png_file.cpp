@@ -30,7 +30,8 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     }
 }
 
-void Chunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
+void Chunk(std::vector<std::uint8_t>& out, const char* type,
+           const std::vector<std::uint8_t>& data) {
     Put32(out, static_cast<std::uint32_t>(data.size()));
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
@@ -40,7 +41,8 @@ void Chunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<s
 
 } // namespace
 
-bool WritePng(const std::wstring& path, int width, int height, const std::vector<std::uint8_t>& rgb) {
+bool WritePng(const std::wstring& path, int width, int height,
+              const std::vector<std::uint8_t>& rgb) {
     std::vector<std::uint8_t> raw;
     const std::size_t row = static_cast<std::size_t>(width) * 3;
     for (int y = 0; y < height; ++y) {

@@ -9,6 +9,7 @@
 namespace qvn::win32::testing {
 
 // `rgb` holds width * height pixels, top row first, three bytes each.
-bool WritePng(const std::wstring& path, int width, int height, const std::vector<std::uint8_t>& rgb);
+bool WritePng(const std::wstring& path, int width, int height,
+              const std::vector<std::uint8_t>& rgb);
 
 } // namespace qvn::win32::testing

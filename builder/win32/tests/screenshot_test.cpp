@@ -44,8 +44,10 @@ bool SaveWindowPicture(HWND window, const std::wstring& path, std::size_t* disti
         rgb.push_back(pixels[i * 4 + 2]);
         rgb.push_back(pixels[i * 4 + 1]);
         rgb.push_back(pixels[i * 4 + 0]);
-        const std::uint32_t colour = pixels[i * 4 + 2] << 16 | pixels[i * 4 + 1] << 8 | pixels[i * 4];
-        if (colours.size() < 64 && std::find(colours.begin(), colours.end(), colour) == colours.end()) {
+        const std::uint32_t colour =
+            pixels[i * 4 + 2] << 16 | pixels[i * 4 + 1] << 8 | pixels[i * 4];
+        if (colours.size() < 64 &&
+            std::find(colours.begin(), colours.end(), colour) == colours.end()) {
             colours.push_back(colour);
         }
     }
@@ -82,7 +84,8 @@ TEST(BuilderWindowScreenshots, AfterLoadAndAfterComposingTheIfThenElseExample) {
         h.Type("txtHelpContext", "100");
         const std::wstring example = ScreenshotPath(L"builder-example3.png");
         ASSERT_TRUE(SaveWindowPicture(h.Window(), example, &colours));
-        std::printf("[ pictures ] %s\n[ pictures ] %s\n", Utf8(load).c_str(), Utf8(example).c_str());
+        std::printf("[ pictures ] %s\n[ pictures ] %s\n", Utf8(load).c_str(),
+                    Utf8(example).c_str());
     });
 }
 

@@ -39,8 +39,7 @@ private:
 class FakePane : public IdeCodePane {
 public:
     explicit FakePane(FakeIde& ide) : ide_(ide) {}
-    void GetSelection(long& startLine, long& startColumn, long& endLine,
-                      long& endColumn) override {
+    void GetSelection(long& startLine, long& startColumn, long& endLine, long& endColumn) override {
         startLine = endLine = ide_.caretLine;
         startColumn = endColumn = 1;
     }
@@ -106,7 +105,9 @@ Harness::~Harness() {
     }
 }
 
-void Harness::WhileShown(const std::function<void()>& body) { Show(body, true); }
+void Harness::WhileShown(const std::function<void()>& body) {
+    Show(body, true);
+}
 
 void Harness::Show(const std::function<void()>& body, bool closeAfter) {
     const std::function<void()> wrapped = [&] {
@@ -145,8 +146,8 @@ void Harness::Type(std::string_view name, const std::string& text) const {
 
 std::string Text(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
     return Utf8(text);
 }
 
@@ -165,8 +166,8 @@ int ThreadWindowCount() {
 std::size_t PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(),
-                         reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
     // Wine leaves PrivateUsage at 0, and its commit charge stays put while memory is taken
     // from regions it reserved at start; the resident set is the figure that moves there.
     return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.WorkingSetSize;
@@ -193,14 +194,16 @@ namespace qvn::win32::testing {
 
 void Harness::DriveWhileShown(const std::function<void()>& body) {
     std::thread driver;
-    Show([&] {
-        driver = std::thread([&] {
-            body();
-            if (HWND hwnd = window->Hwnd()) {
-                PostMessageW(hwnd, WM_CLOSE, 0, 0);
-            }
-        });
-    }, false);
+    Show(
+        [&] {
+            driver = std::thread([&] {
+                body();
+                if (HWND hwnd = window->Hwnd()) {
+                    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+                }
+            });
+        },
+        false);
     if (driver.joinable()) {
         driver.join();
     }
