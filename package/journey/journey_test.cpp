@@ -1,0 +1,410 @@
+// The journey of one user, end to end, in a fresh Wine prefix: the package's three files are
+// copied into a folder, QVNInstall.exe lists and registers the add-in, the stand-in IDE
+// connects it at start-up, the Add-Ins item opens the builder window, the If-Then-Else
+// example is composed through the window's native controls and pasted into the code pane;
+// the IDE is closed and started again twice to show that the window reopens by itself only
+// when it was left open; QVNRemove.exe takes everything away again. Every message box on the
+// way is read and compared, and the run fails on any box nobody expected.
+#include "example_session.h"
+#include "ui_driver.h"
+
+#include "ide_host.h"
+#include "testsupport/message_box_watcher.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace qvn::drive;
+using qvn::host::IdeHost;
+using qvn::testing::MessageBoxWatcher;
+using qvn::testing::SeenMessageBox;
+using Clock = std::chrono::steady_clock;
+
+constexpr wchar_t kProgId[] = L"Quorvane.Connect";
+constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\QVN\\Settings";
+const wchar_t* const kPackageFiles[] = {L"qvn.dll", L"QVNInstall.exe", L"QVNRemove.exe"};
+
+// Times are printed for people to read, never checked.
+class Stage {
+public:
+    explicit Stage(const char* name) : name_(name), start_(Clock::now()) {}
+    ~Stage() {
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+        std::printf("[ stage    ] %-58s %6.1f s\n", name_, static_cast<double>(ms) / 1000.0);
+        std::fflush(stdout);
+    }
+    Stage(const Stage&) = delete;
+    Stage& operator=(const Stage&) = delete;
+
+private:
+    const char* name_;
+    Clock::time_point start_;
+};
+
+fs::path ThisProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path();
+}
+
+std::wstring RegistryString(HKEY root, const std::wstring& path, const wchar_t* name = nullptr) {
+    wchar_t value[1024] = {};
+    DWORD bytes = sizeof value - sizeof(wchar_t);
+    if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &bytes) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    return value;
+}
+
+bool RegistryKeyExists(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+std::wstring DisplayOnConnect() {
+    return RegistryString(HKEY_CURRENT_USER, kSettingsKey, L"DisplayOnConnect");
+}
+
+// The add-in's entry in the IDE's list, or "***" when there is none.
+std::wstring AddInListEntry() {
+    wchar_t value[256] = {};
+    GetPrivateProfileStringW(L"Add-Ins32", kProgId, L"***", value, 256, L"vbaddin.ini");
+    return value;
+}
+
+bool RegistrationToolRunning() {
+    bool running = false;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !running;
+         more = Process32NextW(snapshot, &entry)) {
+        running = lstrcmpiW(entry.szExeFile, L"regsvr32.exe") == 0;
+    }
+    CloseHandle(snapshot);
+    return running;
+}
+
+// Starts a setup tool from its folder as a user's double click would and waits for it; the
+// watcher answers its message box meanwhile.
+DWORD RunTool(const fs::path& folder, const wchar_t* name) {
+    const fs::path program = folder / name;
+    std::wstring command = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << program << ": error " << GetLastError();
+        return 1;
+    }
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << program << " did not end within 60 s";
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::vector<std::string> Utf8Lines(const std::vector<std::wstring>& lines) {
+    std::vector<std::string> out;
+    for (const auto& line : lines) {
+        out.push_back(Utf8(line));
+    }
+    return out;
+}
+
+// Work done on a second thread while the test's own thread runs the IDE (and, inside it, the
+// builder window's modal loop), as a user's hands work while the program waits for input.
+class Hands {
+public:
+    template <class Body>
+    explicit Hands(Body body) : thread_([this, body] { problem_ = body(); }) {}
+    ~Hands() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    Hands(const Hands&) = delete;
+    Hands& operator=(const Hands&) = delete;
+    // What went wrong, in words; empty when nothing did.
+    std::string Finish() {
+        thread_.join();
+        return problem_;
+    }
+
+private:
+    std::string problem_;
+    std::thread thread_;
+};
+
+HWND WaitForBuilder() {
+    return WaitForTopWindow(kBuilderWindowClass, GetCurrentProcessId(), 30s);
+}
+
+// Closes the builder with its Exit button and waits until it is gone.
+std::string PressExit(HWND builder) {
+    Click(BuilderControl(builder, "cmdExit"));
+    if (!WaitForWindowGone(builder, 10s)) {
+        PostMessageW(builder, WM_CLOSE, 0, 0);
+        return "the builder window stayed open after Exit";
+    }
+    return {};
+}
+
+const std::wstring kSampleModule =
+    L"Option Explicit\r\n\r\nPrivate Sub cmdQuit_Click()\r\n\r\nEnd Sub";
+constexpr long kCaretLine = 4;
+
+class Journey : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+        // On an X server without a window manager Wine waits two seconds for one each time a
+        // window is hidden; placing its windows itself avoids that. Nothing changes on Windows.
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Wine\\AppDefaults\\qvn_journey_test.exe\\X11 Driver", 0,
+                            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            const wchar_t no[] = L"N";
+            RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no),
+                           sizeof no);
+            RegCloseKey(key);
+        }
+    }
+    void TearDown() override { OleUninitialize(); }
+
+    // Starts an IDE with the sample module open; start-up connects the listed add-ins.
+    static void Open(IdeHost& ide) {
+        ide.SetModuleText(kSampleModule);
+        ide.SetCaretLine(kCaretLine);
+        ASSERT_NE(ide.CreateMainWindow(SW_SHOWNORMAL), nullptr);
+    }
+    // Closes the IDE's main window as the user does; the IDE disconnects its add-ins.
+    static void Close(IdeHost& ide) {
+        ASSERT_NE(ide.Window(), nullptr);
+        SendMessageW(ide.Window(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(ide.Window(), nullptr);
+    }
+
+    MessageBoxWatcher boxes_; // reads and answers every message box of any process
+};
+
+TEST_F(Journey, InstallUseTheBuilderAndRemove) {
+    const fs::path folder = L"C:\\Program Files\\Quorvane";
+    {
+        Stage stage("copying the package's three files into a folder");
+        fs::create_directories(folder);
+        for (const wchar_t* file : kPackageFiles) {
+            fs::copy_file(ThisProgramFolder() / file, folder / file,
+                          fs::copy_options::overwrite_existing);
+        }
+    }
+    ASSERT_EQ(AddInListEntry(), L"***") << "the prefix is not fresh: the add-in is listed";
+    ASSERT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kProgId)) << "the prefix is not fresh";
+
+    std::wstring clsid;
+    std::wstring libid;
+    {
+        Stage stage("QVNInstall.exe and the registration tool");
+        EXPECT_EQ(RunTool(folder, L"QVNInstall.exe"), 0U);
+        ASSERT_TRUE(boxes_.WaitForCount(1, 10s)) << "QVNInstall showed no message";
+        const auto seen = boxes_.Seen();
+        EXPECT_EQ(seen[0].title, L"QVNInstall");
+        EXPECT_EQ(seen[0].text, L"QVN installed in VBAddin.ini.");
+        EXPECT_TRUE(seen[0].hasIcon) << "the message shows the information icon";
+        // Wine's registration tool reports on its console, not in a box: wait for its work.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                clsid = RegistryString(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID");
+                return !clsid.empty() && !RegistrationToolRunning();
+            },
+            60s))
+            << "Quorvane.Connect was not registered within 60 s";
+    }
+    EXPECT_EQ(AddInListEntry(), L"1");
+    const std::wstring server =
+        RegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\InprocServer32");
+    wchar_t longServer[MAX_PATH] = {};
+    GetLongPathNameW(server.c_str(), longServer, MAX_PATH);
+    EXPECT_EQ(lstrcmpiW(longServer, (folder / L"qvn.dll").c_str()), 0)
+        << "the class is served from " << Utf8(server) << ", not from the install folder";
+    libid = RegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib");
+    EXPECT_FALSE(libid.empty()) << "the class names no type library";
+    EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + libid));
+
+    const std::string code = IfThenElseExampleCode();
+    {
+        Stage stage("first session: menu item, composing, Paste, Exit");
+        IdeHost ide;
+        Open(ide);
+        ASSERT_EQ(ide.StartUp(), S_OK);
+        EXPECT_EQ(ide.ConnectedAddIns(), std::vector<std::wstring>{kProgId});
+        ASSERT_EQ(ide.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+        EXPECT_EQ(FindTopWindow(kBuilderWindowClass, GetCurrentProcessId()), nullptr)
+            << "the window opened at the first start";
+
+        Hands hands([&]() -> std::string {
+            HWND builder = WaitForBuilder();
+            if (builder == nullptr) {
+                return "the menu item opened no builder window";
+            }
+            if (auto problem = ComposeIfThenElseExample(builder)) {
+                PostMessageW(builder, WM_CLOSE, 0, 0);
+                return *problem;
+            }
+            HWND pane = FindChildOfClass(ide.Window(), L"Edit");
+            const std::wstring before = WindowText(pane);
+            Click(BuilderControl(builder, "cmdPaste"));
+            if (!WaitUntil([&] { return WindowText(pane) != before || !boxes_.Seen().empty(); },
+                           10s)) {
+                PressExit(builder);
+                return "Paste changed nothing in the code pane";
+            }
+            // The window stays open with every choice as it was.
+            if (!IsWindowVisible(builder) ||
+                Utf8(WindowText(BuilderControl(builder, "txtPrompt"))) != "Quit now?") {
+                return "the window did not stay open unchanged after Paste";
+            }
+            return PressExit(builder);
+        });
+        EXPECT_EQ(ide.ClickAddInsItem(L"Quorvane"), 1);
+        const std::string problem = hands.Finish();
+        EXPECT_EQ(problem, "");
+
+        const auto module = Utf8Lines(ide.ModuleLines());
+        const auto sample = SplitLines(Utf8(kSampleModule));
+        EXPECT_EQ(module, ModuleAfterPaste(sample, kCaretLine, code));
+        ASSERT_GT(module.size(), static_cast<std::size_t>(kCaretLine));
+        EXPECT_EQ(module[kCaretLine - 1],
+                  "If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, "
+                  "\"Confirm\", \"app.hlp\", 100) <> vbNo Then");
+
+        Close(ide);
+        EXPECT_TRUE(ide.ConnectedAddIns().empty()) << "closing the IDE disconnects the add-in";
+        EXPECT_TRUE(ide.AddInsMenu().empty()) << "the menu item is deleted at disconnection";
+        EXPECT_EQ(DisplayOnConnect(), L"0");
+    }
+
+    {
+        Stage stage("second session: IDE closed while the window shows");
+        IdeHost ide;
+        Open(ide);
+        std::atomic<bool> started{false};
+        Hands watch([&]() -> std::string {
+            HWND early = nullptr;
+            WaitUntil(
+                [&] {
+                    early = FindTopWindow(kBuilderWindowClass, GetCurrentProcessId());
+                    return early != nullptr || started.load();
+                },
+                60s);
+            if (early != nullptr) {
+                PressExit(early);
+                return "the window opened by itself although it was closed last time";
+            }
+            return {};
+        });
+        EXPECT_EQ(ide.StartUp(), S_OK);
+        started = true;
+        EXPECT_EQ(watch.Finish(), "");
+
+        HWND shown = nullptr;
+        Hands hands([&]() -> std::string {
+            shown = WaitForBuilder();
+            if (shown == nullptr) {
+                return "the menu item opened no builder window";
+            }
+            // Nothing of the last session's settings is kept.
+            if (!WindowText(BuilderControl(shown, "txtPrompt")).empty()) {
+                return "the prompt of the last session is still there";
+            }
+            // The user quits the IDE with the window still open.
+            PostMessageW(ide.Window(), WM_CLOSE, 0, 0);
+            return {};
+        });
+        EXPECT_EQ(ide.ClickAddInsItem(L"Quorvane"), 1);
+        EXPECT_EQ(hands.Finish(), "");
+        EXPECT_EQ(ide.Window(), nullptr) << "the IDE did not close";
+        EXPECT_FALSE(shown != nullptr && IsWindow(shown)) << "the window outlived the IDE";
+        EXPECT_TRUE(ide.ConnectedAddIns().empty());
+        EXPECT_EQ(DisplayOnConnect(), L"1");
+    }
+
+    {
+        Stage stage("third session: the window opens by itself");
+        IdeHost ide;
+        Open(ide);
+        bool opened = false;
+        Hands hands([&]() -> std::string {
+            HWND builder = WaitForBuilder();
+            if (builder == nullptr) {
+                return "the window did not open by itself at start-up";
+            }
+            opened = true;
+            return PressExit(builder);
+        });
+        EXPECT_EQ(ide.StartUp(), S_OK);
+        EXPECT_EQ(hands.Finish(), "");
+        EXPECT_TRUE(opened);
+        EXPECT_EQ(ide.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"})
+            << "the menu item is there when the window opened at start-up too";
+        Close(ide);
+        EXPECT_EQ(DisplayOnConnect(), L"0");
+    }
+
+    {
+        Stage stage("QVNRemove.exe and the registration tool");
+        const std::size_t before = boxes_.Seen().size();
+        EXPECT_EQ(RunTool(folder, L"QVNRemove.exe"), 0U);
+        ASSERT_TRUE(boxes_.WaitForCount(before + 1, 10s)) << "QVNRemove showed no message";
+        const auto seen = boxes_.Seen();
+        EXPECT_EQ(seen[before].title, L"QVNRemove");
+        EXPECT_EQ(seen[before].text, L"QVN removed from VBAddin.ini.");
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return !RegistryKeyExists(HKEY_CLASSES_ROOT, kProgId) && !RegistrationToolRunning();
+            },
+            60s))
+            << "Quorvane.Connect is still registered 60 s after QVNRemove";
+    }
+    EXPECT_EQ(AddInListEntry(), L"***") << "the add-in is still listed in vbaddin.ini";
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid));
+    EXPECT_FALSE(libid.empty() || RegistryKeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + libid))
+        << "the type library is still registered";
+
+    // Exactly the two setup tools' messages, and nothing from the add-in.
+    std::vector<std::wstring> titles;
+    for (const SeenMessageBox& box : boxes_.Seen()) {
+        titles.push_back(box.title + L": " + box.text);
+    }
+    EXPECT_EQ(titles, (std::vector<std::wstring>{L"QVNInstall: QVN installed in VBAddin.ini.",
+                                                 L"QVNRemove: QVN removed from VBAddin.ini."}));
+}
+
+} // namespace
