@@ -3,12 +3,13 @@
 //   qvn-demo-driver install FOLDER
 //       runs FOLDER\QVNInstall.exe as a user would, reads and answers its message, and waits
 //       until the registration tool has registered "Quorvane.Connect".
-//   qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED
+//   qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED [--draw-frames]
 //       starts the stand-in IDE with MODULE open and the caret on line CARET, chooses
 //       Add-Ins > Quorvane, composes the If-Then-Else example through the builder's native
 //       controls, pastes it, takes pictures into the folder PICTURES, closes the window and
 //       the IDE (which writes the module to SAVED), prints the module and checks it against
-//       what the composition engine writes for the example.
+//       what the composition engine writes for the example. --draw-frames has Wine draw the
+//       window frames itself, for an X server without a window manager.
 //
 // Exit status 0 when everything happened as it should; 1 otherwise, with a line saying what
 // went wrong and what to do.
@@ -38,8 +39,9 @@ void Say(const std::string& text) {
 }
 
 int Fail(const std::string& what, const std::string& todo) {
-    std::fprintf(stderr, "demo: %s\n      %s\n", what.c_str(), todo.c_str());
-    std::fflush(stderr);
+    // On standard output, with the rest of the story: Wine's own chatter goes to stderr.
+    std::printf("FAILED: %s\n        %s\n", what.c_str(), todo.c_str());
+    std::fflush(stdout);
     return 1;
 }
 
@@ -209,8 +211,10 @@ struct Session {
 };
 
 int PlaySession(const std::wstring& idehost, const std::wstring& module, long caret,
-                const std::wstring& pictures, const std::wstring& saved) {
-    LetWineDrawFrames();
+                const std::wstring& pictures, const std::wstring& saved, bool drawFrames) {
+    if (drawFrames) {
+        LetWineDrawFrames();
+    }
     DeleteFileW(saved.c_str());
     std::wstring command = L"\"" + idehost + L"\" --module \"" + module + L"\" --caret " +
                            std::to_wstring(caret) + L" --click Quorvane --save-module \"" + saved +
@@ -234,6 +238,10 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
         },
         60s);
     session.ide = FindTopWindow(kIdeWindowClass, session.process.dwProcessId);
+    // Wide enough for the pasted If line to show whole in the picture.
+    if (session.ide != nullptr) {
+        SetWindowPos(session.ide, nullptr, 0, 0, 1000, 600, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (builder == nullptr) {
         session.CloseIde();
         return Fail("the builder window did not open within 60 s.",
@@ -329,13 +337,14 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
 int wmain(int argc, wchar_t** argv) {
     const std::wstring usage =
         L"usage: qvn-demo-driver install FOLDER\n"
-        L"       qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED\n";
+        L"       qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED [--draw-frames]\n";
     if (argc == 3 && std::wstring(argv[1]) == L"install") {
         return Install(argv[2]);
     }
-    if (argc == 7 && std::wstring(argv[1]) == L"session") {
+    const bool drawFrames = argc == 8 && std::wstring(argv[7]) == L"--draw-frames";
+    if ((argc == 7 || drawFrames) && std::wstring(argv[1]) == L"session") {
         const long caret = std::wcstol(argv[4], nullptr, 10);
-        return PlaySession(argv[2], argv[3], caret, argv[5], argv[6]);
+        return PlaySession(argv[2], argv[3], caret, argv[5], argv[6], drawFrames);
     }
     std::fputws(usage.c_str(), stderr);
     return 2;
