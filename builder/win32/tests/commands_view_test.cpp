@@ -103,6 +103,11 @@ TEST(BuilderWindowInput, TypedTextReachesTheChangeHandlersAndCodeTextShowsWithou
         EXPECT_EQ(h.window->Form().Settings().txtPrompt, "First line\r\nSecond line \xC3\xA9");
         EXPECT_EQ(h.Model().Text(layout::RowOf("txtPrompt")), "First line\r\nSecond line \xC3\xA9");
 
+        // A disabled box takes no text from outside; it keeps showing what the model holds.
+        h.Type("txtVarName", "sneaked in");
+        EXPECT_EQ(Text(h.Ctl("txtVarName")), "");
+        EXPECT_EQ(h.Model().Text(layout::RowOf("txtVarName")), "");
+
         // Text set by code shows in the box.
         h.Model().SetText(layout::RowOf("txtTitle"), "From code");
         EXPECT_EQ(Text(h.Ctl("txtTitle")), "From code");
@@ -132,6 +137,7 @@ TEST(BuilderWindowCommands, PreviewShowsTheComposedMessageBox) {
         h.Click("optButtons", 4);
         h.Click("optIcons", 2);
         h.Click("cmdPreview");
+        EXPECT_EQ(GetFocus(), h.Ctl("cmdPreview")) << "the keyboard is back where it was";
     });
     ASSERT_TRUE(watcher.WaitForCount(1));
     const auto box = watcher.Seen().front();
