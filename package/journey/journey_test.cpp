@@ -280,11 +280,19 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
             }
             HWND pane = FindChildOfClass(ide.Window(), L"Edit");
             const std::wstring before = WindowText(pane);
+            const std::size_t boxesBefore = boxes_.Seen().size();
             Click(BuilderControl(builder, "cmdPaste"));
-            if (!WaitUntil([&] { return WindowText(pane) != before || !boxes_.Seen().empty(); },
-                           10s)) {
+            if (!WaitUntil(
+                    [&] {
+                        return WindowText(pane) != before || boxes_.Seen().size() > boxesBefore;
+                    },
+                    10s)) {
                 PressExit(builder);
                 return "Paste changed nothing in the code pane";
+            }
+            if (boxes_.Seen().size() > boxesBefore) {
+                PressExit(builder);
+                return "Paste showed \"" + Utf8(boxes_.Seen().back().text) + "\"";
             }
             // The window stays open with every choice as it was.
             if (!IsWindowVisible(builder) ||
