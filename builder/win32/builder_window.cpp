@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 namespace qvn::win32 {
 namespace {
@@ -551,15 +552,19 @@ void BuilderWindow::CreateTooltips() {
 }
 
 void BuilderWindow::DestroyNativeWindow() {
-    if (hwnd_ != nullptr) {
-        HWND window = hwnd_;
-        DestroyWindow(window);
-    }
-    hwnd_ = nullptr;
+    // Forgotten first: what the controls report while they are destroyed is not input.
+    HWND window = std::exchange(hwnd_, nullptr);
     tooltip_ = nullptr;
     controls_.clear();
     services_->SetOwner(nullptr);
-    // The controls that showed them are gone.
+    if (window != nullptr) {
+        DestroyWindow(window);
+    }
+    FreeDrawingObjects();
+}
+
+void BuilderWindow::FreeDrawingObjects() {
+    // Only once the controls that showed them are gone.
     if (gLeak == DeliberateLeak::GdiObject && !pictures_.empty()) {
         pictures_.back().Abandon();
     }
@@ -678,12 +683,18 @@ LRESULT CALLBACK BuilderWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPara
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         if (self != nullptr && self->hwnd_ == hwnd) {
-            // Destroyed from outside (the IDE closing): the controls are gone with it.
+            // Destroyed by someone else: an unload like any other closing of the window.
             self->hwnd_ = nullptr;
             self->tooltip_ = nullptr;
             self->controls_.clear();
             self->showing_ = false;
             self->services_->SetOwner(nullptr);
+            self->FreeDrawingObjects();
+            self->EnableOtherWindows();
+            try {
+                self->form_.Unload();
+            } catch (...) {
+            }
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }

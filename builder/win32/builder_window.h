@@ -59,6 +59,7 @@ private:
     void CreateControl(int row);
     void CreateTooltips();
     void DestroyNativeWindow();
+    void FreeDrawingObjects();
     void MirrorEnabled(int row);
     void MirrorVisible(int row);
     // False when the model has no control with the focus to give it to.

@@ -20,6 +20,7 @@ TEST(BuilderWindowLifecycle, ExitAndTheCloseBoxEachHideOnceAndEndTheDisplay) {
         {"close box", [](Harness& h) { SendMessageW(h.Window(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
         {"WM_CLOSE", [](Harness& h) { SendMessageW(h.Window(), WM_CLOSE, 0, 0); }},
         {"unload by the add-in", [](Harness& h) { h.window->Unload(); }},
+        {"window destroyed by another", [](Harness& h) { DestroyWindow(h.Window()); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
@@ -37,6 +38,7 @@ TEST(BuilderWindowLifecycle, ExitAndTheCloseBoxEachHideOnceAndEndTheDisplay) {
         EXPECT_FALSE(h.window->IsLoaded());
         EXPECT_FALSE(h.window->IsShowing());
         EXPECT_FALSE(IsWindow(window)) << "the controls are gone with the window";
+        EXPECT_EQ(LiveGdiObjects(), 0) << "and the fonts and pictures with them";
     }
 }
 
