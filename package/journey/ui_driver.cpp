@@ -217,12 +217,12 @@ RECT AreaOf(const std::vector<HWND>& windows) {
     return area;
 }
 
-bool SaveScreenPicture(const RECT& area, const std::wstring& path) {
+namespace {
+
+// The pixels of `area` of the screen, blue-green-red from the top row down.
+std::vector<std::uint8_t> CaptureScreen(const RECT& area) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -234,28 +234,56 @@ bool SaveScreenPicture(const RECT& area, const std::wstring& path) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap == nullptr) {
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-        return false;
-    }
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
     std::vector<std::uint8_t> bgr;
-    bgr.reserve(static_cast<std::size_t>(width) * height * 3);
-    const auto* pixels = static_cast<const std::uint8_t*>(bits);
-    bool varied = false;
-    for (int i = 0; i < width * height; ++i) {
-        const auto* p = pixels + static_cast<std::size_t>(i) * 4;
-        bgr.insert(bgr.end(), {p[0], p[1], p[2]});
-        varied = varied || p[0] != pixels[0] || p[1] != pixels[1] || p[2] != pixels[2];
+    if (bitmap != nullptr) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        bgr.reserve(static_cast<std::size_t>(width) * height * 3);
+        const auto* pixels = static_cast<const std::uint8_t*>(bits);
+        for (int i = 0; i < width * height; ++i) {
+            const auto* p = pixels + static_cast<std::size_t>(i) * 4;
+            bgr.insert(bgr.end(), {p[0], p[1], p[2]});
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
     }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return varied && WriteBmp(path, width, height, bgr);
+    return bgr;
+}
+
+bool Varied(const std::vector<std::uint8_t>& bgr) {
+    for (std::size_t i = 3; i + 2 < bgr.size(); i += 3) {
+        if (bgr[i] != bgr[0] || bgr[i + 1] != bgr[1] || bgr[i + 2] != bgr[2]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool SaveScreenPicture(const RECT& area, const std::wstring& path) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    // Other programs paint in their own time: the picture is taken once two captures in a row
+    // agree, so that no half-painted window is caught.
+    std::vector<std::uint8_t> last = CaptureScreen(area);
+    std::vector<std::uint8_t> now;
+    WaitUntil(
+        [&] {
+            std::this_thread::sleep_for(100ms);
+            now = CaptureScreen(area);
+            const bool settled = now == last && Varied(now);
+            last = now;
+            return settled;
+        },
+        5s);
+    return Varied(last) && WriteBmp(path, width, height, last);
 }
 
 } // namespace qvn::drive

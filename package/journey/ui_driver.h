@@ -54,7 +54,8 @@ bool IsChecked(HWND control);
 // Message boxes (dialog class #32770) shown now by `processId` (any process when 0).
 std::vector<HWND> DialogsOf(DWORD processId);
 
-// Saves the part `area` of the screen as a 24-bit BMP file; false when that fails or when the
+// Saves the part `area` of the screen as a 24-bit BMP file once the screen there has settled
+// (two captures in a row agree, within a few seconds); false when that fails or when the
 // picture is of one colour only (nothing drawn).
 bool SaveScreenPicture(const RECT& area, const std::wstring& path);
 // The smallest rectangle holding every window of `windows`, clipped to the screen.
