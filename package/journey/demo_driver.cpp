@@ -243,9 +243,12 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
         SetWindowPos(session.ide, nullptr, 0, 0, 1000, 600, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (builder == nullptr) {
+        const bool told = !session.boxes.empty();
         session.CloseIde();
         return Fail("the builder window did not open within 60 s.",
-                    "Check the IDE's message above; run scripts/demo again after fixing it.");
+                    told ? "The IDE's message above says why."
+                         : "The IDE said nothing: check that the install step above listed "
+                           "and registered the add-in.");
     }
     Say("   the window \"" + Utf8(WindowText(builder)) + "\" is open (" + Seconds(stage) + ")");
 
