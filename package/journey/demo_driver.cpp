@@ -184,6 +184,18 @@ struct Session {
     std::vector<std::string> boxes;
     HWND ide = nullptr;
 
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session() {
+        if (process.hThread != nullptr) {
+            CloseHandle(process.hThread);
+        }
+        if (process.hProcess != nullptr) {
+            CloseHandle(process.hProcess);
+        }
+    }
+
     // Answers any message box the IDE shows; true when one was shown since the last call.
     bool BoxShown() {
         auto seen = AnswerBoxes(process.dwProcessId, answered);
@@ -303,8 +315,6 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
         Say("   (no picture: the screen could not be read)");
     }
     session.CloseIde();
-    CloseHandle(session.process.hThread);
-    CloseHandle(session.process.hProcess);
     Say("   closed (" + Seconds(stage) + ")");
 
     const std::string savedText = ReadFile(saved);
