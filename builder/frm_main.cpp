@@ -15,11 +15,11 @@ constexpr std::int32_t kStyleInformation = 64;
 constexpr char kHelpMissing[] = "Unable to display Help Contents. The Help file is missing.";
 constexpr char kHelpUnavailable[] = "Unable to display Help Contents.";
 
-constexpr char kHelpSpecTitle[] = "Help File Specification Error";
-constexpr char kHelpSpecText[] = "The message box cannot be built as specified.\r\n"
-                                 "\r\n"
-                                 "You must specify both a help file name and help context\r\n"
-                                 "if either one is specified.";
+constexpr char kHelpCheckTitle[] = "Help File Specification Error";
+constexpr char kHelpCheckText[] = "The message box cannot be built as specified.\r\n"
+                                  "\r\n"
+                                  "You must specify both a help file name and help context\r\n"
+                                  "if either one is specified.";
 
 constexpr char kVarNameTitle[] = "Variable Name Error";
 constexpr char kVarNameText[] = "The message box cannot be built as specified.\r\n"
@@ -346,7 +346,7 @@ bool frmMain::CheckBeforeGenerating() {
     const bool noHelpFile = Ctl("txtHelpFile").Text().empty();
     const bool noHelpContext = Ctl("txtHelpContext").Text().empty();
     if (noHelpFile != noHelpContext) {
-        services_.ShowMessage(kHelpSpecText, kStyleCritical, std::string(kHelpSpecTitle));
+        services_.ShowMessage(kHelpCheckText, kStyleCritical, std::string(kHelpCheckTitle));
         return false;
     }
     if (Ctl("txtVarName").Text().empty() && settings_.intCodeOption == kCodeVariableReturn) {

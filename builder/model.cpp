@@ -55,7 +55,7 @@ FormModel::FormModel() : states_(layout::Controls().size()) {
     ResetToDesign();
 }
 
-const layout::ControlSpec& FormModel::Spec(int row) {
+const layout::ControlSpec& FormModel::Layout(int row) {
     return layout::Controls()[static_cast<std::size_t>(row)];
 }
 
@@ -82,12 +82,12 @@ void FormModel::ResetToDesign() {
         observer_->FormCaptionChanged(formCaption_);
     }
     for (std::size_t i = 0; i < states_.size(); ++i) {
-        const auto& spec = layout::Controls()[i];
-        states_[i] = State{std::string(spec.caption),
+        const auto& control = layout::Controls()[i];
+        states_[i] = State{std::string(control.caption),
                            {},
-                           spec.designValue,
-                           spec.designEnabled,
-                           spec.designVisible};
+                           control.designValue,
+                           control.designEnabled,
+                           control.designVisible};
         const int row = static_cast<int>(i);
         for (auto p : {Property::Caption, Property::Text, Property::Value, Property::Enabled,
                        Property::Visible}) {
@@ -112,12 +112,12 @@ std::optional<int> FormModel::SelectedIndex(std::string_view name) const {
 }
 
 bool FormModel::CanFocus(int row) const {
-    const auto& spec = Spec(row);
-    if (!spec.TakesFocus() || !at(row).enabled || !at(row).visible) {
+    const auto& control = Layout(row);
+    if (!control.TakesFocus() || !at(row).enabled || !at(row).visible) {
         return false;
     }
-    if (!spec.container.empty()) {
-        const int frame = layout::RowOf(spec.container);
+    if (!control.container.empty()) {
+        const int frame = layout::RowOf(control.container);
         return at(frame).enabled && at(frame).visible;
     }
     return true;
@@ -130,12 +130,12 @@ void FormModel::Announce(int row, Property property) {
 }
 
 void FormModel::Run(const std::map<std::string, Handler, std::less<>>& handlers, int row) {
-    const auto& spec = Spec(row);
-    auto it = handlers.find(spec.name);
+    const auto& control = Layout(row);
+    auto it = handlers.find(control.name);
     if (it != handlers.end() && it->second) {
         // A copy, so that a handler may replace handlers while it runs.
         Handler handler = it->second;
-        handler(spec.index);
+        handler(control.index);
     }
 }
 
@@ -164,11 +164,11 @@ void FormModel::SetText(int row, std::string text) {
 }
 
 void FormModel::Select(int row) {
-    const auto& spec = Spec(row);
+    const auto& control = Layout(row);
     const auto controls = layout::Controls();
     for (std::size_t other = 0; other < controls.size(); ++other) {
         if (static_cast<int>(other) != row && controls[other].kind == ControlKind::Option &&
-            controls[other].container == spec.container && states_[other].value != 0) {
+            controls[other].container == control.container && states_[other].value != 0) {
             states_[other].value = 0;
             Announce(static_cast<int>(other), Property::Value);
         }
@@ -179,8 +179,8 @@ void FormModel::Select(int row) {
 }
 
 void FormModel::SetValue(int row, int value) {
-    const auto& spec = Spec(row);
-    if (spec.kind == ControlKind::Option) {
+    const auto& control = Layout(row);
+    if (control.kind == ControlKind::Option) {
         if (value != 0 && at(row).value == 0) {
             Select(row);
         } else if (value == 0 && at(row).value != 0) {
@@ -253,15 +253,15 @@ bool FormModel::IsTabStop(int row) const {
     if (!CanFocus(row)) {
         return false;
     }
-    const auto& spec = Spec(row);
-    if (spec.kind != ControlKind::Option || at(row).value != 0) {
+    const auto& control = Layout(row);
+    if (control.kind != ControlKind::Option || at(row).value != 0) {
         return true;
     }
     // An unselected option is a stop only when its group's selected option cannot be reached.
     const auto controls = layout::Controls();
     for (std::size_t other = 0; other < controls.size(); ++other) {
         if (controls[other].kind == ControlKind::Option &&
-            controls[other].container == spec.container && states_[other].value != 0 &&
+            controls[other].container == control.container && states_[other].value != 0 &&
             CanFocus(static_cast<int>(other))) {
             return false;
         }
@@ -288,11 +288,11 @@ void FormModel::UserClick(int row) {
     if (!active_ || !at(row).enabled || !at(row).visible) {
         return;
     }
-    const auto& spec = Spec(row);
-    if (spec.TakesFocus()) {
+    const auto& control = Layout(row);
+    if (control.TakesFocus()) {
         SetFocus(row);
     }
-    switch (spec.kind) {
+    switch (control.kind) {
     case ControlKind::Option:
         if (at(row).value == 0) {
             Select(row);
@@ -313,7 +313,7 @@ void FormModel::UserClick(int row) {
 }
 
 void FormModel::UserTyped(int row, std::string text) {
-    if (!active_ || Spec(row).kind != ControlKind::TextBox || !at(row).enabled ||
+    if (!active_ || Layout(row).kind != ControlKind::TextBox || !at(row).enabled ||
         at(row).text == text) {
         return;
     }
@@ -338,13 +338,13 @@ void FormModel::UserTab(bool backward) {
 }
 
 bool FormModel::UserArrow(bool forward) {
-    if (!active_ || !focus_ || Spec(*focus_).kind != ControlKind::Option) {
+    if (!active_ || !focus_ || Layout(*focus_).kind != ControlKind::Option) {
         return false;
     }
-    const auto& spec = Spec(*focus_);
+    const auto& control = Layout(*focus_);
     std::vector<int> group;
     for (int index = 0;; ++index) {
-        auto row = layout::FindRow(spec.name, index);
+        auto row = layout::FindRow(control.name, index);
         if (!row) {
             break;
         }
@@ -352,7 +352,7 @@ bool FormModel::UserArrow(bool forward) {
     }
     const int count = static_cast<int>(group.size());
     for (int step = 1; step < count; ++step) {
-        const int next = ((spec.index + (forward ? step : -step)) % count + count) % count;
+        const int next = ((control.index + (forward ? step : -step)) % count + count) % count;
         const int row = group[static_cast<std::size_t>(next)];
         if (CanFocus(row)) {
             ChangeFocus(row, true);

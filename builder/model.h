@@ -74,7 +74,7 @@ public:
 
     ControlRef Ctl(std::string_view name, int index = layout::kNoIndex);
 
-    [[nodiscard]] static const layout::ControlSpec& Spec(int row);
+    [[nodiscard]] static const layout::ControlSpec& Layout(int row);
     [[nodiscard]] const std::string& Caption(int row) const { return at(row).caption; }
     [[nodiscard]] const std::string& Text(int row) const { return at(row).text; }
     [[nodiscard]] int Value(int row) const { return at(row).value; }

@@ -18,9 +18,9 @@ namespace qvn::testing {
 
 struct SeenMessageBox {
     std::wstring title;
-    std::wstring text;            // the box's message, line breaks as the box holds them
+    std::wstring text;                 // the box's message, line breaks as the box holds them
     std::vector<std::wstring> buttons; // captions of its push buttons, in child order
-    bool hasIcon = false;         // a static icon control is present
+    bool hasIcon = false;              // a static icon control is present
     DWORD processId = 0;
 };
 

@@ -38,9 +38,9 @@ protected:
         if (!row) {
             return "(none)";
         }
-        const auto& spec = FormModel::Spec(*row);
-        return std::string(spec.name) +
-               (spec.index == kNoIndex ? "" : " " + std::to_string(spec.index));
+        const auto& entry = FormModel::Layout(*row);
+        return std::string(entry.name) +
+               (entry.index == kNoIndex ? "" : " " + std::to_string(entry.index));
     }
 
     FakeServices services;
@@ -393,7 +393,7 @@ TEST_F(FrmMainTest, BrowseTakesTheChosenFileAndACancelKeepsTheTypedName) {
 }
 
 // The three refusals, shared by Copy and Paste.
-const std::string kHelpSpecText = std::string("The message box cannot be built as specified.") +
+const std::string kHelpCheckText = std::string("The message box cannot be built as specified.") +
                                   kCrLf + kCrLf +
                                   "You must specify both a help file name and help context" +
                                   kCrLf + "if either one is specified.";
@@ -434,13 +434,13 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
              t.Click("chkHelp");
              t.Type("txtHelpFile", "a.hlp");
          },
-         "Help File Specification Error", kHelpSpecText},
+         "Help File Specification Error", kHelpCheckText},
         {"context without file",
          [](auto& t) {
              t.Click("chkHelp");
              t.Type("txtHelpContext", "5");
          },
-         "Help File Specification Error", kHelpSpecText},
+         "Help File Specification Error", kHelpCheckText},
         {"both help texts, context not a number",
          [](auto& t) {
              t.Click("chkHelp");
@@ -453,14 +453,14 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
              t.Click("chkHelp");
              t.Type("txtHelpFile", " ");
          },
-         "Help File Specification Error", kHelpSpecText},
+         "Help File Specification Error", kHelpCheckText},
         {"file left in the disabled box",
          [](auto& t) {
              t.Click("chkHelp");
              t.Type("txtHelpFile", "a.hlp");
              t.Click("chkHelp");
          },
-         "Help File Specification Error", kHelpSpecText},
+         "Help File Specification Error", kHelpCheckText},
         {"variable return without a name",
          [](auto& t) {
              t.Click("optButtons", 1);
@@ -482,7 +482,7 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
              t.Click("chkHelp");
              t.Type("txtHelpContext", "5");
          },
-         "Help File Specification Error", kHelpSpecText},
+         "Help File Specification Error", kHelpCheckText},
         {"if-then-else on the Help button",
          [](auto& t) {
              t.Click("chkHelp");
@@ -507,7 +507,7 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
              t.Click("optCodeOption", 2);
              t.Type("txtHelpFile", "a.hlp");
          },
-         "Help File Specification Error", kHelpSpecText},
+         "Help File Specification Error", kHelpCheckText},
     };
     for (const auto& c : cases) {
         for (const bool paste : {false, true}) {

@@ -60,7 +60,7 @@ void ExpectRulesHold(frmMain& form, const std::string& where) {
     EXPECT_TRUE(selected.Enabled());
 
     ASSERT_TRUE(m.FocusRow().has_value());
-    EXPECT_TRUE(m.CanFocus(*m.FocusRow())) << FormModel::Spec(*m.FocusRow()).name;
+    EXPECT_TRUE(m.CanFocus(*m.FocusRow())) << FormModel::Layout(*m.FocusRow()).name;
 }
 
 void ExpectMirrored(const FormModel& m, MirrorView& view, const std::string& where) {
@@ -68,7 +68,7 @@ void ExpectMirrored(const FormModel& m, MirrorView& view, const std::string& whe
     EXPECT_EQ(view.caption, m.FormCaption());
     for (int row = 0; row < static_cast<int>(layout::Controls().size()); ++row) {
         const auto& v = view.states[row];
-        const auto name = FormModel::Spec(row).name;
+        const auto name = FormModel::Layout(row).name;
         EXPECT_EQ(v.caption, m.Caption(row)) << name;
         EXPECT_EQ(v.text, m.Text(row)) << name;
         EXPECT_EQ(v.value, m.Value(row)) << name;
@@ -102,14 +102,14 @@ TEST(FrmMainInvariants, RandomUserInputKeepsTheRulesAndTheMirror) {
             const int row = static_cast<int>(random() % static_cast<unsigned>(rows));
             // Exit only now and then, so that a session lasts long enough to get somewhere.
             if (row != RowOf("cmdExit") || random() % 10 == 0) {
-                what = "click " + std::string(FormModel::Spec(row).name);
+                what = "click " + std::string(FormModel::Layout(row).name);
                 m.UserClick(row);
             }
         } else if (action == 6) {
             const int row = static_cast<int>(random() % static_cast<unsigned>(rows));
-            if (FormModel::Spec(row).kind == ControlKind::TextBox && m.Enabled(row)) {
+            if (FormModel::Layout(row).kind == ControlKind::TextBox && m.Enabled(row)) {
                 const auto& text = texts[random() % texts.size()];
-                what = "type into " + std::string(FormModel::Spec(row).name);
+                what = "type into " + std::string(FormModel::Layout(row).name);
                 // The native box already has the focus and the text it reports.
                 m.UserFocus(row);
                 view.focus = row;

@@ -33,9 +33,9 @@ protected:
         if (!row) {
             return "(none)";
         }
-        const auto& spec = FormModel::Spec(*row);
-        return std::string(spec.name) +
-               (spec.index == kNoIndex ? "" : " " + std::to_string(spec.index));
+        const auto& entry = FormModel::Layout(*row);
+        return std::string(entry.name) +
+               (entry.index == kNoIndex ? "" : " " + std::to_string(entry.index));
     }
 
     FormModel model;
@@ -205,7 +205,7 @@ TEST_F(ModelTest, AnObserverSeesEveryChangeMadeByCode) {
 
     EXPECT_EQ(view.caption, "X");
     for (int row = 0; row < static_cast<int>(layout::Controls().size()); ++row) {
-        SCOPED_TRACE(std::string(FormModel::Spec(row).name));
+        SCOPED_TRACE(std::string(FormModel::Layout(row).name));
         const auto& s = view.states[row];
         EXPECT_EQ(s.caption, model.Caption(row));
         EXPECT_EQ(s.text, model.Text(row));

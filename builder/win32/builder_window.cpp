@@ -48,25 +48,25 @@ bool RegisterWindowClass(WNDPROC proc) {
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
 
-const layout::ControlSpec& SpecOf(int row) {
-    return FormModel::Spec(row);
+const layout::ControlSpec& LayoutOf(int row) {
+    return FormModel::Layout(row);
 }
 
 std::optional<int> ContainerRow(int row) {
-    const auto& spec = SpecOf(row);
-    if (spec.container.empty()) {
+    const auto& entry = LayoutOf(row);
+    if (entry.container.empty()) {
         return std::nullopt;
     }
-    return layout::FindRow(spec.container);
+    return layout::FindRow(entry.container);
 }
 
 // Position in the window's client area, in twips: containers are frames on the window.
 POINT TwipsOrigin(int row) {
-    const auto& spec = SpecOf(row);
-    POINT origin{spec.left, spec.top};
+    const auto& entry = LayoutOf(row);
+    POINT origin{entry.left, entry.top};
     if (auto container = ContainerRow(row)) {
-        origin.x += SpecOf(*container).left;
-        origin.y += SpecOf(*container).top;
+        origin.x += LayoutOf(*container).left;
+        origin.y += LayoutOf(*container).top;
     }
     return origin;
 }
@@ -77,8 +77,8 @@ struct NativeKind {
     DWORD exStyle;
 };
 
-NativeKind NativeKindOf(const layout::ControlSpec& spec) {
-    switch (spec.kind) {
+NativeKind NativeKindOf(const layout::ControlSpec& entry) {
+    switch (entry.kind) {
     case ControlKind::Frame:
         return {L"BUTTON", BS_GROUPBOX, 0};
     case ControlKind::Option:
@@ -87,7 +87,7 @@ NativeKind NativeKindOf(const layout::ControlSpec& spec) {
     case ControlKind::CheckBox:
         return {L"BUTTON", BS_CHECKBOX | BS_NOTIFY | WS_TABSTOP, 0};
     case ControlKind::TextBox:
-        if (spec.multiLine) {
+        if (entry.multiLine) {
             return {L"EDIT",
                     ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL |
                         WS_TABSTOP,
@@ -101,7 +101,7 @@ NativeKind NativeKindOf(const layout::ControlSpec& spec) {
     case ControlKind::PictureButton:
         return {L"BUTTON",
                 BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP |
-                    static_cast<DWORD>(spec.picture.isIcon ? BS_ICON : BS_BITMAP),
+                    static_cast<DWORD>(entry.picture.isIcon ? BS_ICON : BS_BITMAP),
                 0};
     case ControlKind::CommandButton:
         return {L"BUTTON", BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, 0};
@@ -148,8 +148,8 @@ std::vector<int> CreationOrder() {
         rows.push_back(row);
     }
     std::stable_sort(rows.begin(), rows.end(), [](int a, int b) {
-        const int ta = SpecOf(a).tabIndex == layout::kNoTabIndex ? 1 << 20 : SpecOf(a).tabIndex;
-        const int tb = SpecOf(b).tabIndex == layout::kNoTabIndex ? 1 << 20 : SpecOf(b).tabIndex;
+        const int ta = LayoutOf(a).tabIndex == layout::kNoTabIndex ? 1 << 20 : LayoutOf(a).tabIndex;
+        const int tb = LayoutOf(b).tabIndex == layout::kNoTabIndex ? 1 << 20 : LayoutOf(b).tabIndex;
         return ta < tb;
     });
     return rows;
@@ -321,7 +321,7 @@ bool BuilderWindow::HandleKey(const MSG& msg) {
         case VK_RETURN:
             // Enter presses a focused button, as in a dialog; in the prompt box it is a line break.
             if (auto row = layout::RowForId(GetDlgCtrlID(msg.hwnd))) {
-                const auto kind = SpecOf(*row).kind;
+                const auto kind = LayoutOf(*row).kind;
                 if (kind == ControlKind::PictureButton || kind == ControlKind::CommandButton) {
                     model.UserClick(*row);
                     return true;
@@ -408,16 +408,16 @@ void BuilderWindow::CreateFonts() {
     dialogFont_ = GdiHandle(static_cast<HGDIOBJ>(CreateFontIndirectW(&message)));
 
     // The one control with a font of its own names it in the layout table.
-    for (const auto& spec : layout::Controls()) {
-        if (spec.font.name.empty()) {
+    for (const auto& entry : layout::Controls()) {
+        if (entry.font.name.empty()) {
             continue;
         }
         LOGFONTW wanted{};
-        wanted.lfHeight = -MulDiv(static_cast<int>(spec.font.pointSize * 100 + 0.5),
+        wanted.lfHeight = -MulDiv(static_cast<int>(entry.font.pointSize * 100 + 0.5),
                                   static_cast<int>(dpi_), 72 * 100);
-        wanted.lfWeight = spec.font.weight;
+        wanted.lfWeight = entry.font.weight;
         wanted.lfCharSet = DEFAULT_CHARSET;
-        const std::wstring face = Wide(spec.font.name);
+        const std::wstring face = Wide(entry.font.name);
         wcsncpy(wanted.lfFaceName, face.c_str(), LF_FACESIZE - 1);
         GdiHandle font(static_cast<HGDIOBJ>(CreateFontIndirectW(&wanted)));
 
@@ -432,7 +432,7 @@ void BuilderWindow::CreateFonts() {
         }
         if (!font || _wcsicmp(chosen, face.c_str()) != 0) {
             LOGFONTW bold = message;
-            bold.lfWeight = spec.font.weight;
+            bold.lfWeight = entry.font.weight;
             font = GdiHandle(static_cast<HGDIOBJ>(CreateFontIndirectW(&bold)));
         }
         boldFont_ = std::move(font);
@@ -441,15 +441,15 @@ void BuilderWindow::CreateFonts() {
 }
 
 RECT BuilderWindow::PlaceOf(int row) const {
-    const auto& spec = SpecOf(row);
+    const auto& entry = LayoutOf(row);
     const POINT origin = TwipsOrigin(row);
     const int x = TwipsToPixels(origin.x, dpi_);
     const int y = TwipsToPixels(origin.y, dpi_);
-    return RECT{x, y, x + TwipsToPixels(spec.width, dpi_), y + TwipsToPixels(spec.height, dpi_)};
+    return RECT{x, y, x + TwipsToPixels(entry.width, dpi_), y + TwipsToPixels(entry.height, dpi_)};
 }
 
 HGDIOBJ BuilderWindow::FontOf(int row) const {
-    return !SpecOf(row).font.name.empty() && boldFont_ ? boldFont_.Get() : dialogFont_.Get();
+    return !LayoutOf(row).font.name.empty() && boldFont_ ? boldFont_.Get() : dialogFont_.Get();
 }
 
 void BuilderWindow::ChangeDpi(UINT dpi, const RECT& suggested) {
@@ -472,8 +472,8 @@ void BuilderWindow::ChangeDpi(UINT dpi, const RECT& suggested) {
 }
 
 void BuilderWindow::CreateControl(int row) {
-    const auto& spec = SpecOf(row);
-    const NativeKind native = NativeKindOf(spec);
+    const auto& entry = LayoutOf(row);
+    const NativeKind native = NativeKindOf(entry);
     if (native.className == nullptr) {
         return;
     }
@@ -482,7 +482,7 @@ void BuilderWindow::CreateControl(int row) {
     const int y = place.top;
     const int w = place.right - place.left;
     const int h = place.bottom - place.top;
-    const std::wstring caption = spec.kind == ControlKind::Image ? L"" : Wide(spec.caption);
+    const std::wstring caption = entry.kind == ControlKind::Image ? L"" : Wide(entry.caption);
     HWND ctl = CreateWindowExW(
         native.exStyle, native.className, caption.c_str(), WS_CHILD | native.style, x, y, w, h,
         hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout::ControlIdOf(row))),
@@ -493,27 +493,27 @@ void BuilderWindow::CreateControl(int row) {
     controls_[static_cast<std::size_t>(row)] = ctl;
     SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row)), FALSE);
 
-    if (spec.kind == ControlKind::TextBox) {
+    if (entry.kind == ControlKind::TextBox) {
         const auto original = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(ctl, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
         if (gEditProc == nullptr) {
             gEditProc = original;
         }
-    } else if (spec.kind == ControlKind::Image) {
-        if (HICON icon = StandardIcon(spec.picture.subject)) {
+    } else if (entry.kind == ControlKind::Image) {
+        if (HICON icon = StandardIcon(entry.picture.subject)) {
             SendMessageW(ctl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
         }
         // Setting an icon may fit the box to it; the box keeps the table's size.
         SetWindowPos(ctl, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-    } else if (spec.kind == ControlKind::PictureButton &&
-               spec.picture.subject != layout::Picture::None &&
-               !IsStandardIcon(spec.picture.subject)) {
-        if (spec.picture.isIcon) {
-            GdiHandle icon = MakePictureIcon(spec.picture);
+    } else if (entry.kind == ControlKind::PictureButton &&
+               entry.picture.subject != layout::Picture::None &&
+               !IsStandardIcon(entry.picture.subject)) {
+        if (entry.picture.isIcon) {
+            GdiHandle icon = MakePictureIcon(entry.picture);
             SendMessageW(ctl, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.Icon()));
             pictures_.push_back(std::move(icon));
         } else {
-            GdiHandle bitmap = MakePictureBitmap(spec.picture, GetSysColor(COLOR_BTNFACE));
+            GdiHandle bitmap = MakePictureBitmap(entry.picture, GetSysColor(COLOR_BTNFACE));
             SendMessageW(ctl, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.Get()));
             pictures_.push_back(std::move(bitmap));
         }
@@ -534,12 +534,12 @@ void BuilderWindow::CreateTooltips() {
     }
     const int count = static_cast<int>(layout::Controls().size());
     for (int row = 0; row < count; ++row) {
-        const auto& spec = SpecOf(row);
+        const auto& entry = LayoutOf(row);
         HWND ctl = ControlWindow(row);
-        if (spec.tooltip.empty() || ctl == nullptr) {
+        if (entry.tooltip.empty() || ctl == nullptr) {
             continue;
         }
-        std::wstring text = Wide(spec.tooltip);
+        std::wstring text = Wide(entry.tooltip);
         TOOLINFOW tool{};
         // The size comctl32 5 knows, which is what a program without a manifest gets.
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -622,16 +622,16 @@ void BuilderWindow::ControlChanged(int row, Property property) {
         return;
     }
     const auto& model = form_.Model();
-    const auto& spec = SpecOf(row);
+    const auto& entry = LayoutOf(row);
     switch (property) {
     case Property::Caption:
-        if (spec.kind != ControlKind::TextBox && spec.kind != ControlKind::Image &&
-            spec.kind != ControlKind::PictureButton) {
+        if (entry.kind != ControlKind::TextBox && entry.kind != ControlKind::Image &&
+            entry.kind != ControlKind::PictureButton) {
             SetWindowTextW(ctl, Wide(model.Caption(row)).c_str());
         }
         break;
     case Property::Text:
-        if (spec.kind == ControlKind::TextBox) {
+        if (entry.kind == ControlKind::TextBox) {
             // The edit control reports this change like typing; it is the model's own.
             const std::optional<int> outer = settingTextRow_;
             settingTextRow_ = row;
@@ -640,7 +640,7 @@ void BuilderWindow::ControlChanged(int row, Property property) {
         }
         break;
     case Property::Value:
-        if (spec.kind == ControlKind::Option || spec.kind == ControlKind::CheckBox) {
+        if (entry.kind == ControlKind::Option || entry.kind == ControlKind::CheckBox) {
             SendMessageW(ctl, BM_SETCHECK, model.Value(row) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
         }
         break;
@@ -649,10 +649,10 @@ void BuilderWindow::ControlChanged(int row, Property property) {
         const bool enabled = property == Property::Enabled;
         enabled ? MirrorEnabled(row) : MirrorVisible(row);
         // A frame's state shows on what it holds.
-        if (spec.kind == ControlKind::Frame) {
+        if (entry.kind == ControlKind::Frame) {
             const int count = static_cast<int>(controls_.size());
             for (int inner = 0; inner < count; ++inner) {
-                if (SpecOf(inner).container == spec.name) {
+                if (LayoutOf(inner).container == entry.name) {
                     enabled ? MirrorEnabled(inner) : MirrorVisible(inner);
                 }
             }
@@ -744,7 +744,7 @@ void BuilderWindow::OnCommand(int id, int code) {
     }
     HWND ctl = ControlWindow(*row);
     auto& model = form_.Model();
-    switch (SpecOf(*row).kind) {
+    switch (LayoutOf(*row).kind) {
     case ControlKind::Option:
     case ControlKind::CheckBox:
     case ControlKind::PictureButton:

@@ -204,8 +204,8 @@ PixelCanvas DrawPicture(layout::Picture subject, int width, int height) {
     return canvas;
 }
 
-GdiHandle MakePictureBitmap(const layout::PictureSpec& spec, COLORREF background) {
-    const PixelCanvas canvas = DrawPicture(spec.subject, spec.widthPx, spec.heightPx);
+GdiHandle MakePictureBitmap(const layout::PictureSpec& entry, COLORREF background) {
+    const PixelCanvas canvas = DrawPicture(entry.subject, entry.widthPx, entry.heightPx);
     struct {
         BITMAPINFOHEADER header;
         RGBQUAD colours[256];
@@ -238,8 +238,8 @@ GdiHandle MakePictureBitmap(const layout::PictureSpec& spec, COLORREF background
     return GdiHandle(static_cast<HGDIOBJ>(bitmap));
 }
 
-GdiHandle MakePictureIcon(const layout::PictureSpec& spec) {
-    const PixelCanvas canvas = DrawPicture(spec.subject, spec.widthPx, spec.heightPx);
+GdiHandle MakePictureIcon(const layout::PictureSpec& entry) {
+    const PixelCanvas canvas = DrawPicture(entry.subject, entry.widthPx, entry.heightPx);
     const int w = canvas.Width();
     const int h = canvas.Height();
 

@@ -39,8 +39,8 @@ private:
 PixelCanvas DrawPicture(layout::Picture subject, int width, int height);
 
 // A 256-colour bitmap of the picture whose clear pixels take `background`.
-GdiHandle MakePictureBitmap(const layout::PictureSpec& spec, COLORREF background);
+GdiHandle MakePictureBitmap(const layout::PictureSpec& entry, COLORREF background);
 // A 16-colour icon of the picture whose clear pixels are transparent.
-GdiHandle MakePictureIcon(const layout::PictureSpec& spec);
+GdiHandle MakePictureIcon(const layout::PictureSpec& entry);
 
 } // namespace qvn::win32

@@ -21,8 +21,8 @@ struct Expected {
     LONG mask;
 };
 
-Expected ExpectedNative(const layout::ControlSpec& spec) {
-    switch (spec.kind) {
+Expected ExpectedNative(const layout::ControlSpec& entry) {
+    switch (entry.kind) {
     case ControlKind::Frame:
         return {"Button", BS_GROUPBOX, BS_TYPEMASK};
     case ControlKind::Option:
@@ -30,9 +30,9 @@ Expected ExpectedNative(const layout::ControlSpec& spec) {
     case ControlKind::CheckBox:
         return {"Button", BS_CHECKBOX, BS_TYPEMASK};
     case ControlKind::TextBox:
-        return spec.multiLine ? Expected{"Edit", ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL,
-                                         ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL}
-                              : Expected{"Edit", 0, ES_MULTILINE};
+        return entry.multiLine ? Expected{"Edit", ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL,
+                                          ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL}
+                               : Expected{"Edit", 0, ES_MULTILINE};
     case ControlKind::Label:
         return {"Static", SS_LEFTNOWORDWRAP, SS_TYPEMASK};
     case ControlKind::PictureButton:
@@ -74,52 +74,53 @@ TEST(BuilderWindowLayout, EveryControlOfTheTableExistsWithItsClassIdPlaceAndLoad
         }
         const auto controls = layout::Controls();
         for (int row = 0; row < static_cast<int>(controls.size()); ++row) {
-            const auto& spec = controls[static_cast<std::size_t>(row)];
-            SCOPED_TRACE(std::string(spec.name) + " " + std::to_string(spec.index));
+            const auto& entry = controls[static_cast<std::size_t>(row)];
+            SCOPED_TRACE(std::string(entry.name) + " " + std::to_string(entry.index));
             HWND ctl = h.window->ControlWindow(row);
-            if (spec.kind == ControlKind::FileDialog) {
+            if (entry.kind == ControlKind::FileDialog) {
                 EXPECT_EQ(ctl, nullptr);
                 continue;
             }
             ASSERT_NE(ctl, nullptr);
             EXPECT_EQ(GetParent(ctl), h.Window());
             EXPECT_EQ(GetDlgCtrlID(ctl), layout::kFirstControlId + row);
-            EXPECT_EQ(layout::ControlForId(GetDlgCtrlID(ctl)), &spec);
+            EXPECT_EQ(layout::ControlForId(GetDlgCtrlID(ctl)), &entry);
 
-            const Expected native = ExpectedNative(spec);
+            const Expected native = ExpectedNative(entry);
             EXPECT_EQ(ClassOf(ctl), native.className);
             EXPECT_EQ(GetWindowLongW(ctl, GWL_STYLE) & native.mask, native.style);
 
-            int left = spec.left;
-            int top = spec.top;
-            if (!spec.container.empty()) {
+            int left = entry.left;
+            int top = entry.top;
+            if (!entry.container.empty()) {
                 const auto& frame =
-                    controls[static_cast<std::size_t>(layout::RowOf(spec.container))];
+                    controls[static_cast<std::size_t>(layout::RowOf(entry.container))];
                 left += frame.left;
                 top += frame.top;
             }
             const RECT place = PlaceInClient(ctl);
             EXPECT_EQ(place.left, Px(left));
             EXPECT_EQ(place.top, Px(top));
-            EXPECT_EQ(place.right - place.left, Px(spec.width));
-            EXPECT_EQ(place.bottom - place.top, Px(spec.height));
+            EXPECT_EQ(place.right - place.left, Px(entry.width));
+            EXPECT_EQ(place.bottom - place.top, Px(entry.height));
 
-            const bool disabled = kDisabledAfterLoad.count({spec.name, spec.index}) != 0;
-            const bool hidden = spec.name == "optDefBtn" && spec.index > 0;
+            const bool disabled = kDisabledAfterLoad.count({entry.name, entry.index}) != 0;
+            const bool hidden = entry.name == "optDefBtn" && entry.index > 0;
             EXPECT_EQ(IsWindowEnabled(ctl) != FALSE, !disabled);
             EXPECT_EQ(IsWindowVisible(ctl) != FALSE, !hidden);
 
-            if (spec.kind == ControlKind::TextBox) {
+            if (entry.kind == ControlKind::TextBox) {
                 EXPECT_EQ(Text(ctl), "");
-            } else if (spec.kind == ControlKind::PictureButton || spec.kind == ControlKind::Image) {
+            } else if (entry.kind == ControlKind::PictureButton ||
+                       entry.kind == ControlKind::Image) {
                 EXPECT_EQ(Text(ctl), "");
-            } else if (spec.name == "optDefBtn" && spec.index == 0) {
+            } else if (entry.name == "optDefBtn" && entry.index == 0) {
                 EXPECT_EQ(Text(ctl), "OK");
             } else {
-                EXPECT_EQ(Text(ctl), spec.caption);
+                EXPECT_EQ(Text(ctl), entry.caption);
             }
-            if (spec.kind == ControlKind::Option || spec.kind == ControlKind::CheckBox) {
-                const LRESULT want = spec.kind == ControlKind::Option && spec.index == 0
+            if (entry.kind == ControlKind::Option || entry.kind == ControlKind::CheckBox) {
+                const LRESULT want = entry.kind == ControlKind::Option && entry.index == 0
                                          ? BST_CHECKED
                                          : BST_UNCHECKED;
                 EXPECT_EQ(SendMessageW(ctl, BM_GETCHECK, 0, 0), want);
@@ -305,10 +306,10 @@ TEST(ButtonArt, EachPictureIsADrawingOfItsOwnAtItsSize) {
 std::vector<std::string> FocusTour(Harness& h, bool backward) {
     std::vector<std::string> tour;
     for (int step = 0; step < 40; ++step) {
-        const auto* spec = layout::ControlForId(GetDlgCtrlID(h.FocusedControl()));
-        std::string name = spec != nullptr ? std::string(spec->name) : "?";
-        if (spec != nullptr && spec->index != layout::kNoIndex) {
-            name += " " + std::to_string(spec->index);
+        const auto* entry = layout::ControlForId(GetDlgCtrlID(h.FocusedControl()));
+        std::string name = entry != nullptr ? std::string(entry->name) : "?";
+        if (entry != nullptr && entry->index != layout::kNoIndex) {
+            name += " " + std::to_string(entry->index);
         }
         if (!tour.empty() && name == tour.front()) {
             break;
