@@ -7,6 +7,7 @@
 #include <qvn.h>
 #include <wrl/client.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,39 @@ std::wstring InterfaceKey(REFIID iid) {
     return L"Interface\\" + GuidText(iid);
 }
 
+// On 64-bit Windows the class and interface keys exist once per registry view, while the
+// ProgID and the type library are shared: each build registers its class and its interface
+// in its own view and its platform under the library's version key. 32-bit Windows has one
+// view only.
+constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+constexpr const wchar_t* kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+
+bool HasOtherView() {
+    if constexpr (sizeof(void*) == 8) {
+        return true;
+    }
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::vector<REGSAM> Views() {
+    if (HasOtherView()) {
+        return {kOwnView, kOtherView};
+    }
+    return {kOwnView};
+}
+
+std::wstring LocaleKey() {
+    wchar_t hex[16] = {};
+    swprintf(hex, 16, L"%lx", static_cast<unsigned long>(kLibraryLocale));
+    return LibraryVersionKey() + L"\\" + hex;
+}
+
+std::wstring PlatformKey() {
+    return LocaleKey() + L"\\" + kPlatform;
+}
+
 HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
                   const std::wstring& value) {
     HKEY key = nullptr;
@@ -48,15 +82,53 @@ HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
     return HRESULT_FROM_WIN32(status);
 }
 
-HRESULT DeleteTree(HKEY root, const std::wstring& path) {
-    LONG status = RegDeleteTreeW(root, path.c_str());
-    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
-        status = RegDeleteKeyW(root, path.c_str());
+// Deletes a key with everything below it; a key that is not there is no failure.
+HRESULT DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return S_OK;
+    }
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+    }
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteKeyExW(root, path.c_str(), view, 0);
     }
     if (status == ERROR_FILE_NOT_FOUND) {
         status = ERROR_SUCCESS;
     }
     return HRESULT_FROM_WIN32(status);
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+// The names of a key's subkeys; none when the key is absent.
+std::vector<std::wstring> Subkeys(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return names;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    return names;
 }
 
 bool KeyIsEmpty(HKEY root, const std::wstring& path) {
@@ -72,8 +144,8 @@ bool KeyIsEmpty(HKEY root, const std::wstring& path) {
     return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
 }
 
-// A registry key with everything below it, kept in memory so that it can be put back
-// exactly as it was.
+// A registry key of one view with everything below it, kept in memory so that it can be put
+// back exactly as it was.
 struct KeySnapshot {
     struct Value {
         std::wstring name;
@@ -85,10 +157,10 @@ struct KeySnapshot {
     std::vector<std::pair<std::wstring, KeySnapshot>> subkeys;
 };
 
-KeySnapshot Snapshot(HKEY root, const std::wstring& path) {
+KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
     KeySnapshot snapshot;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
         return snapshot;
     }
     snapshot.present = true;
@@ -119,20 +191,20 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path) {
             break;
         }
         std::wstring child(name.data(), nameLength);
-        snapshot.subkeys.emplace_back(child, Snapshot(root, path + L"\\" + child));
+        snapshot.subkeys.emplace_back(child, Snapshot(root, path + L"\\" + child, view));
     }
     RegCloseKey(key);
     return snapshot;
 }
 
-HRESULT Restore(HKEY root, const std::wstring& path, const KeySnapshot& snapshot) {
-    RETURN_IF_FAILED(DeleteTree(root, path));
+HRESULT Restore(HKEY root, const std::wstring& path, REGSAM view, const KeySnapshot& snapshot) {
+    RETURN_IF_FAILED(DeleteTree(root, path, view));
     if (!snapshot.present) {
         return S_OK;
     }
     HKEY key = nullptr;
-    LONG status =
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
+                                  &key, nullptr);
     RETURN_IF_FAILED(HRESULT_FROM_WIN32(status));
     for (const auto& value : snapshot.values) {
         status = RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
@@ -144,14 +216,14 @@ HRESULT Restore(HKEY root, const std::wstring& path, const KeySnapshot& snapshot
     RegCloseKey(key);
     RETURN_IF_FAILED(HRESULT_FROM_WIN32(status));
     for (const auto& [name, child] : snapshot.subkeys) {
-        RETURN_IF_FAILED(Restore(root, path + L"\\" + name, child));
+        RETURN_IF_FAILED(Restore(root, path + L"\\" + name, view, child));
     }
     return S_OK;
 }
 
-// Interfaces described in our library that are not ours to register.
-std::vector<IID> ForeignInterfaces(ITypeLib* library) {
-    std::vector<IID> foreign;
+// Every interface our library describes: _Connect and those of the IDE it refers to.
+std::vector<IID> DescribedInterfaces(ITypeLib* library) {
+    std::vector<IID> interfaces;
     const UINT count = library->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
         ComPtr<ITypeInfo> info;
@@ -162,13 +234,41 @@ std::vector<IID> ForeignInterfaces(ITypeLib* library) {
         if (FAILED(info->GetTypeAttr(&attributes))) {
             continue;
         }
-        if ((attributes->typekind == TKIND_INTERFACE || attributes->typekind == TKIND_DISPATCH) &&
-            attributes->guid != IID__Connect) {
-            foreign.push_back(attributes->guid);
+        if (attributes->typekind == TKIND_INTERFACE || attributes->typekind == TKIND_DISPATCH) {
+            interfaces.push_back(attributes->guid);
         }
         info->ReleaseTypeAttr(attributes);
     }
-    return foreign;
+    return interfaces;
+}
+
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    if (RegGetValueW(root, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::wstring(buffer);
+}
+
+// The library's help folder is the folder of the build registered last; when that build goes
+// and the other stays, the folder becomes the remaining build's again.
+HRESULT PointHelpFolderAtRemainingBuild() {
+    const std::wstring helpKey = LibraryVersionKey() + L"\\HELPDIR";
+    if (!KeyExists(HKEY_CLASSES_ROOT, helpKey)) {
+        return S_OK;
+    }
+    const wchar_t* other = sizeof(void*) == 8 ? L"win32" : L"win64";
+    const auto remaining = ReadString(HKEY_CLASSES_ROOT, LocaleKey() + L"\\" + other);
+    if (!remaining) {
+        return S_OK;
+    }
+    const auto slash = remaining->find_last_of(L"\\/");
+    if (slash == std::wstring::npos) {
+        return S_OK;
+    }
+    return SetString(HKEY_CLASSES_ROOT, helpKey, nullptr, remaining->substr(0, slash));
 }
 
 HRESULT RegisterClassKeys(const std::wstring& path) {
@@ -192,15 +292,28 @@ HRESULT RegisterLibrary(const std::wstring& path) {
     ComPtr<ITypeLib> library;
     RETURN_IF_FAILED(OwnTypeLibrary(library.GetAddressOf()));
 
-    // The system registers every automation interface a library describes; the IDE's keys
-    // are put back exactly as they were (absent ones removed again).
-    std::vector<std::pair<std::wstring, KeySnapshot>> saved;
-    for (const IID& iid : ForeignInterfaces(library.Get())) {
-        saved.emplace_back(InterfaceKey(iid), Snapshot(HKEY_CLASSES_ROOT, InterfaceKey(iid)));
+    // The system registers every automation interface a library describes, and Wine does so
+    // in both registry views. Only _Connect in this build's own view is ours to write: every
+    // other interface key of either view is put back exactly as it was (absent ones removed
+    // again), the IDE's as well as the other build's _Connect.
+    struct Saved {
+        std::wstring key;
+        REGSAM view;
+        KeySnapshot snapshot;
+    };
+    std::vector<Saved> saved;
+    for (const IID& iid : DescribedInterfaces(library.Get())) {
+        for (REGSAM view : Views()) {
+            if (iid == IID__Connect && view == kOwnView) {
+                continue;
+            }
+            saved.push_back(
+                {InterfaceKey(iid), view, Snapshot(HKEY_CLASSES_ROOT, InterfaceKey(iid), view)});
+        }
     }
     HRESULT hr = RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
-    for (const auto& [key, snapshot] : saved) {
-        HRESULT restored = Restore(HKEY_CLASSES_ROOT, key, snapshot);
+    for (const auto& entry : saved) {
+        HRESULT restored = Restore(HKEY_CLASSES_ROOT, entry.key, entry.view, entry.snapshot);
         if (SUCCEEDED(hr) && FAILED(restored)) {
             hr = restored;
         }
@@ -227,19 +340,36 @@ CATCH_RETURN()
 
 HRESULT UnregisterServer() noexcept try {
     // By hand rather than through the system's library unregistration, which would also
-    // remove the keys of every other interface the library describes: the IDE's own.
+    // remove the keys of every other interface the library describes (the IDE's own) and the
+    // other build's platform.
     HRESULT result = S_OK;
     auto note = [&result](HRESULT hr) {
         if (SUCCEEDED(result) && FAILED(hr)) {
             result = hr;
         }
     };
-    note(DeleteTree(HKEY_CLASSES_ROOT, kProgId));
     note(DeleteTree(HKEY_CLASSES_ROOT, ClassKey()));
     note(DeleteTree(HKEY_CLASSES_ROOT, InterfaceKey(IID__Connect)));
-    note(DeleteTree(HKEY_CLASSES_ROOT, LibraryVersionKey()));
-    if (KeyIsEmpty(HKEY_CLASSES_ROOT, LibraryKey())) {
-        note(DeleteTree(HKEY_CLASSES_ROOT, LibraryKey()));
+    note(DeleteTree(HKEY_CLASSES_ROOT, PlatformKey()));
+    // The shared keys go with the last build that uses them.
+    if (KeyIsEmpty(HKEY_CLASSES_ROOT, LocaleKey())) {
+        note(DeleteTree(HKEY_CLASSES_ROOT, LocaleKey()));
+    }
+    bool libraryInUse = false;
+    for (const auto& name : Subkeys(HKEY_CLASSES_ROOT, LibraryVersionKey())) {
+        libraryInUse |= CompareStringOrdinal(name.c_str(), -1, L"FLAGS", -1, TRUE) != CSTR_EQUAL &&
+                        CompareStringOrdinal(name.c_str(), -1, L"HELPDIR", -1, TRUE) != CSTR_EQUAL;
+    }
+    if (libraryInUse) {
+        note(PointHelpFolderAtRemainingBuild());
+    } else {
+        note(DeleteTree(HKEY_CLASSES_ROOT, LibraryVersionKey()));
+        if (KeyIsEmpty(HKEY_CLASSES_ROOT, LibraryKey())) {
+            note(DeleteTree(HKEY_CLASSES_ROOT, LibraryKey()));
+        }
+    }
+    if (!HasOtherView() || !KeyExists(HKEY_CLASSES_ROOT, ClassKey(), kOtherView)) {
+        note(DeleteTree(HKEY_CLASSES_ROOT, kProgId));
     }
     return result;
 }

@@ -3,6 +3,8 @@
 // and the IDE's own interface keys never created or changed.
 #include "test_support.h"
 
+#include "testsupport/registry_image.h"
+
 #include <qvn.h>
 
 #include <functional>
@@ -51,6 +53,20 @@ const std::wstring kIid = L"{3D51C0A5-7E92-11D2-9F14-2A8E6B07D3C1}";
 const std::wstring kClassKey = L"CLSID\\" + kClsid;
 const std::wstring kLibraryKey = L"TypeLib\\" + kLibid;
 const std::wstring kInterfaceKey = L"Interface\\" + kIid;
+const std::wstring kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+
+// Where this build's class and interface keys live in the image of the whole registry: a
+// 32-bit program on 64-bit Windows registers into the 32-bit view, below Wow6432Node.
+std::wstring OwnViewClasses() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    return wow64 ? L"HKLM\\Software\\Classes\\Wow6432Node\\" : L"HKLM\\Software\\Classes\\";
+}
+
+bool StartsWithNoCase(const std::string& text, const std::wstring& prefix) {
+    const std::string p = Utf8(prefix);
+    return text.size() >= p.size() && _strnicmp(text.c_str(), p.c_str(), p.size()) == 0;
+}
 
 std::wstring IdeInterfaceKey(int i) {
     return L"Interface\\" + GuidText(kIdeInterfaces[i]);
@@ -69,18 +85,30 @@ std::map<std::wstring, std::optional<std::wstring>> IdeKeys() {
     return seen;
 }
 
+// In both views: a test that failed half-way may have left either build's keys behind.
 void RemoveOurKeys() {
-    DeleteTree(HKEY_CLASSES_ROOT, L"Quorvane.Connect");
-    DeleteTree(HKEY_CLASSES_ROOT, kClassKey);
-    DeleteTree(HKEY_CLASSES_ROOT, kLibraryKey);
-    DeleteTree(HKEY_CLASSES_ROOT, kInterfaceKey);
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        for (const auto& path :
+             {std::wstring(L"Quorvane.Connect"), kClassKey, kLibraryKey, kInterfaceKey}) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) !=
+                ERROR_SUCCESS) {
+                continue;
+            }
+            RegDeleteTreeW(key, nullptr);
+            RegCloseKey(key);
+            RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
+        }
+    }
 }
 
-class RegistrationTest : public ::testing::TestWithParam<Registrar> {
+class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override { RemoveOurKeys(); }
     void TearDown() override { RemoveOurKeys(); }
 };
+
+class RegistrationTest : public RegistryTest, public ::testing::WithParamInterface<Registrar> {};
 
 TEST_P(RegistrationTest, WritesExactlyTheClassProgIdAndLibraryKeys) {
     const auto ideBefore = IdeKeys();
@@ -101,7 +129,7 @@ TEST_P(RegistrationTest, WritesExactlyTheClassProgIdAndLibraryKeys) {
         {kClassKey + L"\\TypeLib", nullptr, kLibid},
         {kClassKey + L"\\VERSION", nullptr, L"1.0"},
         {kLibraryKey + L"\\1.0", nullptr, L"Quorvane"},
-        {kLibraryKey + L"\\1.0\\409\\win64", nullptr, DllPath()},
+        {kLibraryKey + L"\\1.0\\409\\" + kPlatform, nullptr, DllPath()},
         {kInterfaceKey, nullptr, L"_Connect"},
         {kInterfaceKey + L"\\TypeLib", nullptr, kLibid},
     };
@@ -179,6 +207,98 @@ TEST_P(RegistrationTest, ProgIdResolvesOnlyWhileRegistered) {
     ASSERT_EQ(GetParam().call(true), S_OK);
     EXPECT_NE(CLSIDFromProgID(L"Quorvane.Connect", &clsid), S_OK);
     CoUninitialize();
+}
+
+TEST_P(RegistrationTest, WritesOnlyItsOwnKeysInEveryViewAndUndoesThemCompletely) {
+    const auto before = ::qvn::testing::ReadRegistry();
+    ASSERT_EQ(GetParam().call(false), S_OK);
+    const auto registered = ::qvn::testing::RegistryChanges(before, ::qvn::testing::ReadRegistry());
+    const std::wstring ours[] = {
+        L"+ HKLM\\Software\\Classes\\Quorvane.Connect",
+        L"+ HKLM\\Software\\Classes\\TypeLib\\" + kLibid,
+        L"+ " + OwnViewClasses() + kClassKey,
+        L"+ " + OwnViewClasses() + kInterfaceKey,
+    };
+    for (const auto& change : registered) {
+        bool isOurs = false;
+        for (const auto& prefix : ours) {
+            isOurs |= StartsWithNoCase(change, prefix);
+        }
+        EXPECT_TRUE(isOurs) << "not ours: " << change;
+    }
+    EXPECT_GE(registered.size(), 10u) << "the registration wrote less than its keys";
+
+    ASSERT_EQ(GetParam().call(true), S_OK);
+    EXPECT_EQ(::qvn::testing::RegistryChanges(before, ::qvn::testing::ReadRegistry()),
+              std::vector<std::string>{});
+}
+
+// The other build's qvn.dll, from the build tree beside this one, and the registration tool
+// of its bitness.
+struct OtherBuild {
+    std::wstring dll;
+    std::wstring regsvr32;
+};
+
+std::optional<OtherBuild> FindOtherBuild() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    if (sizeof(void*) == 4 && !wow64) {
+        return std::nullopt; // 32-bit Windows has no 64-bit view to register into
+    }
+    const std::wstring dll = QVN_OTHER_BUILD_DLL;
+    if (GetFileAttributesW(dll.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    // From a 64-bit program the 32-bit tool is in SysWOW64; from a 32-bit program the 64-bit
+    // tool is reached through Sysnative.
+    const wchar_t* folder = sizeof(void*) == 8 ? L"\\SysWOW64" : L"\\Sysnative";
+    return OtherBuild{dll, std::wstring(windows) + folder + L"\\regsvr32.exe"};
+}
+
+long RegisterOther(const OtherBuild& other, bool unregister) {
+    return RunProgram(L"\"" + other.regsvr32 + L"\" /s " + (unregister ? L"/u " : L"") + L"\"" +
+                      other.dll + L"\"");
+}
+
+// Through the exports only: the registration tool's path is covered above.
+class BothBuildsTest : public RegistryTest {};
+
+TEST_F(BothBuildsTest, OneRemovedLeavesTheOthersRegistrationAsItWas) {
+    auto call = [](bool unregister) { return ThroughExports(unregister); };
+    const auto other = FindOtherBuild();
+    if (!other) {
+        GTEST_SKIP() << "the other build's qvn.dll (" << Utf8(QVN_OTHER_BUILD_DLL)
+                     << ") is not built, or this Windows has one registry view";
+    }
+    const auto fresh = ::qvn::testing::ReadRegistry();
+    ASSERT_EQ(RegisterOther(*other, false), 0);
+    const auto otherAlone = ::qvn::testing::ReadRegistry();
+    ASSERT_NE(::qvn::testing::RegistryChanges(fresh, otherAlone), std::vector<std::string>{});
+
+    // This build registered after the other, then before it: removing it leaves the other's
+    // registration exactly as the other made it, the shared keys included.
+    ASSERT_EQ(call(false), S_OK);
+    ASSERT_EQ(call(true), S_OK);
+    EXPECT_EQ(::qvn::testing::RegistryChanges(otherAlone, ::qvn::testing::ReadRegistry()),
+              std::vector<std::string>{})
+        << "registered after the other build";
+    ASSERT_EQ(RegisterOther(*other, true), 0);
+
+    ASSERT_EQ(call(false), S_OK);
+    ASSERT_EQ(RegisterOther(*other, false), 0);
+    ASSERT_EQ(call(true), S_OK);
+    EXPECT_EQ(::qvn::testing::RegistryChanges(otherAlone, ::qvn::testing::ReadRegistry()),
+              std::vector<std::string>{})
+        << "registered before the other build";
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(L"Quorvane.Connect", &clsid), S_OK) << "the ProgID went too soon";
+
+    ASSERT_EQ(RegisterOther(*other, true), 0);
+    EXPECT_EQ(::qvn::testing::RegistryChanges(fresh, ::qvn::testing::ReadRegistry()),
+              std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Registrars, RegistrationTest,
