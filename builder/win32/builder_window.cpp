@@ -17,7 +17,9 @@ namespace {
 
 using layout::ControlKind;
 
+#ifdef QVN_DELIBERATE_LEAKS
 std::atomic<DeliberateLeak> gLeak{DeliberateLeak::None};
+#endif
 
 HINSTANCE ThisModule() {
     // The window class belongs to the module holding this code: qvn.dll inside the IDE, the
@@ -177,9 +179,11 @@ std::wstring WindowText(HWND hwnd) {
 
 } // namespace
 
+#ifdef QVN_DELIBERATE_LEAKS
 void SetDeliberateLeak(DeliberateLeak leak) {
     gLeak = leak;
 }
+#endif
 
 BuilderWindow::BuilderWindow(std::unique_ptr<SystemServices> services)
     : services_(services != nullptr ? std::move(services) : std::make_unique<SystemServices>()),
@@ -392,6 +396,7 @@ bool BuilderWindow::CreateNativeWindow() {
     CreateTooltips();
     services_->SetOwner(hwnd_);
 
+#ifdef QVN_DELIBERATE_LEAKS
     if (gLeak == DeliberateLeak::Window) {
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, ThisModule(),
                         nullptr);
@@ -400,6 +405,7 @@ bool BuilderWindow::CreateNativeWindow() {
             std::memset(block, 1, 256 * 1024);
         }
     }
+#endif
     return true;
 }
 
@@ -565,9 +571,11 @@ void BuilderWindow::DestroyNativeWindow() {
 
 void BuilderWindow::FreeDrawingObjects() {
     // Only once the controls that showed them are gone.
+#ifdef QVN_DELIBERATE_LEAKS
     if (gLeak == DeliberateLeak::GdiObject && !pictures_.empty()) {
         pictures_.back().Abandon();
     }
+#endif
     pictures_.clear();
     dialogFont_.Reset();
     boldFont_.Reset();

@@ -51,8 +51,10 @@ void GdiHandle::Reset() noexcept {
     --gLive;
 }
 
+#ifdef QVN_DELIBERATE_LEAKS
 void GdiHandle::Abandon() noexcept {
     object_ = nullptr;
 }
+#endif
 
 } // namespace qvn::win32

@@ -23,8 +23,10 @@ public:
     ~GdiHandle() { Reset(); }
 
     void Reset() noexcept;
+#ifdef QVN_DELIBERATE_LEAKS
     // Lets go of the object without freeing it (for the leak-check's own test).
     void Abandon() noexcept;
+#endif
     [[nodiscard]] HGDIOBJ Get() const { return object_; }
     [[nodiscard]] HICON Icon() const { return static_cast<HICON>(object_); }
     [[nodiscard]] explicit operator bool() const { return object_ != nullptr; }

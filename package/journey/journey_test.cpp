@@ -10,6 +10,7 @@
 
 #include "ide_host.h"
 #include "testsupport/message_box_watcher.h"
+#include "testsupport/registry_image.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -234,6 +235,7 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
     }
     ASSERT_EQ(AddInListEntry(), L"***") << "the prefix is not fresh: the add-in is listed";
     ASSERT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kProgId)) << "the prefix is not fresh";
+    const auto registryBefore = qvn::testing::ReadRegistry();
 
     std::wstring clsid;
     std::wstring libid;
@@ -412,6 +414,13 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
     EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid));
     EXPECT_FALSE(libid.empty() || RegistryKeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + libid))
         << "the type library is still registered";
+    // Install and removal leave every key of every view as they found it, but for the one
+    // setting the add-in keeps for the user on purpose: whether the window was left open.
+    auto changes = qvn::testing::RegistryChanges(registryBefore, qvn::testing::ReadRegistry());
+    std::erase_if(changes, [](const std::string& change) {
+        return change.find("\\VB and VBA Program Settings") != std::string::npos;
+    });
+    EXPECT_EQ(changes, std::vector<std::string>{}) << "install and removal changed the registry";
 
     // Exactly the two setup tools' messages, and nothing from the add-in. Windows' own
     // registration tool reports in boxes of its own; they must report success.
