@@ -299,6 +299,23 @@ TEST_F(BothBuildsTest, OneRemovedLeavesTheOthersRegistrationAsItWas) {
     ASSERT_EQ(RegisterOther(*other, true), 0);
     EXPECT_EQ(::qvn::testing::RegistryChanges(fresh, ::qvn::testing::ReadRegistry()),
               std::vector<std::string>{});
+
+    // And the other way round: with the other build gone, this one is still created by its
+    // ProgID, as its host does.
+    ASSERT_EQ(call(false), S_OK);
+    ASSERT_EQ(RegisterOther(*other, false), 0);
+    ASSERT_EQ(RegisterOther(*other, true), 0);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(CLSIDFromProgID(L"Quorvane.Connect", &clsid), S_OK);
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(object.GetAddressOf())),
+                  S_OK);
+    }
+    CoFreeUnusedLibraries();
+    CoUninitialize();
+    ASSERT_EQ(call(true), S_OK);
 }
 
 INSTANTIATE_TEST_SUITE_P(Registrars, RegistrationTest,
