@@ -26,6 +26,9 @@ inline constexpr IgnoredRegistryPart kWineRegistryNoise[] = {
      "the 32-bit view of the same adapter list"},
     {L"HKLM\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Perflib",
      "the 32-bit view of the same counter names"},
+    {L"HKCU\\Software\\Wine\\Temporary System Parameters",
+     "Wine keeps here, for the session, the system parameters that a program sets without "
+     "saving them (the mouse settings of a test that moves the pointer, for one)"},
 };
 
 } // namespace qvn::testing
