@@ -34,6 +34,13 @@ constexpr char kDefButtonText[] = "The message box cannot be built as specified.
                                   "The Help button returns no value to test.\r\n"
                                   "Choose another default button or another code option.";
 
+constexpr char kTooLongTitle[] = "Code Too Long";
+constexpr char kTooLongText[] =
+    "The code for this message box would be longer than one statement of the language "
+    "allows.\r\n"
+    "\r\n"
+    "Shorten the prompt, the title, the help file name or the variable name.";
+
 constexpr char kCopyTitle[] = "Copy Error";
 constexpr char kCopyText[] =
     "The code could not be copied to the clipboard.\r\n"
@@ -362,18 +369,25 @@ bool frmMain::CheckBeforeGenerating() {
     return true;
 }
 
-void frmMain::Generate() {
+bool frmMain::Generate() {
     ReadControls();
     settings_.EncodePromptText();
     settings_.BuildButtonsExpression();
     settings_.BuildMsgBoxCode();
+    if (settings_.blnCodeTooLong) {
+        services_.ShowMessage(kTooLongText, kStyleCritical, std::string(kTooLongTitle));
+        return false;
+    }
+    return true;
 }
 
 void frmMain::cmdCopy_Click() {
     if (!CheckBeforeGenerating()) {
         return;
     }
-    Generate();
+    if (!Generate()) {
+        return;
+    }
     if (!services_.ClearClipboard() || !services_.SetClipboardText(settings_.strMsgBoxCode)) {
         services_.ShowMessage(kCopyText, kStyleCritical, std::string(kCopyTitle));
     }
@@ -383,7 +397,9 @@ void frmMain::cmdPaste_Click() {
     if (!CheckBeforeGenerating()) {
         return;
     }
-    Generate();
+    if (!Generate()) {
+        return;
+    }
     bool pasted = false;
     try {
         if (!VBInstance) {

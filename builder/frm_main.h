@@ -73,7 +73,9 @@ private:
     void ReadControls();
     // The checks that Copy and Paste make before generating; false after a refusal message.
     bool CheckBeforeGenerating();
-    void Generate();
+    // Runs the three generators; false, after saying so, when the code is too long for the
+    // language.
+    bool Generate();
     void ShowDefaultButton(int Index, std::string caption);
     void HideDefaultButton(int Index);
 

@@ -36,6 +36,10 @@ extern const char* const kButtonNames[6];
 extern const char* const kIconNames[5];
 extern const char* const kShapeNames[3];
 
+// Why a request whose code no arrangement fits into one statement of the language is refused.
+inline constexpr const char* kCodeTooLong =
+    "the code would be longer than one statement of the language allows";
+
 // A refusal: the message says what is wrong and what to do.
 struct Refusal {
     std::string message;

@@ -93,6 +93,8 @@ std::string ComposeJsonLine(std::string_view line, bool& failed) {
         const json record = json::parse(line.begin(), line.end());
         MsgBoxSettings s = ReadRecord(record);
         Compose(s);
+        if (s.blnCodeTooLong)
+            throw LineError{kCodeTooLong};
         out["strPromptExpr"] = s.strPromptExpr;
         out["strButtonsExpr"] = s.strButtonsExpr;
         out["lngButtonsValue"] = s.lngButtonsValue;

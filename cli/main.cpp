@@ -99,6 +99,11 @@ int main(int argc, char** argv) {
     }
     auto& settings = std::get<qvn::MsgBoxSettings>(built);
     const std::string code = qvn::cli::Compose(settings);
+    if (settings.blnCodeTooLong) {
+        std::cerr << "qvn-compose: " << qvn::cli::kCodeTooLong
+                  << "; shorten the prompt, the title, the help file name or the variable name\n";
+        return kRefused;
+    }
     std::cout << code;
     // The single-line shapes end without a line break; end the terminal's line for them.
     if (!code.ends_with('\n'))

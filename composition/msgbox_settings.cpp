@@ -1,6 +1,7 @@
 #include "msgbox_settings.h"
 
 #include "option_tables.h"
+#include "statement_lines.h"
 
 #include <string_view>
 
@@ -125,54 +126,72 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     const bool withButtons = !strButtonsExpr.empty();
     const bool withTitle = !strTitle.empty();
     const bool withHelp = chkHelp == 1 && !txtHelpFile.empty();
+    using Joiner = LinePiece::Joiner;
 
-    // Arguments left out before a written one keep their position as an empty ", ".
-    std::string args = strPromptExpr;
-    if (withButtons || withTitle || withHelp)
-        args.append(", ").append(strButtonsExpr);
-    if (withTitle || withHelp) {
-        args.append(", ");
-        if (withTitle)
-            args.append(EncodeStringExpression(strTitle));
+    // The first line of the shape as the pieces a long line may be cut between. Arguments
+    // left out before a written one keep their position as an empty ", ".
+    std::vector<LinePiece> first;
+    switch (intCodeOption) {
+    case kCodeVariableReturn:
+        first.push_back({Joiner::None, txtVarName + " = MsgBox(", false});
+        break;
+    case kCodeIfThenElse:
+        first.push_back({Joiner::None, "If MsgBox (", false});
+        break;
+    default:
+        first.push_back({Joiner::None, "MsgBox ", false});
+        break;
     }
-    if (withHelp)
-        args.append(", ")
-            .append(EncodeStringExpression(txtHelpFile))
-            .append(", ")
-            .append(txtHelpContext);
+    AppendExpressionPieces(first, strPromptExpr, Joiner::None);
+    if (withButtons || withTitle || withHelp)
+        first.push_back({Joiner::Comma, strButtonsExpr, false});
+    if (withTitle)
+        AppendExpressionPieces(first, EncodeStringExpression(strTitle), Joiner::Comma);
+    else if (withHelp)
+        first.push_back({Joiner::Comma, "", false});
+    if (withHelp) {
+        AppendExpressionPieces(first, EncodeStringExpression(txtHelpFile), Joiner::Comma);
+        first.push_back({Joiner::Comma, txtHelpContext, false});
+    }
+    const std::string* label = &labels[0];
+    if (intCodeOption == kCodeVariableReturn) {
+        first.push_back({Joiner::None, ")", false});
+    } else if (intCodeOption == kCodeIfThenElse) {
+        if (intDefButton >= 0 && intDefButton < static_cast<int>(labels.size()))
+            label = &labels[static_cast<std::size_t>(intDefButton)];
+        first.push_back(
+            {Joiner::None,
+             std::string(") ") + (chkNotEqual == 1 ? "<> " : "= ") + "vb" + *label + " Then",
+             false});
+    }
 
     // Built by appending into one buffer: the Copy pipeline runs on every click.
     std::string& code = strMsgBoxCode;
     code.clear();
-    code.reserve(args.size() + 2 * txtVarName.size() + 160);
+    const std::optional<std::string> written = WriteStatementLine(first, strLineBreak, strIndent);
+    blnCodeTooLong = !written;
+    if (!written)
+        return;
+    code.reserve(written->size() + 2 * txtVarName.size() + 160);
+    code.append(*written);
     const std::string& crlf = strLineBreak;
     switch (intCodeOption) {
     case kCodeVariableReturn:
-        code.append(txtVarName).append(" = MsgBox(").append(args).append(")");
         if (chkAddSelect == 1) {
             code.append(crlf).append(crlf).append("Select Case ").append(txtVarName);
             code.append(crlf).append(crlf);
-            for (const std::string& label : labels)
+            for (const std::string& each : labels)
                 // The Help button never ends the message box, so it has no result to test.
-                if (!label.empty() && label != kHelpLabel)
-                    code.append(strIndent).append("Case vb").append(label).append(crlf).append(
-                        crlf);
+                if (!each.empty() && each != kHelpLabel)
+                    code.append(strIndent).append("Case vb").append(each).append(crlf).append(crlf);
             code.append("End Select").append(crlf).append(crlf);
         }
         break;
-    case kCodeIfThenElse: {
-        const std::string& label =
-            intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
-                ? labels[static_cast<std::size_t>(intDefButton)]
-                : labels[0];
-        code.append("If MsgBox (").append(args).append(") ");
-        code.append(chkNotEqual == 1 ? "<> " : "= ").append("vb").append(label).append(" Then");
+    case kCodeIfThenElse:
         code.append(crlf).append(crlf).append("Else").append(crlf).append(crlf);
         code.append("End If").append(crlf);
         break;
-    }
     default:
-        code.append("MsgBox ").append(args);
         break;
     }
 }

@@ -39,6 +39,9 @@ struct MsgBoxSettings {
     std::string strButtonsExpr;
     std::int32_t lngButtonsValue = 0;
     std::string strMsgBoxCode;
+    // Set when no arrangement of the code stays within the language's limits on one
+    // statement; strMsgBoxCode is then empty and the commands refuse.
+    bool blnCodeTooLong = false;
 
     // Fixed pieces spliced into the code.
     std::string strLineBreak{"\r\n"};

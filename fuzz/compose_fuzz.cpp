@@ -1,8 +1,10 @@
 // Fuzzes the Copy pipeline. Prompt, title and help file are arbitrary bytes; the variable
 // name, help context and labels are drawn from what the window lets a person enter, since
-// those are written into the code as typed. Whatever the input, the code must keep its shape.
+// those are written into the code as typed. Whatever the input, the code must keep its shape
+// and stay within the language's limits on a statement, or be refused as too long.
 #include "composition/msgbox_settings.h"
 #include "composition/option_tables.h"
+#include "composition/statement_lines.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -75,7 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(s.lngButtonsValue == sum, "the value is the sum of the parts", s);
 
     const std::string& code = s.strMsgBoxCode;
+    if (s.blnCodeTooLong) {
+        Check(code.empty(), "code too long for the language is not written", s);
+        return 0;
+    }
     std::size_t lineStart = 0;
+    bool continued = false; // the line before ended with " _"
+    int continuations = 0;
     while (lineStart <= code.size()) {
         std::size_t lineEnd = code.find('\r', lineStart);
         const bool last = lineEnd == std::string::npos;
@@ -88,8 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(c != '\n', "every line feed follows a carriage return", s);
         }
         Check(quotes % 2 == 0, "every literal closes on its line", s);
+        Check(line.size() <= qvn::kMaxLineBytes, "no line is longer than the language allows", s);
         if (!line.empty() && line.front() == '\t')
-            Check(line.starts_with("\tCase vb"), "only Case lines are indented", s);
+            Check(continued || line.starts_with("\tCase vb"),
+                  "only Case lines and continuations are indented", s);
+        continued = line.ends_with(" _");
+        continuations += continued ? 1 : 0;
+        Check(continuations <= qvn::kMaxLineContinuations,
+              "no statement is continued more often than the language allows", s);
         if (last)
             break;
         Check(lineEnd + 1 < code.size() && code[lineEnd + 1] == '\n',

@@ -394,15 +394,19 @@ TEST_F(FrmMainTest, BrowseTakesTheChosenFileAndACancelKeepsTheTypedName) {
 
 // The three refusals, shared by Copy and Paste.
 const std::string kHelpCheckText = std::string("The message box cannot be built as specified.") +
-                                  kCrLf + kCrLf +
-                                  "You must specify both a help file name and help context" +
-                                  kCrLf + "if either one is specified.";
+                                   kCrLf + kCrLf +
+                                   "You must specify both a help file name and help context" +
+                                   kCrLf + "if either one is specified.";
 const std::string kVarNameText =
     std::string("The message box cannot be built as specified.") + kCrLf + kCrLf +
     "You must specify a variable name if selecting the " + kCrLf + "variable return code option.";
 const std::string kDefButtonText = std::string("The message box cannot be built as specified.") +
                                    kCrLf + kCrLf + "The Help button returns no value to test." +
                                    kCrLf + "Choose another default button or another code option.";
+const std::string kTooLongText =
+    std::string("The code for this message box would be longer than one statement of the "
+                "language allows.") +
+    kCrLf + kCrLf + "Shorten the prompt, the title, the help file name or the variable name.";
 const std::string kPasteText =
     std::string(kCrLf) + "A problem occurred while trying to paste into your project." + kCrLf +
     kCrLf + "A code pane or a project may not be open." + kCrLf + kCrLf +
@@ -505,6 +509,25 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
              t.Click("optButtons", 1);
              t.Click("optDefBtn", 2);
              t.Click("optCodeOption", 2);
+             t.Type("txtHelpFile", "a.hlp");
+         },
+         "Help File Specification Error", kHelpCheckText},
+        {"a prompt longer than one statement holds",
+         [](auto& t) { t.Type("txtPrompt", std::string(30000, 'a')); }, "Code Too Long",
+         kTooLongText},
+        {"a long prompt continued over lines",
+         [](auto& t) { t.Type("txtPrompt", std::string(5000, 'a')); }, "", ""},
+        {"a variable name too long for a line",
+         [](auto& t) {
+             t.Click("optButtons", 1);
+             t.Click("optCodeOption", 1);
+             t.Type("txtVarName", std::string(1020, 'v'));
+         },
+         "Code Too Long", kTooLongText},
+        {"help check before the length check",
+         [](auto& t) {
+             t.Type("txtPrompt", std::string(30000, 'a'));
+             t.Click("chkHelp");
              t.Type("txtHelpFile", "a.hlp");
          },
          "Help File Specification Error", kHelpCheckText},

@@ -97,6 +97,17 @@ TEST(JsonLines, RunGoesOnAfterABadLineAndReportsIt) {
     EXPECT_EQ(results[2]["strMsgBoxCode"], "MsgBox \"b\"");
 }
 
+TEST(JsonLines, CodeTooLongForTheLanguageGetsItsErrorAndTheRunGoesOn) {
+    std::istringstream in("{\"txtPrompt\":\"" + std::string(30000, 'a') +
+                          "\"}\n{\"txtPrompt\":\"b\"}\n");
+    std::ostringstream out;
+    EXPECT_EQ(RunJsonLines(in, out), 1);
+    EXPECT_EQ(out.str(), "{\"error\":\"the code would be longer than one statement of the "
+                         "language allows\"}\n"
+                         "{\"strPromptExpr\":\"\\\"b\\\"\",\"strButtonsExpr\":\"\","
+                         "\"lngButtonsValue\":0,\"strMsgBoxCode\":\"MsgBox \\\"b\\\"\"}\n");
+}
+
 TEST(JsonLines, AllGoodLinesExitZero) {
     std::istringstream in("{}\r\n{}\n");
     std::ostringstream out;

@@ -40,6 +40,18 @@ TEST(Program, RefusalExitsTwoWithAMessage) {
     EXPECT_NE(r.out.find("--select-case"), std::string::npos);
 }
 
+TEST(Program, CodeTooLongForTheLanguageIsRefusedAndALongPromptIsContinued) {
+    Result r = RunCompose("--prompt \"$(head -c 30000 /dev/zero | tr '\\0' a)\"");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "qvn-compose: the code would be longer than one statement of the language "
+                     "allows; shorten the prompt, the title, the help file name or the variable "
+                     "name\n");
+    r = RunCompose("--prompt \"$(head -c 1100 /dev/zero | tr '\\0' a)\"");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "MsgBox \"" + std::string(1010, 'a') + "\" & _\r\n\t\"" +
+                         std::string(90, 'a') + "\"\n");
+}
+
 TEST(Program, UnknownOptionExitsTwo) {
     EXPECT_EQ(RunCompose("--no-such-thing").status, 2);
 }

@@ -74,6 +74,8 @@ public:
     }
     [[nodiscard]] bool Ready() const { return ready_; }
     [[nodiscard]] const std::string& SetupError() const { return setupError_; }
+    // The started engine, where qvnValue holds what Assign gave it.
+    ScriptEngine& Engine() { return engine_; }
 
     // Assigns the expression's value to qvnValue; false with the engine's account of why.
     bool Assign(const std::string& expression, std::string& why) {
@@ -287,6 +289,63 @@ INSTANTIATE_TEST_SUITE_P(EveryShape, VbscriptGeneratedCode, ::testing::ValuesIn(
                          [](const ::testing::TestParamInfo<Shape>& info) {
                              return std::string(info.param.name);
                          });
+
+// Long texts, continued over physical lines: the code of every shape compiles, and the
+// arguments it passes, read back by the engine across the continuations, are exactly the texts
+// typed. The first statement becomes an assignment of its argument list to an array.
+TEST_P(VbscriptGeneratedCode, LongTextsReadBackAcrossContinuations) {
+    const Shape& shape = GetParam();
+    Evaluator evaluator;
+    ASSERT_TRUE(evaluator.Ready()) << evaluator.SetupError();
+    std::string mixed;
+    for (int i = 0; i < 700; ++i)
+        mixed += i % 50 == 49 ? "\r\n" : "a\"\xC3\xA9\xE2\x82\xAC";
+    const std::string title = std::string(1500, 't') + "\"\xC3\x9C";
+    const std::string heads[] = {"MsgBox ", "response = MsgBox(", "If MsgBox ("};
+    MsgBoxSettings s;
+    s.intButtonSet = 4;
+    s.labels = DefaultButtonLabels(4, false);
+    s.intCodeOption = static_cast<std::int16_t>(shape.codeOption);
+    s.chkAddSelect = shape.addSelect;
+    s.chkNotEqual = shape.notEqual;
+    s.txtVarName = "response";
+    s.txtPrompt = mixed;
+    s.strTitle = title;
+    s.EncodePromptText();
+    s.BuildButtonsExpression();
+    s.BuildMsgBoxCode();
+    ASSERT_FALSE(s.blnCodeTooLong);
+    ASSERT_NE(s.strMsgBoxCode.find(" _\r\n\t"), std::string::npos) << "the code is not continued";
+
+    ScriptEngine compiler(false);
+    ASSERT_EQ(compiler.Status(), S_OK) << compiler.StatusText();
+    const std::string declare = shape.codeOption == kCodeVariableReturn ? "response" : "";
+    const std::wstring script = Widen(WrapInSub(s.strMsgBoxCode, declare, 0));
+    ScriptError error;
+    ASSERT_TRUE(compiler.Run(script, error)) << Describe(error, script);
+
+    // The first statement, up to its last physical line, as an array of its arguments.
+    std::string statement = s.strMsgBoxCode;
+    std::size_t end = 0;
+    while ((end = statement.find("\r\n", end)) != std::string::npos &&
+           statement.compare(end - 2, 2, " _") == 0)
+        end += 2;
+    statement = statement.substr(0, end);
+    const std::string& head = heads[shape.codeOption];
+    ASSERT_EQ(statement.compare(0, head.size(), head), 0) << statement.substr(0, 40);
+    std::string args = statement.substr(head.size());
+    if (shape.codeOption != kCodeStandard)
+        args.erase(args.rfind(')'));
+    std::string why;
+    ASSERT_TRUE(evaluator.Assign("Array(" + args + ")", why)) << why;
+    ScriptEngine& engine = evaluator.Engine();
+    std::wstring prompt;
+    std::wstring readTitle;
+    ASSERT_TRUE(engine.EvaluateString(L"qvnValue(0)", prompt, error)) << Describe(error, L"");
+    ASSERT_TRUE(engine.EvaluateString(L"qvnValue(2)", readTitle, error)) << Describe(error, L"");
+    EXPECT_EQ(Narrow(prompt), mixed);
+    EXPECT_EQ(Narrow(readTitle), title);
+}
 
 using VbscriptButtonsExpression = ScriptEngineTest;
 

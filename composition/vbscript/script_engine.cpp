@@ -199,24 +199,39 @@ bool ScriptEngine::Run(const std::wstring& text, ScriptError& error) {
     return Parse(text, 0, nullptr, error);
 }
 
+bool ScriptEngine::Evaluate(const std::wstring& expression, VARTYPE type, VARIANT& result,
+                            ScriptError& error) {
+    if (!Parse(expression, SCRIPTTEXT_ISEXPRESSION, &result, error))
+        return false;
+    const HRESULT hr = VariantChangeType(&result, &result, 0, type);
+    if (FAILED(hr)) {
+        error.hr = hr;
+        error.description = L"the result is not of variant type " + std::to_wstring(type) +
+                            L" but " + std::to_wstring(result.vt);
+        return false;
+    }
+    return true;
+}
+
 bool ScriptEngine::EvaluateLong(const std::wstring& expression, LONG& value, ScriptError& error) {
     VARIANT result;
     VariantInit(&result);
-    if (!Parse(expression, SCRIPTTEXT_ISEXPRESSION, &result, error)) {
-        VariantClear(&result);
-        return false;
-    }
-    const HRESULT hr = VariantChangeType(&result, &result, 0, VT_I4);
-    if (FAILED(hr)) {
-        error.hr = hr;
-        error.description =
-            L"the result is not a number (variant type " + std::to_wstring(result.vt) + L")";
-        VariantClear(&result);
-        return false;
-    }
-    value = result.lVal;
+    const bool ok = Evaluate(expression, VT_I4, result, error);
+    if (ok)
+        value = result.lVal;
     VariantClear(&result);
-    return true;
+    return ok;
+}
+
+bool ScriptEngine::EvaluateString(const std::wstring& expression, std::wstring& value,
+                                  ScriptError& error) {
+    VARIANT result;
+    VariantInit(&result);
+    const bool ok = Evaluate(expression, VT_BSTR, result, error);
+    if (ok)
+        value.assign(result.bstrVal, SysStringLen(result.bstrVal));
+    VariantClear(&result);
+    return ok;
 }
 
 std::string Describe(const ScriptError& error, const std::wstring& script) {

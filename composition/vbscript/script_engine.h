@@ -42,9 +42,14 @@ public:
     bool Run(const std::wstring& text, ScriptError& error);
     // Evaluates `expression` and converts the result to a 32-bit number.
     bool EvaluateLong(const std::wstring& expression, LONG& value, ScriptError& error);
+    // Evaluates `expression` and converts the result to text.
+    bool EvaluateString(const std::wstring& expression, std::wstring& value, ScriptError& error);
 
 private:
     bool Parse(const std::wstring& text, DWORD flags, VARIANT* result, ScriptError& error);
+    // Evaluates `expression` into `result` converted to `type`.
+    bool Evaluate(const std::wstring& expression, VARTYPE type, VARIANT& result,
+                  ScriptError& error);
 
     class Site;
     HRESULT status_ = E_FAIL;
