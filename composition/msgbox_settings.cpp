@@ -129,11 +129,16 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     using Joiner = LinePiece::Joiner;
 
     // The first line of the shape as the pieces a long line may be cut between. Arguments
-    // left out before a written one keep their position as an empty ", ".
+    // left out before a written one keep their position as an empty ", ". The pieces only
+    // look at texts that outlive them.
+    const std::string title = withTitle ? EncodeStringExpression(strTitle) : std::string();
+    const std::string helpFile = withHelp ? EncodeStringExpression(txtHelpFile) : std::string();
     std::vector<LinePiece> first;
+    first.reserve(16);
     switch (intCodeOption) {
     case kCodeVariableReturn:
-        first.push_back({Joiner::None, txtVarName + " = MsgBox(", false});
+        first.push_back({Joiner::None, txtVarName, false});
+        first.push_back({Joiner::None, " = MsgBox(", false});
         break;
     case kCodeIfThenElse:
         first.push_back({Joiner::None, "If MsgBox (", false});
@@ -146,34 +151,35 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     if (withButtons || withTitle || withHelp)
         first.push_back({Joiner::Comma, strButtonsExpr, false});
     if (withTitle)
-        AppendExpressionPieces(first, EncodeStringExpression(strTitle), Joiner::Comma);
+        AppendExpressionPieces(first, title, Joiner::Comma);
     else if (withHelp)
         first.push_back({Joiner::Comma, "", false});
     if (withHelp) {
-        AppendExpressionPieces(first, EncodeStringExpression(txtHelpFile), Joiner::Comma);
+        AppendExpressionPieces(first, helpFile, Joiner::Comma);
         first.push_back({Joiner::Comma, txtHelpContext, false});
     }
-    const std::string* label = &labels[0];
     if (intCodeOption == kCodeVariableReturn) {
         first.push_back({Joiner::None, ")", false});
     } else if (intCodeOption == kCodeIfThenElse) {
-        if (intDefButton >= 0 && intDefButton < static_cast<int>(labels.size()))
-            label = &labels[static_cast<std::size_t>(intDefButton)];
-        first.push_back(
-            {Joiner::None,
-             std::string(") ") + (chkNotEqual == 1 ? "<> " : "= ") + "vb" + *label + " Then",
-             false});
+        const std::string& label =
+            intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
+                ? labels[static_cast<std::size_t>(intDefButton)]
+                : labels[0];
+        first.push_back({Joiner::None, chkNotEqual == 1 ? ") <> vb" : ") = vb", false});
+        first.push_back({Joiner::None, label, false});
+        first.push_back({Joiner::None, " Then", false});
     }
 
     // Built by appending into one buffer: the Copy pipeline runs on every click.
     std::string& code = strMsgBoxCode;
     code.clear();
-    const std::optional<std::string> written = WriteStatementLine(first, strLineBreak, strIndent);
-    blnCodeTooLong = !written;
-    if (!written)
+    code.reserve(strPromptExpr.size() + title.size() + helpFile.size() + 2 * txtVarName.size() +
+                 160);
+    blnCodeTooLong = !WriteStatementLine(first, strLineBreak, strIndent, code);
+    if (blnCodeTooLong) {
+        code.clear();
         return;
-    code.reserve(written->size() + 2 * txtVarName.size() + 160);
-    code.append(*written);
+    }
     const std::string& crlf = strLineBreak;
     switch (intCodeOption) {
     case kCodeVariableReturn:

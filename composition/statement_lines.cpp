@@ -1,5 +1,8 @@
 #include "statement_lines.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace qvn {
 namespace {
 
@@ -68,7 +71,7 @@ std::vector<Group> Groups(const std::vector<LinePiece>& pieces) {
         if (piece.literal && !group.raw)
             group.raw = Unquoted(piece.text);
         else
-            (group.raw ? group.suffix : group.prefix) += piece.text;
+            (group.raw ? group.suffix : group.prefix).append(piece.text);
     }
     return groups;
 }
@@ -113,7 +116,7 @@ void AppendExpressionPieces(std::vector<LinePiece>& pieces, std::string_view exp
             end = std::min(expression.find(kConcat, at), expression.size());
         }
         const std::string_view term = expression.substr(at, end - at);
-        pieces.push_back(LinePiece{joiner, std::string(term), !term.empty() && term[0] == kQuote});
+        pieces.push_back(LinePiece{joiner, term, !term.empty() && term[0] == kQuote});
         joiner = Joiner::Ampersand;
         if (expression.substr(end, kConcat.size()) != kConcat)
             break;
@@ -121,14 +124,19 @@ void AppendExpressionPieces(std::vector<LinePiece>& pieces, std::string_view exp
     }
 }
 
-std::optional<std::string> WriteStatementLine(const std::vector<LinePiece>& pieces,
-                                              const std::string& lineBreak,
-                                              const std::string& indent) {
-    std::string whole;
+bool WriteStatementLine(const std::vector<LinePiece>& pieces, const std::string& lineBreak,
+                        const std::string& indent, std::string& out) {
+    const std::size_t start = out.size();
     for (const LinePiece& piece : pieces)
-        whole.append(JoinText(piece.joiner)).append(piece.text);
-    if (whole.size() <= kMaxLineBytes)
-        return whole;
+        out.append(JoinText(piece.joiner)).append(piece.text);
+    const std::size_t length = out.size() - start;
+    if (length <= kMaxLineBytes)
+        return true;
+    out.resize(start);
+    // Cutting a line never makes the text shorter, so a statement longer than all its
+    // physical lines together can hold cannot be written at all.
+    if (length > (kMaxLineContinuations + 1) * kMaxLineBytes)
+        return false;
 
     std::vector<Group> groups = Groups(pieces);
     std::vector<std::string> lines;
@@ -157,12 +165,12 @@ std::optional<std::string> WriteStatementLine(const std::vector<LinePiece>& piec
         // A group that fits on a line of its own goes there whole.
         if (placed && indent.size() + text.size() + tail <= kMaxLineBytes) {
             if (!cutBefore(group.joiner))
-                return std::nullopt;
+                return false;
             continue;
         }
         // Only a literal can be split; the first piece fills what is left of the line.
         if (!group.raw)
-            return std::nullopt;
+            return false;
         const std::string lead = line + std::string(join) + group.prefix;
         const std::size_t used =
             lead.size() + 2 + CutText(Joiner::Ampersand).size() + kContinuation.size();
@@ -170,7 +178,7 @@ std::optional<std::string> WriteStatementLine(const std::vector<LinePiece>& piec
             used < kMaxLineBytes ? FittingStart(*group.raw, kMaxLineBytes - used) : 0;
         if (keep == 0) {
             if (!placed || !cutBefore(group.joiner))
-                return std::nullopt;
+                return false;
             continue;
         }
         line = lead + Quoted(std::string_view(*group.raw).substr(0, keep));
@@ -179,17 +187,15 @@ std::optional<std::string> WriteStatementLine(const std::vector<LinePiece>& piec
         group.prefix.clear();
         group.raw->erase(0, keep);
         if (!cutBefore(Joiner::Ampersand))
-            return std::nullopt;
+            return false;
     }
     lines.push_back(std::move(line));
-
-    std::string out;
-    for (const std::string& physical : lines) {
-        if (!out.empty())
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
             out.append(lineBreak);
-        out.append(physical);
+        out.append(lines[i]);
     }
-    return out;
+    return true;
 }
 
 } // namespace qvn

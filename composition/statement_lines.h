@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,20 +20,20 @@ inline constexpr int kMaxLineContinuations = 24;
 struct LinePiece {
     enum class Joiner { None, Ampersand, Comma };
     Joiner joiner = Joiner::None;
-    std::string text;     // as written; a literal with its quotes, inner quotes doubled
-    bool literal = false; // a quoted literal, which may be split into pieces
+    std::string_view text; // as written; a literal with its quotes, inner quotes doubled
+    bool literal = false;  // a quoted literal, which may be split into pieces
 };
 
 // The terms of a string expression ("a" & vbCrLf & "b") as pieces joined by " & ", the first
-// one joined by `first`.
+// one joined by `first`. The pieces look into `expression`, which must outlive them.
 void AppendExpressionPieces(std::vector<LinePiece>& pieces, std::string_view expression,
                             LinePiece::Joiner first);
 
-// The pieces as one line when it is short enough, exactly as written; otherwise as physical
-// lines joined by `lineBreak`, each continuation starting with `indent`. Nothing when no
-// arrangement stays within the limits.
-std::optional<std::string> WriteStatementLine(const std::vector<LinePiece>& pieces,
-                                              const std::string& lineBreak,
-                                              const std::string& indent);
+// Appends the pieces to `out` as one line when it is short enough, exactly as written;
+// otherwise as physical lines joined by `lineBreak`, each continuation starting with
+// `indent`. False, with `out` in an unspecified state, when no arrangement stays within the
+// limits.
+bool WriteStatementLine(const std::vector<LinePiece>& pieces, const std::string& lineBreak,
+                        const std::string& indent, std::string& out);
 
 } // namespace qvn
