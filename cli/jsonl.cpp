@@ -1,9 +1,7 @@
 #include "cli/jsonl.h"
 
 #include "cli/compose_request.h"
-#include "composition/option_tables.h"
-
-#include <nlohmann/json.hpp>
+#include "cli/json_record.h"
 
 #include <istream>
 #include <ostream>
@@ -11,121 +9,86 @@
 namespace qvn::cli {
 namespace {
 
-using nlohmann::json;
+// Input is read and output written in blocks of this size; a longer line makes the input
+// buffer grow to hold it.
+constexpr std::size_t kBlock = 1 << 20;
 
-struct LineError {
-    std::string message;
-};
-
-void ReadText(const json& record, const char* key, std::string& field) {
-    const auto it = record.find(key);
-    if (it == record.end())
-        return;
-    if (!it->is_string())
-        throw LineError{std::string(key) + " must be a string"};
-    field = it->get<std::string>();
-}
-
-void ReadCheck(const json& record, const char* key, int& field) {
-    const auto it = record.find(key);
-    if (it == record.end())
-        return;
-    if (it->is_boolean())
-        field = it->get<bool>() ? 1 : 0;
-    else if (it->is_number_integer())
-        field = it->get<int>();
-    else
-        throw LineError{std::string(key) + " must be 0 or 1"};
-}
-
-void ReadIndex(const json& record, const char* key, std::size_t tableSize, std::int16_t& field) {
-    const auto it = record.find(key);
-    if (it == record.end())
-        return;
-    if (!it->is_number_integer())
-        throw LineError{std::string(key) + " must be a whole number"};
-    const auto value = it->get<long long>();
-    if (value < 0 || value >= static_cast<long long>(tableSize))
-        throw LineError{std::string(key) + " " + std::to_string(value) + " is outside 0.." +
-                        std::to_string(tableSize - 1)};
-    field = static_cast<std::int16_t>(value);
-}
-
-MsgBoxSettings ReadRecord(const json& record) {
-    if (!record.is_object())
-        throw LineError{"a line must hold one JSON object"};
-    MsgBoxSettings s;
-    ReadIndex(record, "intButtonSet", kButtonSets.size(), s.intButtonSet);
-    ReadIndex(record, "intIcon", kIcons.size(), s.intIcon);
-    ReadIndex(record, "intDefButton", kDefaultButtons.size(), s.intDefButton);
-    ReadIndex(record, "intCodeOption", kCodeShapes.size(), s.intCodeOption);
-    ReadText(record, "strTitle", s.strTitle);
-    ReadText(record, "txtPrompt", s.txtPrompt);
-    ReadText(record, "txtVarName", s.txtVarName);
-    ReadText(record, "txtHelpFile", s.txtHelpFile);
-    ReadText(record, "txtHelpContext", s.txtHelpContext);
-    ReadCheck(record, "chkHelp", s.chkHelp);
-    ReadCheck(record, "chkSysModal", s.chkSysModal);
-    ReadCheck(record, "chkSetForeground", s.chkSetForeground);
-    ReadCheck(record, "chkRightAlign", s.chkRightAlign);
-    ReadCheck(record, "chkRtlReading", s.chkRtlReading);
-    ReadCheck(record, "chkOptValOnly", s.chkOptValOnly);
-    ReadCheck(record, "chkAddSelect", s.chkAddSelect);
-    ReadCheck(record, "chkNotEqual", s.chkNotEqual);
-    if (const auto it = record.find("labels"); it != record.end()) {
-        if (!it->is_array() || it->size() != s.labels.size())
-            throw LineError{"labels must be an array of 4 strings"};
-        for (std::size_t i = 0; i < s.labels.size(); ++i) {
-            if (!(*it)[i].is_string())
-                throw LineError{"labels must be an array of 4 strings"};
-            s.labels[i] = (*it)[i].get<std::string>();
-        }
-    }
-    return s;
+void AppendError(std::string& out, std::string_view message) {
+    out.append("{\"error\":");
+    AppendJsonString(out, message);
+    out.push_back('}');
 }
 
 } // namespace
 
-std::string ComposeJsonLine(std::string_view line, bool& failed) {
-    failed = false;
-    nlohmann::ordered_json out;
-    try {
-        const json record = json::parse(line.begin(), line.end());
-        MsgBoxSettings s = ReadRecord(record);
+void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
+    MsgBoxSettings s;
+    std::string error = ReadSettingsRecord(line, s);
+    if (error.empty()) {
         Compose(s);
         if (s.blnCodeTooLong)
-            throw LineError{kCodeTooLong};
-        out["strPromptExpr"] = s.strPromptExpr;
-        out["strButtonsExpr"] = s.strButtonsExpr;
-        out["lngButtonsValue"] = s.lngButtonsValue;
-        out["strMsgBoxCode"] = s.strMsgBoxCode;
-    } catch (const json::exception& e) {
-        failed = true;
-        out = nlohmann::ordered_json{{"error", std::string("not valid JSON: ") + e.what()}};
-    } catch (const LineError& e) {
-        failed = true;
-        out = nlohmann::ordered_json{{"error", e.message}};
+            error = kCodeTooLong;
     }
-    return out.dump(-1, ' ', false, json::error_handler_t::replace);
+    failed = !error.empty();
+    if (failed) {
+        AppendError(out, error);
+        return;
+    }
+    out.append("{\"strPromptExpr\":");
+    AppendJsonString(out, s.strPromptExpr);
+    out.append(",\"strButtonsExpr\":");
+    AppendJsonString(out, s.strButtonsExpr);
+    out.append(",\"lngButtonsValue\":");
+    out.append(std::to_string(s.lngButtonsValue));
+    out.append(",\"strMsgBoxCode\":");
+    AppendJsonString(out, s.strMsgBoxCode);
+    out.push_back('}');
+}
+
+std::string ComposeJsonLine(std::string_view line, bool& failed) {
+    std::string out;
+    AppendComposedJsonLine(line, out, failed);
+    return out;
 }
 
 int RunJsonLines(std::istream& in, std::ostream& out) {
     bool anyFailed = false;
-    std::string line;
-    std::string buffer;
-    while (std::getline(in, line)) {
+    std::string input;
+    std::string output;
+    output.reserve(kBlock + kBlock / 4);
+    std::size_t start = 0; // of the first line not yet composed
+    auto compose = [&](std::string_view line) {
         if (line.ends_with('\r'))
-            line.pop_back();
+            line.remove_suffix(1);
         bool failed = false;
-        buffer += ComposeJsonLine(line, failed);
-        buffer += '\n';
+        AppendComposedJsonLine(line, output, failed);
+        output.push_back('\n');
         anyFailed = anyFailed || failed;
-        if (buffer.size() > (1u << 16)) {
-            out << buffer;
-            buffer.clear();
+        if (output.size() >= kBlock) {
+            out.write(output.data(), static_cast<std::streamsize>(output.size()));
+            output.clear();
+        }
+    };
+    for (;;) {
+        // Keep the unfinished line, then fill the buffer behind it.
+        input.erase(0, start);
+        start = 0;
+        const std::size_t kept = input.size();
+        input.resize(kept + kBlock);
+        in.read(input.data() + kept, static_cast<std::streamsize>(kBlock));
+        input.resize(kept + static_cast<std::size_t>(in.gcount()));
+        if (input.size() == kept)
+            break;
+        const std::string_view view(input);
+        for (std::size_t lf = view.find('\n', kept); lf != std::string_view::npos;
+             lf = view.find('\n', start)) {
+            compose(view.substr(start, lf - start));
+            start = lf + 1;
         }
     }
-    out << buffer;
+    if (start < input.size())
+        compose(std::string_view(input).substr(start)); // the last line, without a line feed
+    out.write(output.data(), static_cast<std::streamsize>(output.size()));
     out.flush();
     return anyFailed ? 1 : 0;
 }

@@ -133,42 +133,56 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     // look at texts that outlive them.
     const std::string title = withTitle ? EncodeStringExpression(strTitle) : std::string();
     const std::string helpFile = withHelp ? EncodeStringExpression(txtHelpFile) : std::string();
+    // First with each expression as one piece, which is all a line that fits needs; split into
+    // its terms only when the line must be cut.
     std::vector<LinePiece> first;
-    first.reserve(16);
-    switch (intCodeOption) {
-    case kCodeVariableReturn:
-        first.push_back({Joiner::None, txtVarName, false});
-        first.push_back({Joiner::None, " = MsgBox(", false});
-        break;
-    case kCodeIfThenElse:
-        first.push_back({Joiner::None, "If MsgBox (", false});
-        break;
-    default:
-        first.push_back({Joiner::None, "MsgBox ", false});
-        break;
-    }
-    AppendExpressionPieces(first, strPromptExpr, Joiner::None);
-    if (withButtons || withTitle || withHelp)
-        first.push_back({Joiner::Comma, strButtonsExpr, false});
-    if (withTitle)
-        AppendExpressionPieces(first, title, Joiner::Comma);
-    else if (withHelp)
-        first.push_back({Joiner::Comma, "", false});
-    if (withHelp) {
-        AppendExpressionPieces(first, helpFile, Joiner::Comma);
-        first.push_back({Joiner::Comma, txtHelpContext, false});
-    }
-    if (intCodeOption == kCodeVariableReturn) {
-        first.push_back({Joiner::None, ")", false});
-    } else if (intCodeOption == kCodeIfThenElse) {
-        const std::string& label =
-            intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
-                ? labels[static_cast<std::size_t>(intDefButton)]
-                : labels[0];
-        first.push_back({Joiner::None, chkNotEqual == 1 ? ") <> vb" : ") = vb", false});
-        first.push_back({Joiner::None, label, false});
-        first.push_back({Joiner::None, " Then", false});
-    }
+    auto build = [&](bool terms) {
+        first.clear();
+        auto expression = [&](std::string_view text, Joiner joiner) {
+            if (terms)
+                AppendExpressionPieces(first, text, joiner);
+            else
+                first.push_back({joiner, text, false});
+        };
+        switch (intCodeOption) {
+        case kCodeVariableReturn:
+            first.push_back({Joiner::None, txtVarName, false});
+            first.push_back({Joiner::None, " = MsgBox(", false});
+            break;
+        case kCodeIfThenElse:
+            first.push_back({Joiner::None, "If MsgBox (", false});
+            break;
+        default:
+            first.push_back({Joiner::None, "MsgBox ", false});
+            break;
+        }
+        expression(strPromptExpr, Joiner::None);
+        if (withButtons || withTitle || withHelp)
+            first.push_back({Joiner::Comma, strButtonsExpr, false});
+        if (withTitle)
+            expression(title, Joiner::Comma);
+        else if (withHelp)
+            first.push_back({Joiner::Comma, "", false});
+        if (withHelp) {
+            expression(helpFile, Joiner::Comma);
+            first.push_back({Joiner::Comma, txtHelpContext, false});
+        }
+        if (intCodeOption == kCodeVariableReturn) {
+            first.push_back({Joiner::None, ")", false});
+        } else if (intCodeOption == kCodeIfThenElse) {
+            const std::string& label =
+                intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
+                    ? labels[static_cast<std::size_t>(intDefButton)]
+                    : labels[0];
+            first.push_back({Joiner::None, chkNotEqual == 1 ? ") <> vb" : ") = vb", false});
+            first.push_back({Joiner::None, label, false});
+            first.push_back({Joiner::None, " Then", false});
+        }
+    };
+    first.reserve(12);
+    build(false);
+    if (LineLength(first) > kMaxLineBytes)
+        build(true);
 
     // Built by appending into one buffer: the Copy pipeline runs on every click.
     std::string& code = strMsgBoxCode;

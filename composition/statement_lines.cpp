@@ -124,6 +124,13 @@ void AppendExpressionPieces(std::vector<LinePiece>& pieces, std::string_view exp
     }
 }
 
+std::size_t LineLength(const std::vector<LinePiece>& pieces) {
+    std::size_t length = 0;
+    for (const LinePiece& piece : pieces)
+        length += JoinText(piece.joiner).size() + piece.text.size();
+    return length;
+}
+
 bool WriteStatementLine(const std::vector<LinePiece>& pieces, const std::string& lineBreak,
                         const std::string& indent, std::string& out) {
     const std::size_t start = out.size();

@@ -29,6 +29,9 @@ struct LinePiece {
 void AppendExpressionPieces(std::vector<LinePiece>& pieces, std::string_view expression,
                             LinePiece::Joiner first);
 
+// The length of the pieces written on one line.
+std::size_t LineLength(const std::vector<LinePiece>& pieces);
+
 // Appends the pieces to `out` as one line when it is short enough, exactly as written;
 // otherwise as physical lines joined by `lineBreak`, each continuation starting with
 // `indent`. False, with `out` in an unspecified state, when no arrangement stays within the

@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Rates of qvn-compose --jsonl and of Python's json.loads on the same JSON Lines records.
+
+Usage: jsonl_rate.py [--compose PATH] [--records N] [FILE]
+Without FILE, N records (1,000,000 unless given) of about 360 bytes are generated into a
+temporary file. json.loads parses every line; with --compose, qvn-compose --jsonl composes the
+same file. Prints one line per rate and, with both, their ratio. Nothing is asserted.
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+SHAPES = (0, 1, 2)
+
+
+def record(i):
+    prompt = ("Record %d: the changes to \"Quarterly report %d.xlsx\" could not be saved, "
+              "because the file is open in another program.\r\nClose it there and choose "
+              "Retry, or choose Cancel to keep working without saving." % (i, i % 97))
+    r = {
+        "txtPrompt": prompt,
+        "strTitle": "Editor %d" % (i % 13),
+        "intButtonSet": 1 + i % 5,
+        "intIcon": i % 5,
+        "intDefButton": i % 2,
+        "intCodeOption": SHAPES[i % 3],
+        "txtVarName": "response",
+        "chkHelp": i % 2,
+        "txtHelpFile": "app.hlp" if i % 2 else "",
+        "txtHelpContext": "100" if i % 2 else "",
+        "chkAddSelect": 1,
+        "labels": ["Retry", "Cancel", "Help" if i % 2 else "", ""],
+    }
+    return json.dumps(r, ensure_ascii=False, separators=(",", ":"))
+
+
+def write_records(path, count):
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        for i in range(count):
+            f.write(record(i))
+            f.write("\n")
+
+
+def loads_rate(path):
+    with open(path, "rb") as f:
+        lines = f.read().splitlines()
+    start = time.perf_counter()
+    for line in lines:
+        json.loads(line)
+    return len(lines) / (time.perf_counter() - start), len(lines)
+
+
+def compose_rate(compose, path, count):
+    with open(path, "rb") as f:
+        start = time.perf_counter()
+        subprocess.run([compose, "--jsonl"], stdin=f, stdout=subprocess.DEVNULL, check=False)
+        return count / (time.perf_counter() - start)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--compose", help="path of qvn-compose")
+    parser.add_argument("--records", type=int, default=1_000_000)
+    parser.add_argument("file", nargs="?")
+    args = parser.parse_args()
+    path = args.file
+    temporary = None
+    if path is None:
+        temporary = tempfile.NamedTemporaryFile(suffix=".jsonl", delete=False)
+        temporary.close()
+        path = temporary.name
+        write_records(path, args.records)
+    try:
+        loads, count = loads_rate(path)
+        size = os.path.getsize(path)
+        print("records: %d, %.0f bytes each on average" % (count, size / max(count, 1)))
+        print("json.loads: %.0f records/s" % loads)
+        if args.compose:
+            compose = compose_rate(args.compose, path, count)
+            print("qvn-compose --jsonl: %.0f records/s" % compose)
+            print("ratio: %.1f" % (compose / loads))
+    finally:
+        if temporary is not None:
+            os.unlink(path)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,644 @@
+#include "cli/json_record.h"
+
+#include "composition/option_tables.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace qvn::cli {
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `p` (RFC 3629: no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 with `accepted` set to how many of its bytes
+// were acceptable before the one that is not.
+std::size_t Utf8Sequence(const unsigned char* p, const unsigned char* end, std::size_t& accepted) {
+    accepted = 0;
+    const unsigned char lead = *p;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    accepted = 1;
+    for (std::size_t i = 1; i < length; ++i) {
+        if (p + i >= end)
+            return 0;
+        const unsigned char byte = p[i];
+        if (byte < low || byte > high)
+            return 0;
+        low = 0x80;
+        high = 0xBF;
+        ++accepted;
+    }
+    return length;
+}
+
+bool IsPlainJsonByte(unsigned char c) {
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
+// The end of the run of plain bytes (printable ASCII other than quote and backslash) that
+// starts at `p`, looked at eight bytes at a time.
+const unsigned char* PlainRunEnd(const unsigned char* p, const unsigned char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        const std::uint64_t quote = word ^ (kOnes * '"');
+        const std::uint64_t backslash = word ^ (kOnes * '\\');
+        const std::uint64_t special =
+            (word | ((word - kOnes * 0x20) & ~word) | ((quote - kOnes) & ~quote) |
+             ((backslash - kOnes) & ~backslash)) &
+            kHigh;
+        if (special != 0)
+            break;
+        p += 8;
+    }
+    while (p < end && IsPlainJsonByte(*p))
+        ++p;
+    return p;
+}
+
+// Where a known field's value starts in the line; the last occurrence of a key counts.
+enum Field : std::size_t {
+    kButtonSet,
+    kIcon,
+    kDefButton,
+    kCodeOption,
+    kTitle,
+    kPrompt,
+    kVarName,
+    kHelpFile,
+    kHelpContext,
+    kHelp,
+    kSysModal,
+    kSetForeground,
+    kRightAlign,
+    kRtlReading,
+    kOptValOnly,
+    kAddSelect,
+    kNotEqual,
+    kLabels,
+    kFieldCount
+};
+
+constexpr std::array<std::string_view, kFieldCount> kFieldNames{
+    "intButtonSet", "intIcon",          "intDefButton",  "intCodeOption",  "strTitle",
+    "txtPrompt",    "txtVarName",       "txtHelpFile",   "txtHelpContext", "chkHelp",
+    "chkSysModal",  "chkSetForeground", "chkRightAlign", "chkRtlReading",  "chkOptValOnly",
+    "chkAddSelect", "chkNotEqual",      "labels"};
+
+// A JSON number as the record reads it: whole numbers keep their value, the rest is not a
+// whole number.
+struct Number {
+    bool whole = false;
+    long long value = 0; // a whole number above the range of long long wraps, as a cast would
+};
+
+class Parser {
+public:
+    explicit Parser(std::string_view line)
+        : begin_(reinterpret_cast<const unsigned char*>(line.data())), at_(begin_),
+          end_(begin_ + line.size()) {}
+
+    // Checks the whole line, reading the known fields' values as they come; the last value
+    // of a key counts.
+    bool Line(MsgBoxSettings& s, bool& isObject) {
+        // A byte order mark may open the text, as JSON parsers commonly allow.
+        if (end_ - at_ >= 3 && at_[0] == 0xEF && at_[1] == 0xBB && at_[2] == 0xBF)
+            at_ += 3;
+        SkipBlanks();
+        isObject = at_ < end_ && *at_ == '{';
+        if (!(isObject ? Object(s) : Value()))
+            return false;
+        SkipBlanks();
+        return at_ == end_ || Fail("text after the end of the value");
+    }
+
+    // What the line said of each known field.
+    struct Seen {
+        bool present = false;
+        bool rightType = false;
+        Number number; // index and check fields
+    };
+    [[nodiscard]] const Seen& Field(std::size_t f) const { return seen_[f]; }
+    [[nodiscard]] const std::array<std::string, 4>& Labels() const { return labels_; }
+
+    [[nodiscard]] const std::string& Error() const { return error_; }
+
+    Number ReadNumber() {
+        const unsigned char* from = at_;
+        Number n;
+        if (!NumberToken())
+            return n;
+        bool negative = *from == '-';
+        std::uint64_t magnitude = 0;
+        bool overflow = false;
+        for (const unsigned char* p = from + (negative ? 1 : 0); p < at_; ++p) {
+            if (*p < '0' || *p > '9')
+                return n; // a fraction or an exponent
+            const unsigned digit = *p - '0';
+            if (magnitude > (UINT64_MAX - digit) / 10)
+                overflow = true;
+            magnitude = magnitude * 10 + digit;
+        }
+        if (overflow || (negative && magnitude > (std::uint64_t{1} << 63)))
+            return n; // too large for a whole number: read as a fraction would be
+        n.whole = true;
+        n.value =
+            negative ? static_cast<long long>(~magnitude + 1) : static_cast<long long>(magnitude);
+        return n;
+    }
+    bool Literal(std::string_view word) {
+        if (static_cast<std::size_t>(end_ - at_) < word.size() ||
+            std::string_view(reinterpret_cast<const char*>(at_), word.size()) != word)
+            return false;
+        at_ += word.size();
+        return true;
+    }
+    void SkipBlanks() {
+        while (at_ < end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\n' || *at_ == '\r'))
+            ++at_;
+    }
+    // Checks one value of any kind; nested values are followed with a stack of their own,
+    // so that deep nesting cannot exhaust the call stack.
+    bool Value() {
+        std::vector<char> open; // '{' or '['
+        for (;;) {
+            SkipBlanks();
+            if (at_ == end_)
+                return Fail("the line ends inside a value");
+            const unsigned char c = *at_;
+            if (c == '{' || c == '[') {
+                ++at_;
+                SkipBlanks();
+                if (at_ < end_ && *at_ == (c == '{' ? '}' : ']')) {
+                    ++at_;
+                } else {
+                    open.push_back(static_cast<char>(c));
+                    if (c == '{' && !Key())
+                        return false;
+                    continue;
+                }
+            } else if (c == '"') {
+                if (!String(nullptr))
+                    return false;
+            } else if (c == '-' || (c >= '0' && c <= '9')) {
+                if (!NumberToken())
+                    return false;
+            } else if (!Literal("true") && !Literal("false") && !Literal("null")) {
+                return Fail("unexpected character");
+            }
+            // After a value: close containers or go on to the next element.
+            for (;;) {
+                if (open.empty())
+                    return true;
+                SkipBlanks();
+                if (at_ == end_)
+                    return Fail("the line ends inside an array or object");
+                const char close = open.back() == '{' ? '}' : ']';
+                if (*at_ == close) {
+                    ++at_;
+                    open.pop_back();
+                    continue;
+                }
+                if (*at_ != ',')
+                    return Fail("expected ',' or a closing bracket");
+                ++at_;
+                if (open.back() == '{' && !Key())
+                    return false;
+                break;
+            }
+        }
+    }
+
+private:
+    bool Fail(const char* what) {
+        if (error_.empty())
+            error_ = std::string(what) + " at byte " + std::to_string(at_ - begin_ + 1);
+        return false;
+    }
+
+    // A member's key and its colon, inside an object being checked.
+    bool Key(std::string* name = nullptr) {
+        SkipBlanks();
+        if (at_ == end_ || *at_ != '"')
+            return Fail("expected a key in quotes");
+        if (name != nullptr)
+            name->clear();
+        if (!String(name))
+            return false;
+        SkipBlanks();
+        if (at_ == end_ || *at_ != ':')
+            return Fail("expected ':' after a key");
+        ++at_;
+        return true;
+    }
+
+    // The top-level object.
+    bool Object(MsgBoxSettings& s) {
+        ++at_;
+        SkipBlanks();
+        if (at_ < end_ && *at_ == '}') {
+            ++at_;
+            return true;
+        }
+        for (;;) {
+            if (!Key(&key_))
+                return false;
+            SkipBlanks();
+            const std::size_t f = FieldOf(key_);
+            if (!(f < kFieldCount ? KnownValue(f, s) : Value()))
+                return false;
+            SkipBlanks();
+            if (at_ == end_)
+                return Fail("the line ends inside an object");
+            if (*at_ == '}') {
+                ++at_;
+                return true;
+            }
+            if (*at_ != ',')
+                return Fail("expected ',' or '}'");
+            ++at_;
+        }
+    }
+
+    static std::size_t FieldOf(std::string_view key) {
+        for (std::size_t f = 0; f < kFieldCount; ++f)
+            if (key.size() == kFieldNames[f].size() && key == kFieldNames[f])
+                return f;
+        return kFieldCount;
+    }
+
+    std::string* TextTarget(std::size_t f, MsgBoxSettings& s) {
+        switch (f) {
+        case kTitle:
+            return &s.strTitle;
+        case kPrompt:
+            return &s.txtPrompt;
+        case kVarName:
+            return &s.txtVarName;
+        case kHelpFile:
+            return &s.txtHelpFile;
+        case kHelpContext:
+            return &s.txtHelpContext;
+        default:
+            return nullptr;
+        }
+    }
+
+    // A known field's value, read as its field wants it when it is of the right kind, and
+    // checked like any other value when not.
+    bool KnownValue(std::size_t f, MsgBoxSettings& s) {
+        Seen& seen = seen_[f];
+        seen = Seen{true, false, {}};
+        if (at_ == end_)
+            return Value();
+        const unsigned char c = *at_;
+        const bool number = c == '-' || (c >= '0' && c <= '9');
+        if (std::string* text = TextTarget(f, s)) {
+            if (c != '"')
+                return Value();
+            seen.rightType = true;
+            text->clear();
+            return String(text);
+        }
+        if (f == kLabels)
+            return LabelsValue(seen);
+        if (number) {
+            seen.number = ReadNumber();
+            seen.rightType = true;
+            return error_.empty();
+        }
+        if (f >= kHelp) { // the check boxes take true and false too
+            for (const auto& [word, value] : {std::pair{"true", 1}, std::pair{"false", 0}}) {
+                if (Literal(word)) {
+                    seen.rightType = true;
+                    seen.number = Number{true, value};
+                    return true;
+                }
+            }
+        }
+        return Value();
+    }
+
+    // Four strings in an array; anything else is checked as a value and is the wrong kind.
+    bool LabelsValue(Seen& seen) {
+        const unsigned char* start = at_;
+        if (*at_ != '[')
+            return Value();
+        ++at_;
+        for (std::size_t i = 0; i < labels_.size(); ++i) {
+            SkipBlanks();
+            if (i > 0) {
+                if (at_ == end_ || *at_ != ',')
+                    break;
+                ++at_;
+                SkipBlanks();
+            }
+            if (at_ == end_ || *at_ != '"')
+                break;
+            labels_[i].clear();
+            if (!String(&labels_[i]))
+                return false;
+            if (i + 1 == labels_.size()) {
+                SkipBlanks();
+                if (at_ < end_ && *at_ == ']') {
+                    ++at_;
+                    seen.rightType = true;
+                    return true;
+                }
+            }
+        }
+        at_ = start;
+        return Value();
+    }
+
+    bool NumberToken() {
+        auto digits = [this] {
+            const unsigned char* from = at_;
+            while (at_ < end_ && *at_ >= '0' && *at_ <= '9')
+                ++at_;
+            return at_ > from;
+        };
+        if (*at_ == '-')
+            ++at_;
+        if (at_ < end_ && *at_ == '0')
+            ++at_;
+        else if (!digits())
+            return Fail("a number needs digits");
+        if (at_ < end_ && *at_ == '.') {
+            ++at_;
+            if (!digits())
+                return Fail("a fraction needs digits");
+        }
+        if (at_ < end_ && (*at_ == 'e' || *at_ == 'E')) {
+            ++at_;
+            if (at_ < end_ && (*at_ == '+' || *at_ == '-'))
+                ++at_;
+            if (!digits())
+                return Fail("an exponent needs digits");
+        }
+        return true;
+    }
+
+    int Hex4() {
+        if (end_ - at_ < 4)
+            return -1;
+        int value = 0;
+        for (int i = 0; i < 4; ++i) {
+            const unsigned char c = *at_++;
+            value <<= 4;
+            if (c >= '0' && c <= '9')
+                value |= c - '0';
+            else if (c >= 'a' && c <= 'f')
+                value |= c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                value |= c - 'A' + 10;
+            else
+                return -1;
+        }
+        return value;
+    }
+
+    static void AppendUtf8(std::string& out, unsigned code) {
+        if (code < 0x80) {
+            out.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+
+    // A string at the opening quote; its decoded text goes to `out` when given.
+    bool String(std::string* out) {
+        ++at_;
+        for (;;) {
+            const unsigned char* run = at_;
+            at_ = PlainRunEnd(at_, end_);
+            if (out != nullptr)
+                out->append(reinterpret_cast<const char*>(run),
+                            static_cast<std::size_t>(at_ - run));
+            if (at_ == end_)
+                return Fail("the line ends inside a string");
+            const unsigned char c = *at_;
+            if (c == '"') {
+                ++at_;
+                return true;
+            }
+            if (c < 0x20)
+                return Fail("a control character must be escaped in a string");
+            if (c >= 0x80) {
+                std::size_t accepted = 0;
+                const std::size_t length = Utf8Sequence(at_, end_, accepted);
+                if (length == 0)
+                    return Fail("ill-formed UTF-8 in a string");
+                if (out != nullptr)
+                    out->append(reinterpret_cast<const char*>(at_), length);
+                at_ += length;
+                continue;
+            }
+            // A backslash.
+            if (++at_ == end_)
+                return Fail("the line ends inside an escape");
+            const unsigned char e = *at_++;
+            char plain = 0;
+            switch (e) {
+            case '"':
+            case '\\':
+            case '/':
+                plain = static_cast<char>(e);
+                break;
+            case 'b':
+                plain = '\b';
+                break;
+            case 'f':
+                plain = '\f';
+                break;
+            case 'n':
+                plain = '\n';
+                break;
+            case 'r':
+                plain = '\r';
+                break;
+            case 't':
+                plain = '\t';
+                break;
+            case 'u': {
+                int code = Hex4();
+                if (code < 0)
+                    return Fail("\\u needs four hexadecimal digits");
+                if (code >= 0xDC00 && code <= 0xDFFF)
+                    return Fail("a low surrogate without a high one");
+                if (code >= 0xD800 && code <= 0xDBFF) {
+                    if (end_ - at_ < 2 || at_[0] != '\\' || at_[1] != 'u')
+                        return Fail("a high surrogate without a low one");
+                    at_ += 2;
+                    const int low = Hex4();
+                    if (low < 0xDC00 || low > 0xDFFF)
+                        return Fail("a high surrogate without a low one");
+                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                }
+                if (out != nullptr)
+                    AppendUtf8(*out, static_cast<unsigned>(code));
+                continue;
+            }
+            default:
+                return Fail("unknown escape in a string");
+            }
+            if (out != nullptr)
+                out->push_back(plain);
+        }
+    }
+
+    const unsigned char* begin_;
+    const unsigned char* at_;
+    const unsigned char* end_;
+    std::string error_;
+    std::string key_;
+    std::array<Seen, kFieldCount> seen_{};
+    std::array<std::string, 4> labels_;
+};
+
+} // namespace
+
+std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
+    Parser parser(line);
+    bool isObject = false;
+    if (!parser.Line(s, isObject))
+        return "not valid JSON: " + parser.Error();
+    if (!isObject)
+        return "a line must hold one JSON object";
+    // In the order the fields are checked: the first wrong one is the one reported.
+    auto index = [&](Field f, std::size_t tableSize, std::int16_t& target) -> std::string {
+        const auto& seen = parser.Field(f);
+        if (!seen.present)
+            return {};
+        const std::string name(kFieldNames[f]);
+        if (!seen.rightType || !seen.number.whole)
+            return name + " must be a whole number";
+        const long long value = seen.number.value;
+        if (value < 0 || value >= static_cast<long long>(tableSize))
+            return name + " " + std::to_string(value) + " is outside 0.." +
+                   std::to_string(tableSize - 1);
+        target = static_cast<std::int16_t>(value);
+        return {};
+    };
+    auto check = [&](Field f, int& target) -> std::string {
+        const auto& seen = parser.Field(f);
+        if (!seen.present)
+            return {};
+        if (!seen.rightType || !seen.number.whole)
+            return std::string(kFieldNames[f]) + " must be 0 or 1";
+        target = static_cast<int>(seen.number.value);
+        return {};
+    };
+    auto text = [&](Field f) -> std::string {
+        const auto& seen = parser.Field(f);
+        return seen.present && !seen.rightType ? std::string(kFieldNames[f]) + " must be a string"
+                                               : std::string();
+    };
+    for (std::string error :
+         {index(kButtonSet, kButtonSets.size(), s.intButtonSet),
+          index(kIcon, kIcons.size(), s.intIcon),
+          index(kDefButton, kDefaultButtons.size(), s.intDefButton),
+          index(kCodeOption, kCodeShapes.size(), s.intCodeOption), text(kTitle), text(kPrompt),
+          text(kVarName), text(kHelpFile), text(kHelpContext), check(kHelp, s.chkHelp),
+          check(kSysModal, s.chkSysModal), check(kSetForeground, s.chkSetForeground),
+          check(kRightAlign, s.chkRightAlign), check(kRtlReading, s.chkRtlReading),
+          check(kOptValOnly, s.chkOptValOnly), check(kAddSelect, s.chkAddSelect),
+          check(kNotEqual, s.chkNotEqual)}) {
+        if (!error.empty())
+            return error;
+    }
+    if (parser.Field(kLabels).present) {
+        if (!parser.Field(kLabels).rightType)
+            return "labels must be an array of 4 strings";
+        s.labels = parser.Labels();
+    }
+    return {};
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const auto* at = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = at + text.size();
+    out.push_back('"');
+    while (at < end) {
+        const unsigned char* run = at;
+        at = PlainRunEnd(at, end);
+        out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(at - run));
+        if (at == end)
+            break;
+        const unsigned char c = *at;
+        if (c >= 0x80) {
+            std::size_t accepted = 0;
+            const std::size_t length = Utf8Sequence(at, end, accepted);
+            if (length > 0) {
+                out.append(reinterpret_cast<const char*>(at), length);
+                at += length;
+            } else {
+                // The bytes that began the sequence go; the one that broke it is read again.
+                out.append("\xEF\xBF\xBD");
+                at += accepted > 0 ? accepted : 1;
+            }
+            continue;
+        }
+        ++at;
+        switch (c) {
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
+        default:
+            out.append("\\u00");
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0xF]);
+            break;
+        }
+    }
+    out.push_back('"');
+}
+
+} // namespace qvn::cli
