@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -98,4 +99,18 @@ BENCHMARK(BM_LargePrompt)->Arg(1 << 10)->Arg(64 << 10)->Arg(1 << 20)->Unit(bench
 
 } // namespace
 
-BENCHMARK_MAIN();
+namespace qvn::bench {
+void PrepareJsonLines(const std::string& file);
+void ReportJsonLines(const std::string& file);
+} // namespace qvn::bench
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    const std::string records = "/tmp/qvn-bench-records.jsonl";
+    qvn::bench::PrepareJsonLines(records);
+    benchmark::RunSpecifiedBenchmarks();
+    qvn::bench::ReportJsonLines(records);
+    std::remove(records.c_str());
+    benchmark::Shutdown();
+    return 0;
+}

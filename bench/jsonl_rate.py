@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Rates of qvn-compose --jsonl and of Python's json.loads on the same JSON Lines records.
 
-Usage: jsonl_rate.py [--compose PATH] [--records N] [FILE]
+Usage: jsonl_rate.py [--compose PATH] [--records N] [--write] [FILE]
 Without FILE, N records (1,000,000 unless given) of about 360 bytes are generated into a
-temporary file. json.loads parses every line; with --compose, qvn-compose --jsonl composes the
+temporary file; with --write they are written to FILE and nothing is measured (qvn-bench makes
+its lines so). json.loads parses every line; with --compose, qvn-compose --jsonl composes the
 same file. Prints one line per rate and, with both, their ratio. Nothing is asserted.
 """
 import argparse
@@ -18,9 +19,9 @@ SHAPES = (0, 1, 2)
 
 
 def record(i):
-    prompt = ("Record %d: the changes to \"Quarterly report %d.xlsx\" could not be saved, "
-              "because the file is open in another program.\r\nClose it there and choose "
-              "Retry, or choose Cancel to keep working without saving." % (i, i % 97))
+    prompt = ("Record %d: the changes to \"Report %d.xlsx\" could not be saved.\r\n"
+              "Close it in the other program and choose Retry, or Cancel to go on." %
+              (i, i % 97))
     r = {
         "txtPrompt": prompt,
         "strTitle": "Editor %d" % (i % 13),
@@ -65,9 +66,13 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--compose", help="path of qvn-compose")
     parser.add_argument("--records", type=int, default=1_000_000)
+    parser.add_argument("--write", action="store_true")
     parser.add_argument("file", nargs="?")
     args = parser.parse_args()
     path = args.file
+    if args.write:
+        write_records(path, args.records)
+        return 0
     temporary = None
     if path is None:
         temporary = tempfile.NamedTemporaryFile(suffix=".jsonl", delete=False)

@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <optional>
 #include <vector>
 
@@ -52,23 +55,24 @@ bool IsPlainJsonByte(unsigned char c) {
 }
 
 // The end of the run of plain bytes (printable ASCII other than quote and backslash) that
-// starts at `p`, looked at eight bytes at a time.
+// starts at `p`, looked at sixteen bytes at a time where the processor allows.
 const unsigned char* PlainRunEnd(const unsigned char* p, const unsigned char* end) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        const std::uint64_t quote = word ^ (kOnes * '"');
-        const std::uint64_t backslash = word ^ (kOnes * '\\');
-        const std::uint64_t special =
-            (word | ((word - kOnes * 0x20) & ~word) | ((quote - kOnes) & ~quote) |
-             ((backslash - kOnes) & ~backslash)) &
-            kHigh;
-        if (special != 0)
-            break;
-        p += 8;
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i blank = _mm_set1_epi8(0x20);
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed, bytes from 0x80 up compare below the blank along with the controls.
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+            _mm_cmplt_epi8(bytes, blank));
+        const int mask = _mm_movemask_epi8(special);
+        if (mask != 0)
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
     }
+#endif
     while (p < end && IsPlainJsonByte(*p))
         ++p;
     return p;
@@ -106,8 +110,8 @@ constexpr std::array<std::string_view, kFieldCount> kFieldNames{
 // A JSON number as the record reads it: whole numbers keep their value, the rest is not a
 // whole number.
 struct Number {
-    bool whole = false;
     long long value = 0; // a whole number above the range of long long wraps, as a cast would
+    bool whole = false;
 };
 
 class Parser {
@@ -132,9 +136,9 @@ public:
 
     // What the line said of each known field.
     struct Seen {
+        Number number; // index and check fields
         bool present = false;
         bool rightType = false;
-        Number number; // index and check fields
     };
     [[nodiscard]] const Seen& Field(std::size_t f) const { return seen_[f]; }
     [[nodiscard]] const std::array<std::string, 4>& Labels() const { return labels_; }
@@ -279,9 +283,28 @@ private:
     }
 
     static std::size_t FieldOf(std::string_view key) {
-        for (std::size_t f = 0; f < kFieldCount; ++f)
-            if (key.size() == kFieldNames[f].size() && key == kFieldNames[f])
+        // The known names, grouped by length: a key is compared with at most four of them.
+        static constexpr auto kByLength = [] {
+            std::array<std::array<std::uint8_t, 4>, 17> table{};
+            for (auto& row : table)
+                row.fill(kFieldCount);
+            for (std::size_t f = 0; f < kFieldCount; ++f) {
+                auto& row = table[kFieldNames[f].size()];
+                std::size_t i = 0;
+                while (row[i] != kFieldCount)
+                    ++i;
+                row[i] = static_cast<std::uint8_t>(f);
+            }
+            return table;
+        }();
+        if (key.size() >= kByLength.size())
+            return kFieldCount;
+        for (const std::uint8_t f : kByLength[key.size()]) {
+            if (f == kFieldCount)
+                break;
+            if (key == kFieldNames[f])
                 return f;
+        }
         return kFieldCount;
     }
 
@@ -306,7 +329,7 @@ private:
     // checked like any other value when not.
     bool KnownValue(std::size_t f, MsgBoxSettings& s) {
         Seen& seen = seen_[f];
-        seen = Seen{true, false, {}};
+        seen = Seen{{}, true, false};
         if (at_ == end_)
             return Value();
         const unsigned char c = *at_;
@@ -329,7 +352,7 @@ private:
             for (const auto& [word, value] : {std::pair{"true", 1}, std::pair{"false", 0}}) {
                 if (Literal(word)) {
                     seen.rightType = true;
-                    seen.number = Number{true, value};
+                    seen.number = Number{value, true};
                     return true;
                 }
             }
@@ -534,47 +557,56 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
     if (!isObject)
         return "a line must hold one JSON object";
     // In the order the fields are checked: the first wrong one is the one reported.
-    auto index = [&](Field f, std::size_t tableSize, std::int16_t& target) -> std::string {
+    std::string error;
+    auto index = [&](Field f, std::size_t tableSize, std::int16_t& target) {
         const auto& seen = parser.Field(f);
         if (!seen.present)
-            return {};
-        const std::string name(kFieldNames[f]);
-        if (!seen.rightType || !seen.number.whole)
-            return name + " must be a whole number";
+            return true;
+        const std::string_view name = kFieldNames[f];
+        if (!seen.rightType || !seen.number.whole) {
+            error.append(name).append(" must be a whole number");
+            return false;
+        }
         const long long value = seen.number.value;
-        if (value < 0 || value >= static_cast<long long>(tableSize))
-            return name + " " + std::to_string(value) + " is outside 0.." +
-                   std::to_string(tableSize - 1);
+        if (value < 0 || value >= static_cast<long long>(tableSize)) {
+            error.append(name).append(" ").append(std::to_string(value));
+            error.append(" is outside 0..").append(std::to_string(tableSize - 1));
+            return false;
+        }
         target = static_cast<std::int16_t>(value);
-        return {};
+        return true;
     };
-    auto check = [&](Field f, int& target) -> std::string {
+    auto text = [&](Field f) {
+        const auto& seen = parser.Field(f);
+        if (seen.present && !seen.rightType) {
+            error.append(kFieldNames[f]).append(" must be a string");
+            return false;
+        }
+        return true;
+    };
+    auto check = [&](Field f, int& target) {
         const auto& seen = parser.Field(f);
         if (!seen.present)
-            return {};
-        if (!seen.rightType || !seen.number.whole)
-            return std::string(kFieldNames[f]) + " must be 0 or 1";
+            return true;
+        if (!seen.rightType || !seen.number.whole) {
+            error.append(kFieldNames[f]).append(" must be 0 or 1");
+            return false;
+        }
         target = static_cast<int>(seen.number.value);
-        return {};
+        return true;
     };
-    auto text = [&](Field f) -> std::string {
-        const auto& seen = parser.Field(f);
-        return seen.present && !seen.rightType ? std::string(kFieldNames[f]) + " must be a string"
-                                               : std::string();
-    };
-    for (std::string error :
-         {index(kButtonSet, kButtonSets.size(), s.intButtonSet),
-          index(kIcon, kIcons.size(), s.intIcon),
-          index(kDefButton, kDefaultButtons.size(), s.intDefButton),
-          index(kCodeOption, kCodeShapes.size(), s.intCodeOption), text(kTitle), text(kPrompt),
-          text(kVarName), text(kHelpFile), text(kHelpContext), check(kHelp, s.chkHelp),
-          check(kSysModal, s.chkSysModal), check(kSetForeground, s.chkSetForeground),
-          check(kRightAlign, s.chkRightAlign), check(kRtlReading, s.chkRtlReading),
-          check(kOptValOnly, s.chkOptValOnly), check(kAddSelect, s.chkAddSelect),
-          check(kNotEqual, s.chkNotEqual)}) {
-        if (!error.empty())
-            return error;
-    }
+    const bool fine = index(kButtonSet, kButtonSets.size(), s.intButtonSet) &&
+                      index(kIcon, kIcons.size(), s.intIcon) &&
+                      index(kDefButton, kDefaultButtons.size(), s.intDefButton) &&
+                      index(kCodeOption, kCodeShapes.size(), s.intCodeOption) && text(kTitle) &&
+                      text(kPrompt) && text(kVarName) && text(kHelpFile) && text(kHelpContext) &&
+                      check(kHelp, s.chkHelp) && check(kSysModal, s.chkSysModal) &&
+                      check(kSetForeground, s.chkSetForeground) &&
+                      check(kRightAlign, s.chkRightAlign) && check(kRtlReading, s.chkRtlReading) &&
+                      check(kOptValOnly, s.chkOptValOnly) && check(kAddSelect, s.chkAddSelect) &&
+                      check(kNotEqual, s.chkNotEqual);
+    if (!fine)
+        return error;
     if (parser.Field(kLabels).present) {
         if (!parser.Field(kLabels).rightType)
             return "labels must be an array of 4 strings";

@@ -22,7 +22,10 @@ void AppendError(std::string& out, std::string_view message) {
 } // namespace
 
 void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
-    MsgBoxSettings s;
+    // One record reset to the load values for each line keeps the buffers its texts grew.
+    static const MsgBoxSettings kLoaded;
+    thread_local MsgBoxSettings s;
+    s = kLoaded;
     std::string error = ReadSettingsRecord(line, s);
     if (error.empty()) {
         Compose(s);

@@ -3,6 +3,8 @@
 #include "option_tables.h"
 #include "statement_lines.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace qvn {
@@ -46,14 +48,18 @@ int MsgBoxSettings::FlagValue(int flagIndex) const {
 }
 
 std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) const {
+    std::string expr;
+    AppendStringExpression(expr, text);
+    return expr;
+}
+
+void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view all) const {
     // Lines become quoted literals, line breaks become named constants, and the pieces are
     // joined by the concatenation operator. One pass from the front: linear in the text.
-    std::string expr;
-    expr.reserve(text.size() + text.size() / 8 + 2);
-    const std::string_view all(text);
-    std::size_t lineStart = 0;
+    expr.reserve(expr.size() + all.size() + all.size() / 8 + 2);
+    const std::size_t start = expr.size();
     auto term = [&](auto&& write) {
-        if (!expr.empty())
+        if (expr.size() > start)
             expr.append(strConcat);
         write();
     };
@@ -65,35 +71,44 @@ std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) cons
                 expr.append(strQuote);
             });
     };
-    std::size_t i = 0;
-    while (i < all.size()) {
-        const char c = all[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
-        }
+    // The next CR and the next LF, each found with the library's fast byte search.
+    auto next = [&](char c, std::size_t from) {
+        const void* at =
+            from < all.size() ? std::memchr(all.data() + from, c, all.size() - from) : nullptr;
+        return at != nullptr ? static_cast<std::size_t>(static_cast<const char*>(at) - all.data())
+                             : all.size();
+    };
+    std::size_t lineStart = 0;
+    std::size_t cr = next('\r', 0);
+    std::size_t lf = next('\n', 0);
+    while (std::min(cr, lf) < all.size()) {
+        std::size_t i = std::min(cr, lf);
         literal(lineStart, i);
         std::string_view name;
-        if (c == '\r' && i + 1 < all.size() && all[i + 1] == '\n') {
+        if (i == cr && lf == i + 1) {
             name = strCrLfName;
             i += 2;
         } else {
-            name = c == '\r' ? kCrName : kLfName;
+            name = i == cr ? kCrName : kLfName;
             ++i;
         }
         term([&] { expr.append(name); });
         lineStart = i;
+        if (cr < i)
+            cr = next('\r', i);
+        if (lf < i)
+            lf = next('\n', i);
     }
     literal(lineStart, all.size());
-    if (expr.empty()) {
+    if (expr.size() == start) {
         expr.append(strQuote);
         expr.append(strQuote);
     }
-    return expr;
 }
 
 void MsgBoxSettings::EncodePromptText() {
-    strPromptExpr = EncodeStringExpression(txtPrompt);
+    strPromptExpr.clear();
+    AppendStringExpression(strPromptExpr, txtPrompt);
 }
 
 void MsgBoxSettings::BuildButtonsExpression() {
@@ -135,7 +150,9 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     const std::string helpFile = withHelp ? EncodeStringExpression(txtHelpFile) : std::string();
     // First with each expression as one piece, which is all a line that fits needs; split into
     // its terms only when the line must be cut.
-    std::vector<LinePiece> first;
+    // Kept between calls, so that a composition needs no allocation for it: scripts compose
+    // a million records a second.
+    thread_local std::vector<LinePiece> first;
     auto build = [&](bool terms) {
         first.clear();
         auto expression = [&](std::string_view text, Joiner joiner) {
@@ -179,7 +196,6 @@ void MsgBoxSettings::BuildMsgBoxCode() {
             first.push_back({Joiner::None, " Then", false});
         }
     };
-    first.reserve(12);
     build(false);
     if (LineLength(first) > kMaxLineBytes)
         build(true);

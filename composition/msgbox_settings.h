@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qvn {
 
@@ -63,6 +64,8 @@ struct MsgBoxSettings {
     // Encodes any text as a string expression of the language: quoted literals with quotes
     // doubled, and each line break (CR LF, lone CR, lone LF) as its named constant.
     [[nodiscard]] std::string EncodeStringExpression(const std::string& text) const;
+    // The same, appended to `out`.
+    void AppendStringExpression(std::string& out, std::string_view text) const;
 };
 
 // The default-button labels that choosing button set `buttonSet` leaves, with the Help
