@@ -3,7 +3,9 @@
 #include "composition/option_tables.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -393,6 +395,7 @@ private:
     }
 
     bool NumberToken() {
+        const unsigned char* from = at_;
         auto digits = [this] {
             const unsigned char* from = at_;
             while (at_ < end_ && *at_ >= '0' && *at_ <= '9')
@@ -416,6 +419,17 @@ private:
                 ++at_;
             if (!digits())
                 return Fail("an exponent needs digits");
+        }
+        // A whole number of up to 18 digits always fits; anything else must be a finite
+        // double, as JSON numbers are read everywhere else.
+        const std::size_t length = static_cast<std::size_t>(at_ - from);
+        bool whole = length <= 19;
+        for (const unsigned char* p = from; whole && p < at_; ++p)
+            whole = *p == '-' || (*p >= '0' && *p <= '9');
+        if (!whole) {
+            const std::string text(reinterpret_cast<const char*>(from), length);
+            if (!std::isfinite(std::strtod(text.c_str(), nullptr)))
+                return Fail("a number too large for a double");
         }
         return true;
     }

@@ -3,15 +3,18 @@
 #include "cli/compose_request.h"
 #include "cli/json_record.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 
 namespace qvn::cli {
 namespace {
 
-// Input is read and output written in blocks of this size; a longer line makes the input
-// buffer grow to hold it.
+// Output is written in blocks of this size, and input read in blocks that grow to it from a
+// small first one (a short input costs little); a longer line makes the input buffer grow to
+// hold it.
 constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kFirstBlock = 1 << 14;
 
 void AppendError(std::string& out, std::string_view message) {
     out.append("{\"error\":");
@@ -58,7 +61,7 @@ int RunJsonLines(std::istream& in, std::ostream& out) {
     bool anyFailed = false;
     std::string input;
     std::string output;
-    output.reserve(kBlock + kBlock / 4);
+    std::size_t block = kFirstBlock;
     std::size_t start = 0; // of the first line not yet composed
     auto compose = [&](std::string_view line) {
         if (line.ends_with('\r'))
@@ -77,8 +80,9 @@ int RunJsonLines(std::istream& in, std::ostream& out) {
         input.erase(0, start);
         start = 0;
         const std::size_t kept = input.size();
-        input.resize(kept + kBlock);
-        in.read(input.data() + kept, static_cast<std::streamsize>(kBlock));
+        input.resize(kept + block);
+        in.read(input.data() + kept, static_cast<std::streamsize>(block));
+        block = std::min(block * 2, kBlock);
         input.resize(kept + static_cast<std::size_t>(in.gcount()));
         if (input.size() == kept)
             break;
