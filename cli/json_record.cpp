@@ -245,10 +245,21 @@ private:
         SkipBlanks();
         if (at_ == end_ || *at_ != '"')
             return Fail("expected a key in quotes");
-        if (name != nullptr)
-            name->clear();
-        if (!String(name))
+        if (name != nullptr) {
+            // Most keys hold no escapes: their bytes are the name.
+            const unsigned char* run = PlainRunEnd(at_ + 1, end_);
+            if (run < end_ && *run == '"') {
+                name->assign(reinterpret_cast<const char*>(at_ + 1),
+                             static_cast<std::size_t>(run - at_ - 1));
+                at_ = run + 1;
+            } else {
+                name->clear();
+                if (!String(name))
+                    return false;
+            }
+        } else if (!String(name)) {
             return false;
+        }
         SkipBlanks();
         if (at_ == end_ || *at_ != ':')
             return Fail("expected ':' after a key");
@@ -633,11 +644,16 @@ void AppendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
-    out.push_back('"');
+    // Written into room for the longest form (every byte as \u00XX) and cut to size after.
+    const std::size_t start = out.size();
+    out.resize(start + 6 * text.size() + 2);
+    char* write = out.data() + start;
+    *write++ = '"';
     while (at < end) {
         const unsigned char* run = at;
         at = PlainRunEnd(at, end);
-        out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(at - run));
+        std::memcpy(write, run, static_cast<std::size_t>(at - run));
+        write += at - run;
         if (at == end)
             break;
         const unsigned char c = *at;
@@ -645,46 +661,49 @@ void AppendJsonString(std::string& out, std::string_view text) {
             std::size_t accepted = 0;
             const std::size_t length = Utf8Sequence(at, end, accepted);
             if (length > 0) {
-                out.append(reinterpret_cast<const char*>(at), length);
+                std::memcpy(write, at, length);
+                write += length;
                 at += length;
             } else {
                 // The bytes that began the sequence go; the one that broke it is read again.
-                out.append("\xEF\xBF\xBD");
+                std::memcpy(write, "\xEF\xBF\xBD", 3);
+                write += 3;
                 at += accepted > 0 ? accepted : 1;
             }
             continue;
         }
         ++at;
+        *write++ = '\\';
         switch (c) {
         case '"':
-            out.append("\\\"");
-            break;
         case '\\':
-            out.append("\\\\");
+            *write++ = static_cast<char>(c);
             break;
         case '\b':
-            out.append("\\b");
+            *write++ = 'b';
             break;
         case '\f':
-            out.append("\\f");
+            *write++ = 'f';
             break;
         case '\n':
-            out.append("\\n");
+            *write++ = 'n';
             break;
         case '\r':
-            out.append("\\r");
+            *write++ = 'r';
             break;
         case '\t':
-            out.append("\\t");
+            *write++ = 't';
             break;
         default:
-            out.append("\\u00");
-            out.push_back(kHex[c >> 4]);
-            out.push_back(kHex[c & 0xF]);
+            std::memcpy(write, "u00", 3);
+            write[3] = kHex[c >> 4];
+            write[4] = kHex[c & 0xF];
+            write += 5;
             break;
         }
     }
-    out.push_back('"');
+    *write++ = '"';
+    out.resize(static_cast<std::size_t>(write - out.data()));
 }
 
 } // namespace qvn::cli
