@@ -315,7 +315,12 @@ private:
         for (const std::uint8_t f : kByLength[key.size()]) {
             if (f == kFieldCount)
                 break;
-            if (key == kFieldNames[f])
+            // Short enough that comparing byte by byte beats calling the library.
+            const std::string_view name = kFieldNames[f];
+            std::size_t i = 0;
+            while (i < name.size() && key[i] == name[i])
+                ++i;
+            if (i == name.size())
                 return f;
         }
         return kFieldCount;
@@ -644,10 +649,21 @@ void AppendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
-    // Written into room for the longest form (every byte as \u00XX) and cut to size after.
+    // Written into room made for the text as it stands, made larger when escapes need it, and
+    // cut to size after.
     const std::size_t start = out.size();
-    out.resize(start + 6 * text.size() + 2);
+    out.resize(start + text.size() + 2);
     char* write = out.data() + start;
+    // Room for one escape (at most six bytes) and everything after it as it stands.
+    auto roomForEscape = [&] {
+        const auto needed = static_cast<std::size_t>(write - out.data()) + 6 +
+                            static_cast<std::size_t>(end - at) + 1;
+        if (needed > out.size()) {
+            const auto offset = static_cast<std::size_t>(write - out.data());
+            out.resize(needed + text.size());
+            write = out.data() + offset;
+        }
+    };
     *write++ = '"';
     while (at < end) {
         const unsigned char* run = at;
@@ -657,6 +673,7 @@ void AppendJsonString(std::string& out, std::string_view text) {
         if (at == end)
             break;
         const unsigned char c = *at;
+        roomForEscape();
         if (c >= 0x80) {
             std::size_t accepted = 0;
             const std::size_t length = Utf8Sequence(at, end, accepted);
