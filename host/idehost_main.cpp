@@ -41,12 +41,12 @@ void CALLBACK RunScript(HWND hwnd, UINT, UINT_PTR id, DWORD) {
 }
 
 // Parses "Operation=HRESULT[:description]"; the HRESULT may be decimal or 0x-hex.
-bool AddFailure(IdeHost& host, const std::wstring& spec) {
-    auto eq = spec.find(L'=');
+bool AddFailure(IdeHost& host, const std::wstring& failure) {
+    auto eq = failure.find(L'=');
     if (eq == std::wstring::npos || eq == 0) {
         return false;
     }
-    std::wstring rest = spec.substr(eq + 1);
+    std::wstring rest = failure.substr(eq + 1);
     auto colon = rest.find(L':');
     std::wstring code = rest.substr(0, colon);
     std::wstring description = colon == std::wstring::npos ? L"" : rest.substr(colon + 1);
@@ -55,7 +55,7 @@ bool AddFailure(IdeHost& host, const std::wstring& spec) {
     if (code.empty() || end == nullptr || *end != L'\0') {
         return false;
     }
-    host.FailOperation(spec.substr(0, eq), static_cast<HRESULT>(value), description);
+    host.FailOperation(failure.substr(0, eq), static_cast<HRESULT>(value), description);
     return true;
 }
 
