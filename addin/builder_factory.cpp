@@ -1,4 +1,4 @@
-#include "builder_factory.h"
+#include "addin/builder_factory.h"
 
 namespace qvn::addin {
 

@@ -1,36 +1,15 @@
-#include "class_factory.h"
+#include "addin/class_factory.h"
 
-#include "com_ptr.h"
-#include "connect.h"
-#include "module.h"
-#include "result_macros.h"
-
-#include <atomic>
+#include "addin/connect.h"
+#include "addin/result_macros.h"
+#include "win32util/com_object.h"
 
 namespace qvn::addin {
 
 namespace {
 
-class ConnectFactory final : public IClassFactory {
+class ConnectFactory final : public win32util::ComObject<IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        RETURN_HR_IF_NULL(E_POINTER, object);
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid,
                                              void** object) noexcept override {
         RETURN_HR_IF_NULL(E_POINTER, object);
@@ -40,16 +19,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
         if (lock) {
-            AddModuleReference();
+            win32util::AddObjectReference();
         } else {
-            ReleaseModuleReference();
+            win32util::ReleaseObjectReference();
         }
         return S_OK;
     }
-
-private:
-    std::atomic<ULONG> refs_{1};
-    ModuleReference module_;
 };
 
 } // namespace
@@ -58,7 +33,7 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object) noexcept try 
     RETURN_HR_IF_NULL(E_POINTER, object);
     *object = nullptr;
     RETURN_HR_IF(CLASS_E_CLASSNOTAVAILABLE, clsid != CLSID_Connect);
-    ComPtr<IClassFactory> factory = Adopt<IClassFactory>(new ConnectFactory());
+    ComPtr<IClassFactory> factory = win32util::Adopt<IClassFactory>(new ConnectFactory());
     return factory->QueryInterface(riid, object);
 }
 CATCH_RETURN()

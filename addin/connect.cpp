@@ -1,19 +1,15 @@
-#include "connect.h"
+#include "addin/connect.h"
 
-#include "builder_factory.h"
-#include "com_ptr.h"
-#include "dispatch_call.h"
-#include "ide_host_adapter.h"
-#include "identifiers.h"
-#include "result_macros.h"
-#include "settings_store.h"
+#include "addin/builder_factory.h"
+#include "addin/dispatch_call.h"
+#include "addin/ide_host_adapter.h"
+#include "addin/identifiers.h"
+#include "addin/result_macros.h"
+#include "addin/settings_store.h"
 
 namespace qvn::addin {
 
 namespace {
-
-constexpr long kModeExternal = 2;     // connected by an outside caller
-constexpr long kModeAfterStartup = 0; // connected after the IDE had started
 
 void ReportConnectionFailure(const std::wstring& description) {
     MessageBoxW(nullptr, description.c_str(), kTitle, MB_OK);
@@ -35,7 +31,7 @@ template <class T> ComPtr<T> As(IUnknown* object, REFIID iid) {
 HRESULT Connect::Create(REFIID riid, void** object) noexcept try {
     RETURN_HR_IF_NULL(E_POINTER, object);
     *object = nullptr;
-    ComPtr<_Connect> connect = Adopt<_Connect>(new Connect());
+    ComPtr<_Connect> connect = win32util::Adopt<_Connect>(new Connect());
     return connect->QueryInterface(riid, object);
 }
 CATCH_RETURN()
@@ -49,34 +45,6 @@ Connect::~Connect() {
             // Destruction goes on regardless.
         }
     }
-}
-
-HRESULT Connect::QueryInterface(REFIID riid, void** object) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__Connect) {
-        *object = static_cast<_Connect*>(this);
-    } else if (riid == IID_IDTExtensibility) {
-        *object = static_cast<IDTExtensibility*>(this);
-    } else {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG Connect::AddRef() noexcept {
-    return ++refs_;
-}
-
-ULONG Connect::Release() noexcept {
-    const ULONG left = --refs_;
-    if (left == 0) {
-        // Re-entry during destruction (a window releasing its owner) must not delete twice.
-        refs_ = 1;
-        delete this;
-    }
-    return left;
 }
 
 // --- _Connect ------------------------------------------------------------------------------
@@ -142,10 +110,10 @@ HRESULT Connect::OnConnection(IDispatch* VBInst, vbext_ConnectMode ConnectMode, 
     ComPtr<_Connect> self(this); // a refusing host may release us while we report
     try {
         if (VBInst == nullptr) {
-            throw DispatchError(E_POINTER, DescribeFailure(static_cast<HRESULT>(0x800A005B)));
+            throw DispatchError(E_POINTER, DescribeFailure(names::kErrorObjectRequired));
         }
         SetVBInstance(As<VBE>(VBInst, IID_VBE));
-        if (ConnectMode == kModeExternal) {
+        if (ConnectMode == vbext_cm_External) {
             ShowForm();
             return S_OK;
         }
@@ -156,7 +124,7 @@ HRESULT Connect::OnConnection(IDispatch* VBInst, vbext_ConnectMode ConnectMode, 
             std::wstring description = TakeErrorInfoDescription();
             throw DispatchError(hr, description.empty() ? DescribeFailure(hr) : description);
         }
-        if (ConnectMode == kModeAfterStartup && ReadDisplayOnConnect()) {
+        if (ConnectMode == vbext_cm_AfterStartup && ReadDisplayOnConnect()) {
             ShowForm();
         }
     } catch (const DispatchError& e) {

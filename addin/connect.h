@@ -4,72 +4,26 @@
 #pragma once
 
 #include "builder/builder_form.h"
-#include "menu_event_sink.h"
-#include "module.h"
+#include "addin/menu_event_sink.h"
+#include "addin/type_info_dispatch.h"
+#include "win32util/com_object.h"
 
 #include <qvn.h>
 #include <wrl/client.h>
 
-#include <atomic>
 #include <memory>
 
 namespace qvn::addin {
 
 using Microsoft::WRL::ComPtr;
 
-// IDispatch of _Connect. Names and the type information come from the embedded type
-// library; calls are dispatched by hand, because the system's type-driven Invoke would have
-// to load the IDE's own libraries to marshal VBE and CommandBarEvents, and those need not be
-// registered where the add-in runs.
-class ConnectDispatch : public _Connect {
-public:
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid,
-                                          ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
-                                            DISPID* ids) noexcept override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) noexcept override;
-
-protected:
-    ConnectDispatch() = default;
-    ~ConnectDispatch() = default;
-
-private:
-    ComPtr<ITypeInfo> info_;
-};
-
-// IDispatch of IDTExtensibility, on its own vtable as the IDE expects.
-class ExtensibilityDispatch : public IDTExtensibility {
-public:
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid,
-                                          ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
-                                            DISPID* ids) noexcept override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) noexcept override;
-
-protected:
-    ExtensibilityDispatch() = default;
-    ~ExtensibilityDispatch() = default;
-
-private:
-    ComPtr<ITypeInfo> info_;
-};
-
-class Connect final : public ConnectDispatch,
-                      public ExtensibilityDispatch,
+// One identity with two dispatch interfaces on their own vtables, each served from its
+// description in the component's type library.
+class Connect final : public win32util::ComObject<TypeInfoDispatch<_Connect>,
+                                                  TypeInfoDispatch<IDTExtensibility>>,
                       private MenuClickHandler {
 public:
     static HRESULT Create(REFIID riid, void** object) noexcept;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
 
     // _Connect
     HRESULT STDMETHODCALLTYPE get_FormDisplayed(VARIANT_BOOL* FormDisplayed) noexcept override;
@@ -106,7 +60,7 @@ private:
     };
 
     Connect() = default;
-    ~Connect();
+    ~Connect() override;
 
     // MenuClickHandler
     HRESULT MenuHandler_Click(IDispatch* CommandBarControl, VARIANT_BOOL* handled,
@@ -121,8 +75,6 @@ private:
     std::shared_ptr<IdeRoot> IdeForWindow();
     void SetVBInstance(ComPtr<VBE> vbe) noexcept;
 
-    std::atomic<ULONG> refs_{1};
-    ModuleReference module_;
     bool formDisplayed_ = false;
     ComPtr<VBE> vbInstance_;
     ComPtr<::CommandBarControl> menuItem_;

@@ -1,378 +1,202 @@
-// The two IDispatch implementations of Connect. Argument conversion follows what
-// late-bound callers send: values or references, Variants wrapping either.
-#include "connect.h"
-
-#include "dispatch_call.h"
-#include "identifiers.h"
-#include "result_macros.h"
-#include "type_library.h"
+// The untyped stand-ins of the members whose types come from the IDE's libraries, and the
+// completion of the exceptions that the type-driven calls report.
+#include "addin/identifiers.h"
+#include "addin/dispatch_call.h"
+#include "addin/type_info_dispatch.h"
 
 namespace qvn::addin {
 
+using win32util::DispArgs;
+using win32util::IsGet;
+using win32util::IsPut;
+using win32util::SetResult;
+
 namespace {
 
-// The argument the caller wrote at `index` (DISPPARAMS holds them last first), with a
-// by-reference Variant unwrapped; nullptr when absent.
-VARIANT* ArgAt(DISPPARAMS* params, UINT index) {
-    if (params == nullptr || index >= params->cArgs) {
-        return nullptr;
+// An object argument as the interface `T` it must be; Nothing gives nullptr.
+template <class T>
+HRESULT ObjectArgument(VARIANT* value, REFIID iid, ComPtr<T>& object, UINT* argErr,
+                       UINT index) {
+    object.Reset();
+    if (value == nullptr) {
+        return DISP_E_PARAMNOTOPTIONAL;
     }
-    VARIANT* arg = &params->rgvarg[params->cArgs - 1 - index];
-    if (arg->vt == (VT_VARIANT | VT_BYREF) && arg->pvarVal != nullptr) {
-        arg = arg->pvarVal;
-    }
-    return arg;
-}
-
-// Number of positional (unnamed) arguments, and the value of a property write.
-UINT PositionalCount(DISPPARAMS* params) {
-    return params->cArgs - params->cNamedArgs;
-}
-
-VARIANT* PutValue(DISPPARAMS* params) {
-    for (UINT i = 0; i < params->cNamedArgs; ++i) {
-        if (params->rgdispidNamedArgs[i] == DISPID_PROPERTYPUT) {
-            VARIANT* arg = &params->rgvarg[i];
-            if (arg->vt == (VT_VARIANT | VT_BYREF) && arg->pvarVal != nullptr) {
-                arg = arg->pvarVal;
-            }
-            return arg;
+    VARIANT plain;
+    VariantInit(&plain);
+    HRESULT hr = VariantCopyInd(&plain, value);
+    if (SUCCEEDED(hr) && (plain.vt == VT_DISPATCH || plain.vt == VT_UNKNOWN)) {
+        if (plain.punkVal != nullptr &&
+            plain.punkVal->QueryInterface(iid, reinterpret_cast<void**>(object.GetAddressOf())) !=
+                S_OK) {
+            hr = DISP_E_TYPEMISMATCH;
         }
+    } else if (SUCCEEDED(hr) && plain.vt != VT_EMPTY && plain.vt != VT_NULL) {
+        hr = DISP_E_TYPEMISMATCH;
     }
-    return nullptr;
-}
-
-HRESULT ToBool(VARIANT* arg, VARIANT_BOOL* value) {
-    VARIANT converted;
-    VariantInit(&converted);
-    RETURN_IF_FAILED(VariantChangeType(&converted, arg, 0, VT_BOOL));
-    *value = converted.boolVal;
-    return S_OK;
-}
-
-HRESULT ToLong(VARIANT* arg, long* value) {
-    VARIANT converted;
-    VariantInit(&converted);
-    RETURN_IF_FAILED(VariantChangeType(&converted, arg, 0, VT_I4));
-    *value = converted.lVal;
-    return S_OK;
-}
-
-// An object argument, QueryInterface'd to `iid`; Nothing gives nullptr.
-HRESULT ToObject(VARIANT* arg, REFIID iid, IUnknown** object) {
-    *object = nullptr;
-    if (arg->vt == VT_EMPTY || arg->vt == VT_NULL) {
-        return S_OK;
-    }
-    IUnknown* unknown = nullptr;
-    switch (arg->vt) {
-    case VT_DISPATCH:
-        unknown = arg->pdispVal;
-        break;
-    case VT_UNKNOWN:
-        unknown = arg->punkVal;
-        break;
-    case VT_DISPATCH | VT_BYREF:
-        unknown = arg->ppdispVal != nullptr ? *arg->ppdispVal : nullptr;
-        break;
-    case VT_UNKNOWN | VT_BYREF:
-        unknown = arg->ppunkVal != nullptr ? *arg->ppunkVal : nullptr;
-        break;
-    default:
+    VariantClear(&plain);
+    if (FAILED(hr)) {
+        *argErr = index;
         return DISP_E_TYPEMISMATCH;
     }
-    if (unknown == nullptr) {
-        return S_OK;
-    }
-    return unknown->QueryInterface(iid, reinterpret_cast<void**>(object)) == S_OK
-               ? S_OK
-               : DISP_E_TYPEMISMATCH;
+    return S_OK;
 }
 
-// Turns a failing member call into DISP_E_EXCEPTION with the failure's description.
-HRESULT AsDispatchResult(HRESULT hr, EXCEPINFO* exception) {
-    if (SUCCEEDED(hr)) {
-        return hr;
+// VBInstance and MenuHandler: an object property that is read, or set by reference.
+template <class T, HRESULT (STDMETHODCALLTYPE _Connect::*Get)(T**),
+          HRESULT (STDMETHODCALLTYPE _Connect::*Put)(T*)>
+HRESULT ObjectProperty(_Connect& self, WORD flags, const DispArgs& args, VARIANT* result,
+                       UINT* argErr, REFIID iid) {
+    if (IsPut(flags)) {
+        ComPtr<T> object;
+        RETURN_IF_FAILED(ObjectArgument(args.PutValue(), iid, object, argErr, 0));
+        return (self.*Put)(object.Get());
     }
-    if (exception == nullptr) {
-        return hr;
-    }
-    std::wstring description = TakeErrorInfoDescription();
-    if (description.empty()) {
-        description = DescribeFailure(hr);
-    }
-    *exception = {};
-    exception->bstrSource = SysAllocString(kProgId);
-    exception->bstrDescription =
-        SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
-    exception->scode = hr;
-    return DISP_E_EXCEPTION;
-}
-
-void SetObjectResult(VARIANT* result, IDispatch* object) {
+    RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, !IsGet(flags));
+    RETURN_HR_IF(DISP_E_BADPARAMCOUNT, args.Count() != 0);
+    T* object = nullptr;
+    RETURN_IF_FAILED((self.*Get)(&object));
     if (result != nullptr) {
-        result->vt = VT_DISPATCH;
-        result->pdispVal = object; // ownership moves to the caller
+        SetResult(result, static_cast<IDispatch*>(object));
     } else if (object != nullptr) {
         object->Release();
     }
+    return S_OK;
 }
 
-bool IsGet(WORD flags) {
-    return (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) != 0;
-}
-bool IsPut(WORD flags) {
-    return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+HRESULT VBInstanceUntyped(_Connect& self, WORD flags, const DispArgs& args, VARIANT* result,
+                          UINT* argErr) {
+    return ObjectProperty<VBE, &_Connect::get_VBInstance, &_Connect::putref_VBInstance>(
+        self, flags, args, result, argErr, IID_VBE);
 }
 
-HRESULT LoadInfo(ComPtr<ITypeInfo>& cache, REFIID iid) {
-    if (cache == nullptr) {
-        RETURN_IF_FAILED(OwnTypeInfo(iid, cache.GetAddressOf()));
+HRESULT MenuHandlerUntyped(_Connect& self, WORD flags, const DispArgs& args, VARIANT* result,
+                           UINT* argErr) {
+    return ObjectProperty<::CommandBarEvents, &_Connect::get_MenuHandler,
+                          &_Connect::putref_MenuHandler>(self, flags, args, result, argErr,
+                                                         IID_CommandBarEvents);
+}
+
+HRESULT AddToAddInCommandBarUntyped(_Connect& self, WORD flags, const DispArgs& args,
+                                    VARIANT* result, UINT* argErr) {
+    RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, (flags & DISPATCH_METHOD) == 0);
+    RETURN_HR_IF(DISP_E_BADPARAMCOUNT, args.Count() != 1);
+    // The caption is passed by reference: a BSTR reference is used in place, anything else
+    // is converted into a local copy.
+    VARIANT* arg = args.At(0);
+    RETURN_HR_IF(DISP_E_PARAMNOTOPTIONAL, arg == nullptr);
+    if (arg->vt == (VT_VARIANT | VT_BYREF) && arg->pvarVal != nullptr) {
+        arg = arg->pvarVal;
+    }
+    BSTR* caption = nullptr;
+    win32util::Variant converted;
+    if (arg->vt == (VT_BSTR | VT_BYREF)) {
+        caption = arg->pbstrVal;
+    } else if (arg->vt == VT_BSTR) {
+        caption = &arg->bstrVal;
+    } else if (SUCCEEDED(VariantChangeType(converted.Get(), arg, 0, VT_BSTR))) {
+        caption = &converted.Get()->bstrVal;
+    } else {
+        *argErr = args.Position(0);
+        return DISP_E_TYPEMISMATCH;
+    }
+    ::CommandBarControl* control = nullptr;
+    RETURN_IF_FAILED(self.AddToAddInCommandBar(caption, &control));
+    if (result != nullptr) {
+        SetResult(result, static_cast<IDispatch*>(control));
+    } else if (control != nullptr) {
+        control->Release();
     }
     return S_OK;
 }
 
-HRESULT TypeInfoFor(ComPtr<ITypeInfo>& cache, REFIID iid, UINT index, ITypeInfo** info) {
-    RETURN_HR_IF_NULL(E_POINTER, info);
-    *info = nullptr;
-    RETURN_HR_IF(DISP_E_BADINDEX, index != 0);
-    RETURN_IF_FAILED(LoadInfo(cache, iid));
-    *info = ComPtr<ITypeInfo>(cache).Detach();
-    return S_OK;
+HRESULT OnConnectionUntyped(IDTExtensibility& self, WORD flags, const DispArgs& args, VARIANT*,
+                            UINT* argErr) {
+    RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, (flags & DISPATCH_METHOD) == 0);
+    RETURN_HR_IF(DISP_E_BADPARAMCOUNT, args.Count() < 3 || args.Count() > 4);
+    ComPtr<IDispatch> root;
+    ComPtr<IDispatch> addInInst;
+    long mode = 0;
+    RETURN_IF_FAILED(ObjectArgument(args.At(0), IID_IDispatch, root, argErr, args.Position(0)));
+    RETURN_IF_FAILED(args.Long(1, &mode, argErr));
+    RETURN_IF_FAILED(
+        ObjectArgument(args.At(2), IID_IDispatch, addInInst, argErr, args.Position(2)));
+    return self.OnConnection(root.Get(), static_cast<vbext_ConnectMode>(mode), addInInst.Get(),
+                             args.ArrayRef(3));
 }
 
-HRESULT NamesFor(ComPtr<ITypeInfo>& cache, REFIID iid, REFIID riid, LPOLESTR* names, UINT count,
-                 DISPID* ids) {
-    RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, riid != IID_NULL);
-    RETURN_HR_IF(E_POINTER, names == nullptr || ids == nullptr);
-    for (UINT i = 0; i < count; ++i) {
-        ids[i] = DISPID_UNKNOWN;
+HRESULT OnDisconnectionUntyped(IDTExtensibility& self, WORD flags, const DispArgs& args,
+                               VARIANT*, UINT* argErr) {
+    RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, (flags & DISPATCH_METHOD) == 0);
+    RETURN_HR_IF(DISP_E_BADPARAMCOUNT, args.Count() < 1 || args.Count() > 2);
+    long mode = 0;
+    RETURN_IF_FAILED(args.Long(0, &mode, argErr));
+    return self.OnDisconnection(static_cast<vbext_DisconnectMode>(mode), args.ArrayRef(1));
+}
+
+constexpr UntypedMember<_Connect> kConnectUntyped[] = {
+    {L"VBInstance", VBInstanceUntyped},
+    {L"MenuHandler", MenuHandlerUntyped},
+    {L"AddToAddInCommandBar", AddToAddInCommandBarUntyped},
+};
+
+constexpr UntypedMember<IDTExtensibility> kExtensibilityUntyped[] = {
+    {L"OnConnection", OnConnectionUntyped},
+    {L"OnDisconnection", OnDisconnectionUntyped},
+};
+
+void FillException(EXCEPINFO* exception, HRESULT hr, std::wstring description) {
+    if (description.empty()) {
+        description = DescribeFailure(hr);
     }
-    RETURN_IF_FAILED(LoadInfo(cache, iid));
-    return DispGetIDsOfNames(cache.Get(), names, count, ids);
+    if (exception->bstrSource == nullptr) {
+        exception->bstrSource = SysAllocString(kProgId);
+    }
+    exception->bstrDescription =
+        SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
+    exception->scode = hr;
 }
 
 } // namespace
 
-// --- _Connect ------------------------------------------------------------------------------
-
-HRESULT ConnectDispatch::GetTypeInfoCount(UINT* count) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, count);
-    *count = 1;
-    return S_OK;
+std::span<const UntypedMember<_Connect>> UntypedMembers(_Connect*) {
+    return kConnectUntyped;
 }
 
-HRESULT ConnectDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept try {
-    return TypeInfoFor(info_, IID__Connect, index, info);
+std::span<const UntypedMember<IDTExtensibility>> UntypedMembers(IDTExtensibility*) {
+    return kExtensibilityUntyped;
 }
-CATCH_RETURN()
 
-HRESULT ConnectDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
-                                       DISPID* ids) noexcept try {
-    return NamesFor(info_, IID__Connect, riid, names, count, ids);
-}
-CATCH_RETURN()
-
-HRESULT ConnectDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept
-    try {
-    RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, riid != IID_NULL);
-    RETURN_HR_IF_NULL(E_INVALIDARG, params);
-    if (result != nullptr) {
-        VariantInit(result);
+void CompleteException(EXCEPINFO* exception) {
+    if (exception == nullptr || exception->bstrDescription != nullptr) {
+        return;
     }
-    UINT errorIndex = 0;
-    auto argumentError = [&](HRESULT hr, UINT index) {
-        errorIndex = index;
-        if (argError != nullptr) {
-            *argError = errorIndex;
+    if (exception->pfnDeferredFillIn != nullptr) {
+        exception->pfnDeferredFillIn(exception);
+        if (exception->bstrDescription != nullptr) {
+            return;
         }
+    }
+    HRESULT hr = FAILED(exception->scode) ? exception->scode : E_FAIL;
+    FillException(exception, hr, win32util::TakeErrorInfoDescription());
+}
+
+HRESULT ExceptionFromFailure(HRESULT hr, EXCEPINFO* exception) {
+    // Errors in the call itself (a wrong argument, a missing member) are reported as such.
+    switch (hr) {
+    case DISP_E_MEMBERNOTFOUND:
+    case DISP_E_TYPEMISMATCH:
+    case DISP_E_BADPARAMCOUNT:
+    case DISP_E_PARAMNOTOPTIONAL:
         return hr;
-    };
-
-    switch (id) {
-    case kDispIdFormDisplayed:
-        if (IsPut(flags)) {
-            VARIANT* value = PutValue(params);
-            RETURN_HR_IF(DISP_E_PARAMNOTOPTIONAL, value == nullptr);
-            VARIANT_BOOL displayed = VARIANT_FALSE;
-            if (FAILED(ToBool(value, &displayed))) {
-                return argumentError(DISP_E_TYPEMISMATCH, 0);
-            }
-            return AsDispatchResult(put_FormDisplayed(displayed), exception);
-        }
-        if (IsGet(flags)) {
-            RETURN_HR_IF(DISP_E_BADPARAMCOUNT, PositionalCount(params) != 0);
-            VARIANT_BOOL displayed = VARIANT_FALSE;
-            RETURN_IF_FAILED(AsDispatchResult(get_FormDisplayed(&displayed), exception));
-            if (result != nullptr) {
-                result->vt = VT_BOOL;
-                result->boolVal = displayed;
-            }
-            return S_OK;
-        }
-        return DISP_E_MEMBERNOTFOUND;
-
-    case kDispIdVBInstance:
-    case kDispIdMenuHandler: {
-        const bool isRoot = id == kDispIdVBInstance;
-        if (IsPut(flags)) {
-            VARIANT* value = PutValue(params);
-            RETURN_HR_IF(DISP_E_PARAMNOTOPTIONAL, value == nullptr);
-            ComPtr<IUnknown> object;
-            if (FAILED(ToObject(value, isRoot ? IID_VBE : IID_CommandBarEvents,
-                                object.GetAddressOf()))) {
-                return argumentError(DISP_E_TYPEMISMATCH, 0);
-            }
-            HRESULT hr =
-                isRoot ? putref_VBInstance(static_cast<VBE*>(static_cast<IUnknown*>(object.Get())))
-                       : putref_MenuHandler(static_cast<::CommandBarEvents*>(
-                             static_cast<IUnknown*>(object.Get())));
-            return AsDispatchResult(hr, exception);
-        }
-        if (IsGet(flags)) {
-            RETURN_HR_IF(DISP_E_BADPARAMCOUNT, PositionalCount(params) != 0);
-            IDispatch* object = nullptr;
-            HRESULT hr = S_OK;
-            if (isRoot) {
-                VBE* root = nullptr;
-                hr = get_VBInstance(&root);
-                object = root;
-            } else {
-                ::CommandBarEvents* events = nullptr;
-                hr = get_MenuHandler(&events);
-                object = events;
-            }
-            RETURN_IF_FAILED(AsDispatchResult(hr, exception));
-            SetObjectResult(result, object);
-            return S_OK;
-        }
-        return DISP_E_MEMBERNOTFOUND;
-    }
-
-    case kDispIdHide:
-    case kDispIdShow:
-        RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, !IsGet(flags));
-        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, PositionalCount(params) != 0);
-        return AsDispatchResult(id == kDispIdShow ? Show() : Hide(), exception);
-
-    case kDispIdAddToAddInCommandBar: {
-        RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, !IsGet(flags));
-        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, PositionalCount(params) != 1);
-        VARIANT* arg = ArgAt(params, 0);
-        // The caption is passed by reference: a BSTR reference is used in place, anything
-        // else is converted into a local copy.
-        BSTR* caption = nullptr;
-        VARIANT converted;
-        VariantInit(&converted);
-        if (arg->vt == (VT_BSTR | VT_BYREF)) {
-            caption = arg->pbstrVal;
-        } else if (arg->vt == VT_BSTR) {
-            caption = &arg->bstrVal;
-        } else if (SUCCEEDED(VariantChangeType(&converted, arg, 0, VT_BSTR))) {
-            caption = &converted.bstrVal;
-        } else {
-            return argumentError(DISP_E_TYPEMISMATCH, 0);
-        }
-        ::CommandBarControl* control = nullptr;
-        HRESULT hr = AddToAddInCommandBar(caption, &control);
-        VariantClear(&converted);
-        RETURN_IF_FAILED(AsDispatchResult(hr, exception));
-        SetObjectResult(result, control);
-        return S_OK;
-    }
-
     default:
-        return DISP_E_MEMBERNOTFOUND;
+        break;
     }
-}
-CATCH_RETURN()
-
-// --- IDTExtensibility ----------------------------------------------------------------------
-
-HRESULT ExtensibilityDispatch::GetTypeInfoCount(UINT* count) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, count);
-    *count = 1;
-    return S_OK;
-}
-
-HRESULT ExtensibilityDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept try {
-    return TypeInfoFor(info_, IID_IDTExtensibility, index, info);
-}
-CATCH_RETURN()
-
-HRESULT ExtensibilityDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
-                                             DISPID* ids) noexcept try {
-    return NamesFor(info_, IID_IDTExtensibility, riid, names, count, ids);
-}
-CATCH_RETURN()
-
-HRESULT ExtensibilityDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                      VARIANT* result, EXCEPINFO* exception,
-                                      UINT* argError) noexcept try {
-    RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, riid != IID_NULL);
-    RETURN_HR_IF_NULL(E_INVALIDARG, params);
-    if (result != nullptr) {
-        VariantInit(result);
+    if (SUCCEEDED(hr) || exception == nullptr) {
+        return hr;
     }
-    RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, (flags & DISPATCH_METHOD) == 0);
-    auto argumentError = [&](UINT index) {
-        if (argError != nullptr) {
-            *argError = index;
-        }
-        return DISP_E_TYPEMISMATCH;
-    };
-    // The custom array is not used by any member; whatever the caller passed is handed on.
-    auto custom = [&](UINT index) -> SAFEARRAY** {
-        VARIANT* arg = ArgAt(params, index);
-        if (arg != nullptr && (arg->vt & (VT_ARRAY | VT_BYREF)) == (VT_ARRAY | VT_BYREF)) {
-            return arg->pparray;
-        }
-        return nullptr;
-    };
-    const UINT count = PositionalCount(params);
-
-    switch (id) {
-    case kDispIdOnConnection: {
-        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, count < 3 || count > 4);
-        ComPtr<IUnknown> root;
-        ComPtr<IUnknown> addInInst;
-        long mode = 0;
-        if (FAILED(ToObject(ArgAt(params, 0), IID_IDispatch, root.GetAddressOf()))) {
-            return argumentError(0);
-        }
-        if (FAILED(ToLong(ArgAt(params, 1), &mode))) {
-            return argumentError(1);
-        }
-        if (FAILED(ToObject(ArgAt(params, 2), IID_IDispatch, addInInst.GetAddressOf()))) {
-            return argumentError(2);
-        }
-        return AsDispatchResult(
-            OnConnection(static_cast<IDispatch*>(static_cast<IUnknown*>(root.Get())),
-                         static_cast<vbext_ConnectMode>(mode),
-                         static_cast<IDispatch*>(static_cast<IUnknown*>(addInInst.Get())),
-                         custom(3)),
-            exception);
-    }
-    case kDispIdOnDisconnection: {
-        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, count < 1 || count > 2);
-        long mode = 0;
-        if (FAILED(ToLong(ArgAt(params, 0), &mode))) {
-            return argumentError(0);
-        }
-        return AsDispatchResult(OnDisconnection(static_cast<vbext_DisconnectMode>(mode), custom(1)),
-                                exception);
-    }
-    case kDispIdOnAddInsUpdate:
-        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, count > 1);
-        return AsDispatchResult(OnAddInsUpdate(custom(0)), exception);
-    case kDispIdOnStartupComplete:
-        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, count > 1);
-        return AsDispatchResult(OnStartupComplete(custom(0)), exception);
-    default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
+    *exception = {};
+    FillException(exception, hr, win32util::TakeErrorInfoDescription());
+    return DISP_E_EXCEPTION;
 }
-CATCH_RETURN()
 
 } // namespace qvn::addin

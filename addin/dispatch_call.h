@@ -3,7 +3,9 @@
 // with the stand-in IDE) that offers the names. Every failure becomes a DispatchError.
 #pragma once
 
-#include "builder/ide_host.h"
+#include "builder/ide_operations.h"
+#include "win32util/text.h"
+#include "win32util/variant.h"
 
 #include <oaidl.h>
 #include <wrl/client.h>
@@ -28,24 +30,11 @@ private:
     std::wstring description_;
 };
 
-// An owning VARIANT.
-class Variant {
-public:
-    Variant() noexcept { VariantInit(&value_); }
-    explicit Variant(long number) noexcept;
-    explicit Variant(const std::wstring& text);
-    explicit Variant(IDispatch* object) noexcept; // AddRef'd; nullptr passes Nothing
-    ~Variant() { VariantClear(&value_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-
-    VARIANT* Get() noexcept { return &value_; }
-    [[nodiscard]] const VARIANT& Ref() const noexcept { return value_; }
-    VARIANT* ReleaseAndGetAddressOf() noexcept;
-
-private:
-    VARIANT value_;
-};
+using win32util::ObjectOf;
+using win32util::TakeErrorInfoDescription;
+using win32util::Utf8;
+using win32util::Variant;
+using win32util::Wide;
 
 // Flags of a property read that may take arguments, as the language passes them.
 inline constexpr WORD kGetFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
@@ -61,16 +50,7 @@ ComPtr<IDispatch> GetObject(IDispatch* object, const wchar_t* name,
 void CallMethod(IDispatch* object, const wchar_t* name, std::initializer_list<VARIANT*> args = {});
 void PutProperty(IDispatch* object, const wchar_t* name, VARIANT* value);
 
-// The object held by a VARIANT (by value or by reference), or nullptr.
-ComPtr<IDispatch> ObjectOf(const VARIANT& value);
-
 // The system's text for an HRESULT without the trailing line break, or a text naming the
 // code when the system has none.
 std::wstring DescribeFailure(HRESULT hr);
-// The calling thread's IErrorInfo description (cleared by reading it), or empty.
-std::wstring TakeErrorInfoDescription();
-
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& text);
-
 } // namespace qvn::addin

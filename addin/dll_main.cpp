@@ -1,8 +1,9 @@
 // The entry points of qvn.dll. The library holds no state of its own beyond the module
 // handle and the object count, so attaching and detaching need no setup of the framework.
-#include "class_factory.h"
-#include "module.h"
-#include "registration.h"
+#include "addin/class_factory.h"
+#include "win32util/com_object.h"
+#include "addin/module.h"
+#include "addin/registration.h"
 
 #include <olectl.h>
 #include <windows.h>
@@ -16,7 +17,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 STDAPI DllCanUnloadNow() {
-    return qvn::addin::ModuleReferences() == 0 ? S_OK : S_FALSE;
+    return qvn::win32util::ObjectReferences() == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {

@@ -1,4 +1,4 @@
-#include "ide_host_adapter.h"
+#include "addin/ide_host_adapter.h"
 
 namespace qvn::addin {
 

@@ -1,41 +1,29 @@
-#include "menu_event_sink.h"
+#include "addin/menu_event_sink.h"
 
-#include "com_ptr.h"
-#include "identifiers.h"
-#include "module.h"
-#include "result_macros.h"
+#include "addin/identifiers.h"
+#include "ide/host_ids.h"
+#include "win32util/com_object.h"
+#include "addin/result_macros.h"
 
 #include <olectl.h>
+#include <vbide.h>
 
-#include <atomic>
 
 namespace qvn::addin {
 
 using Microsoft::WRL::ComPtr;
 
-class MenuEventSink final : public IDispatch {
+class MenuEventSink final : public win32util::ComObject<IDispatch> {
 public:
     explicit MenuEventSink(MenuClickHandler* handler) : handler_(handler) {}
     void Detach() noexcept { handler_ = nullptr; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        RETURN_HR_IF_NULL(E_POINTER, object);
-        *object = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kDiidCommandBarEventsVb5 ||
-            riid == kDiidCommandBarEventsVba) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
+    void* OtherInterface(REFIID riid) noexcept override {
+        // Advised as the command-bar events' outgoing interface of either library.
+        if (riid == DIID__dispCommandBarControlEvents || riid == ide::kDiidVbaCommandBarControlEvents) {
+            return static_cast<IDispatch*>(this);
         }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
+        return nullptr;
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
@@ -105,9 +93,7 @@ private:
         return nullptr;
     }
 
-    std::atomic<ULONG> refs_{1};
     MenuClickHandler* handler_;
-    ModuleReference module_;
 };
 
 HRESULT FindClickConnectionPoint(IUnknown* source, IConnectionPoint** point) {
@@ -117,11 +103,11 @@ HRESULT FindClickConnectionPoint(IUnknown* source, IConnectionPoint** point) {
     ComPtr<IConnectionPointContainer> container;
     RETURN_IF_FAILED(source->QueryInterface(IID_IConnectionPointContainer,
                                             reinterpret_cast<void**>(container.GetAddressOf())));
-    if (SUCCEEDED(container->FindConnectionPoint(kDiidCommandBarEventsVb5, point)) &&
+    if (SUCCEEDED(container->FindConnectionPoint(DIID__dispCommandBarControlEvents, point)) &&
         *point != nullptr) {
         return S_OK;
     }
-    if (SUCCEEDED(container->FindConnectionPoint(kDiidCommandBarEventsVba, point)) &&
+    if (SUCCEEDED(container->FindConnectionPoint(ide::kDiidVbaCommandBarControlEvents, point)) &&
         *point != nullptr) {
         return S_OK;
     }
@@ -150,7 +136,7 @@ HRESULT MenuEventSubscription::Advise(IUnknown* source, MenuClickHandler* handle
     Unadvise();
     ComPtr<IConnectionPoint> point;
     RETURN_IF_FAILED(FindClickConnectionPoint(source, point.GetAddressOf()));
-    ComPtr<MenuEventSink> sink = Adopt(new (std::nothrow) MenuEventSink(handler));
+    ComPtr<MenuEventSink> sink = win32util::Adopt(new (std::nothrow) MenuEventSink(handler));
     RETURN_HR_IF_NULL(E_OUTOFMEMORY, sink);
     DWORD cookie = 0;
     HRESULT hr = point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie);

@@ -1,8 +1,10 @@
-#include "registration.h"
+#include "addin/registration.h"
 
-#include "identifiers.h"
-#include "result_macros.h"
-#include "type_library.h"
+#include "win32util/registry_key.h"
+
+#include "addin/identifiers.h"
+#include "addin/result_macros.h"
+#include "addin/type_library.h"
 
 #include <qvn.h>
 #include <wrl/client.h>
@@ -71,27 +73,26 @@ std::wstring PlatformKey() {
 
 HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
                   const std::wstring& value) {
-    HKEY key = nullptr;
+    win32util::RegistryKey key;
     LONG status =
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(), nullptr);
     if (status == ERROR_SUCCESS) {
-        status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+        status = RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
     }
     return HRESULT_FROM_WIN32(status);
 }
 
 // Deletes a key with everything below it; a key that is not there is no failure.
 HRESULT DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+    win32util::RegistryKey key;
+    LONG status = RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, key.Put());
     if (status == ERROR_FILE_NOT_FOUND) {
         return S_OK;
     }
     if (status == ERROR_SUCCESS) {
-        status = RegDeleteTreeW(key, nullptr);
-        RegCloseKey(key);
+        status = RegDeleteTreeW(key.Get(), nullptr);
+        key.Reset(); // the key itself goes next, from its parent
     }
     if (status == ERROR_SUCCESS) {
         status = RegDeleteKeyExW(root, path.c_str(), view, 0);
@@ -103,44 +104,41 @@ HRESULT DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
 }
 
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+    win32util::RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) {
         return false;
     }
-    RegCloseKey(key);
     return true;
 }
 
 // The names of a key's subkeys; none when the key is absent.
 std::vector<std::wstring> Subkeys(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    win32util::RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
         return names;
     }
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD length = 256;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        if (RegEnumKeyExW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS) {
             break;
         }
         names.emplace_back(name, length);
     }
-    RegCloseKey(key);
     return names;
 }
 
 bool KeyIsEmpty(HKEY root, const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    win32util::RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
         return false;
     }
     DWORD subkeys = 0;
     DWORD values = 0;
-    LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+    LONG status = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                    &values, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
     return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
 }
 
@@ -159,15 +157,15 @@ struct KeySnapshot {
 
 KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
     KeySnapshot snapshot;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+    win32util::RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) {
         return snapshot;
     }
     snapshot.present = true;
     DWORD maxName = 0;
     DWORD maxValueName = 0;
     DWORD maxData = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
+    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
                      &maxValueName, &maxData, nullptr, nullptr);
     for (DWORD i = 0;; ++i) {
         std::vector<wchar_t> name(maxValueName + 2);
@@ -175,7 +173,7 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
         KeySnapshot::Value value;
         value.data.resize(maxData + 2);
         DWORD dataLength = static_cast<DWORD>(value.data.size());
-        if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &value.type, value.data.data(),
+        if (RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &value.type, value.data.data(),
                           &dataLength) != ERROR_SUCCESS) {
             break;
         }
@@ -186,14 +184,13 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
     for (DWORD i = 0;; ++i) {
         std::vector<wchar_t> name(maxName + 2);
         DWORD nameLength = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        if (RegEnumKeyExW(key.Get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS) {
             break;
         }
         std::wstring child(name.data(), nameLength);
         snapshot.subkeys.emplace_back(child, Snapshot(root, path + L"\\" + child, view));
     }
-    RegCloseKey(key);
     return snapshot;
 }
 
@@ -202,18 +199,17 @@ HRESULT Restore(HKEY root, const std::wstring& path, REGSAM view, const KeySnaps
     if (!snapshot.present) {
         return S_OK;
     }
-    HKEY key = nullptr;
+    win32util::RegistryKey key;
     LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
-                                  &key, nullptr);
+                                  key.Put(), nullptr);
     RETURN_IF_FAILED(HRESULT_FROM_WIN32(status));
     for (const auto& value : snapshot.values) {
-        status = RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+        status = RegSetValueExW(key.Get(), value.name.c_str(), 0, value.type, value.data.data(),
                                 static_cast<DWORD>(value.data.size()));
         if (status != ERROR_SUCCESS) {
             break;
         }
     }
-    RegCloseKey(key);
     RETURN_IF_FAILED(HRESULT_FROM_WIN32(status));
     for (const auto& [name, child] : snapshot.subkeys) {
         RETURN_IF_FAILED(Restore(root, path + L"\\" + name, view, child));

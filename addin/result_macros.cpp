@@ -1,6 +1,6 @@
-#include "result_macros.h"
+#include "addin/result_macros.h"
 
-#include "dispatch_call.h"
+#include "addin/dispatch_call.h"
 
 namespace qvn::addin {
 

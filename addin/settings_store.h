@@ -3,6 +3,8 @@
 // string values), so a value written by such a program is read here and the other way round.
 #pragma once
 
+#include "ide/names.h"
+
 #include <string>
 
 namespace qvn::addin {
@@ -14,7 +16,7 @@ bool SaveSetting(const std::wstring& appName, const std::wstring& section, const
                  const std::wstring& value);
 
 // The add-in's one setting: whether the builder window was open at the last disconnection.
-inline constexpr const wchar_t* kSettingsApp = L"QVN";
+inline constexpr const wchar_t* kSettingsApp = names::kShortNameW;
 inline constexpr const wchar_t* kSettingsSection = L"Settings";
 inline constexpr const wchar_t* kDisplayOnConnect = L"DisplayOnConnect";
 

@@ -1,7 +1,7 @@
-#include "type_library.h"
+#include "addin/type_library.h"
 
-#include "module.h"
-#include "result_macros.h"
+#include "addin/module.h"
+#include "addin/result_macros.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // members and the operations that load, show, hide and unload it.
 #pragma once
 
-#include "builder/ide_host.h"
+#include "builder/ide_operations.h"
 
 #include <memory>
 

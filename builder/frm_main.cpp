@@ -1,5 +1,7 @@
 #include "builder/frm_main.h"
 
+#include "ide/names.h"
+
 #include "composition/option_tables.h"
 
 #include <exception>
@@ -8,9 +10,9 @@ namespace qvn {
 namespace {
 
 // Message-box style values of the toolkit.
-constexpr std::int32_t kStyleOkOnly = 0;
-constexpr std::int32_t kStyleCritical = 16;
-constexpr std::int32_t kStyleInformation = 64;
+using names::kStyleCritical;
+using names::kStyleInformation;
+using names::kStyleOkOnly;
 
 constexpr char kHelpMissing[] = "Unable to display Help Contents. The Help file is missing.";
 constexpr char kHelpUnavailable[] = "Unable to display Help Contents.";
@@ -56,7 +58,7 @@ constexpr char kPasteText[] =
     "\r\n"
     "Close QVN and be sure a project and code pane are open or copy to the clipboard.";
 
-constexpr char kDefaultVariableName[] = "response";
+using names::kDefaultVariableName;
 
 } // namespace
 

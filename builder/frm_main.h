@@ -4,7 +4,9 @@
 // the user's input into Model() and implements PlatformServices.
 #pragma once
 
-#include "builder/ide_host.h"
+#include "ide/names.h"
+
+#include "builder/ide_operations.h"
 #include "builder/model.h"
 #include "builder/platform_services.h"
 #include "composition/msgbox_settings.h"
@@ -15,9 +17,9 @@
 namespace qvn {
 
 // Version shown in the window's caption.
-inline constexpr int kVersionMajor = 2;
-inline constexpr int kVersionMinor = 0;
-inline constexpr std::string_view kProductName = "Quorvane";
+inline constexpr int kVersionMajor = names::kVersionMajor;
+inline constexpr int kVersionMinor = names::kVersionMinor;
+inline constexpr std::string_view kProductName = names::kProductName;
 
 class frmMain {
 public:

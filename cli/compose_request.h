@@ -2,6 +2,8 @@
 // such a request into a settings record or refuse it.
 #pragma once
 
+#include "ide/names.h"
+
 #include "composition/msgbox_settings.h"
 
 #include <optional>
@@ -24,7 +26,7 @@ struct ComposeRequest {
     bool rightAlign = false;
     bool rtlReading = false;
     std::string shape = "standard";
-    std::string var = "response";
+    std::string var = names::kDefaultVariableName;
     bool selectCase = false;
     bool notEqual = false;
     bool valueOnly = false;

@@ -65,3 +65,42 @@ function(qvn_add_test_program target)
         endif()
     endif()
 endfunction()
+
+if(WIN32)
+    # stdole2.tlb, which every type library imports, in the bitness of this build where Wine
+    # ships it.
+    if(QVN_WIN_BITS EQUAL 32 AND EXISTS /usr/lib/x86_64-linux-gnu/wine/i386-windows/stdole2.tlb)
+        set(QVN_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/i386-windows)
+    else()
+        set(QVN_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+    endif()
+endif()
+
+# One IDL file through widl: the compiled type library (checked for this build's SYSKIND),
+# its C header <stem>.h and its identifiers <stem>_i.c, all in OUTPUT_DIR.
+#   qvn_add_typelib(<idl> TLB <file name> OUTPUT_DIR <dir> [IMPORT_DIRS <dir>...]
+#                   [DEPENDS <file or target>...] [COMMENT <text>])
+# IMPORT_DIRS are searched for imported IDL files and for the libraries importlib() names.
+function(qvn_add_typelib idl)
+    cmake_parse_arguments(ARG "" "TLB;OUTPUT_DIR;COMMENT" "IMPORT_DIRS;DEPENDS" ${ARGN})
+    if(NOT ARG_TLB OR NOT ARG_OUTPUT_DIR)
+        message(FATAL_ERROR "qvn_add_typelib(${idl}): TLB and OUTPUT_DIR are required")
+    endif()
+    get_filename_component(stem ${idl} NAME_WE)
+    set(out ${ARG_OUTPUT_DIR})
+    file(MAKE_DIRECTORY ${out})
+    set(flags -I/usr/include/wine/wine/windows -L${QVN_STDOLE_DIR})
+    foreach(dir IN LISTS ARG_IMPORT_DIRS)
+        list(APPEND flags -I${dir} -L${dir})
+    endforeach()
+    add_custom_command(
+        OUTPUT ${out}/${ARG_TLB} ${out}/${stem}.h ${out}/${stem}_i.c
+        COMMAND ${QVN_WIDL} ${flags} -t -o ${out}/${ARG_TLB} ${idl}
+        COMMAND ${CMAKE_COMMAND} -DTLB=${out}/${ARG_TLB} -DBITS=${QVN_WIN_BITS}
+                -P ${CMAKE_SOURCE_DIR}/cmake/check_typelib.cmake
+        COMMAND ${QVN_WIDL} ${flags} -h -o ${out}/${stem}.h ${idl}
+        COMMAND ${QVN_WIDL} ${flags} -u -o ${out}/${stem}_i.c ${idl}
+        DEPENDS ${idl} ${CMAKE_SOURCE_DIR}/cmake/check_typelib.cmake ${ARG_DEPENDS}
+        COMMENT "widl: ${ARG_COMMENT}"
+        VERBATIM)
+endfunction()

@@ -1,6 +1,8 @@
-#include "command_bars.h"
+#include "host/command_bars.h"
 
-#include "event_source.h"
+#include "win32util/com_object.h"
+
+#include "host/event_source.h"
 
 #include <algorithm>
 
@@ -318,7 +320,7 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
         position = static_cast<std::size_t>(number.lVal - 1);
     }
     ComPtr<ControlObject> item;
-    AdoptNew(item, new ControlObject(state_, this, kind));
+    item = win32util::Adopt(new ControlObject(state_, this, kind));
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position), item);
     if (state_->menuChanged) {
         state_->menuChanged();
@@ -439,7 +441,7 @@ HRESULT ControlsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIAN
 
 CommandBarObject::CommandBarObject(std::shared_ptr<HostState> state, std::wstring name)
     : DispatchObject(std::move(state), L"CommandBar"), name_(std::move(name)) {
-    AdoptNew(controls_, new ControlsObject(state_, this));
+    controls_ = win32util::Adopt(new ControlsObject(state_, this));
 }
 
 CommandBarObject::~CommandBarObject() {
@@ -529,7 +531,7 @@ void CommandBarsObject::AddBar(const std::wstring& name) {
         return;
     }
     ComPtr<CommandBarObject> bar;
-    AdoptNew(bar, new CommandBarObject(state_, name));
+    bar = win32util::Adopt(new CommandBarObject(state_, name));
     bars_.push_back(bar);
 }
 

@@ -2,7 +2,7 @@
 // The host keeps the bars and their controls; an add-in adds and deletes controls.
 #pragma once
 
-#include "host_object.h"
+#include "host/host_object.h"
 
 #include <office.h>
 #include <wrl/client.h>

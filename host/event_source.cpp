@@ -1,4 +1,6 @@
-#include "event_source.h"
+#include "host/event_source.h"
+
+#include "win32util/com_object.h"
 
 #include <olectl.h>
 
@@ -6,8 +8,6 @@ namespace qvn::host {
 
 using Microsoft::WRL::ComPtr;
 
-const IID DIID_VbaCommandBarControlEvents = {
-    0x0002E131, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 namespace {
 
@@ -180,9 +180,9 @@ int ConnectionPoint::RaiseClick(IDispatch* control) {
 EventSource::EventSource(std::shared_ptr<HostState> state, ControlObject* control)
     : DispatchObject(std::move(state), L"CommandBarEvents"), control_(control) {
     const IID& iid = state_->eventInterface == EventInterface::Vba
-                         ? DIID_VbaCommandBarControlEvents
+                         ? ide::kDiidVbaCommandBarControlEvents
                          : DIID__dispCommandBarControlEvents;
-    AdoptNew(point_, new ConnectionPoint(state_, this, iid));
+    point_ = win32util::Adopt(new ConnectionPoint(state_, this, iid));
     control_->AddSource(this);
 }
 

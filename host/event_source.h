@@ -2,7 +2,9 @@
 // container with one connection point for the outgoing Click interface.
 #pragma once
 
-#include "command_bars.h"
+#include "ide/host_ids.h"
+
+#include "host/command_bars.h"
 
 #include <vbide.h>
 
@@ -10,8 +12,7 @@
 
 namespace qvn::host {
 
-// {0002E131-0000-0000-C000-000000000046}: the outgoing interface of the later VBA library.
-extern const IID DIID_VbaCommandBarControlEvents;
+
 
 class EventSource;
 

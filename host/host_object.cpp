@@ -1,4 +1,4 @@
-#include "host_object.h"
+#include "host/host_object.h"
 
 #include <oleauto.h>
 
@@ -8,10 +8,6 @@
 namespace qvn::host {
 
 namespace {
-
-bool IsAbsent(const VARIANT* v) {
-    return v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND;
-}
 
 // Calling errors describe the call itself; only failures of the member become exceptions.
 bool IsCallingError(HRESULT hr) {
@@ -56,148 +52,6 @@ ITypeLib* LoadIdeLibrary(REFGUID libid, WORD major, const wchar_t* fileName) {
 }
 
 } // namespace
-
-UINT Args::Count() const {
-    return params_->cArgs - params_->cNamedArgs;
-}
-
-VARIANT* Args::At(UINT index) const {
-    if (index >= Count()) {
-        return nullptr;
-    }
-    VARIANT* v = &params_->rgvarg[params_->cArgs - 1 - index];
-    return IsAbsent(v) ? nullptr : v;
-}
-
-bool Args::Has(UINT index) const {
-    return At(index) != nullptr;
-}
-
-HRESULT Args::Long(UINT index, long* value, UINT* argErr) const {
-    VARIANT* v = At(index);
-    if (v == nullptr) {
-        *argErr = index;
-        return DISP_E_PARAMNOTOPTIONAL;
-    }
-    VARIANT converted;
-    VariantInit(&converted);
-    HRESULT hr = VariantChangeType(&converted, v, 0, VT_I4);
-    if (FAILED(hr)) {
-        *argErr = params_->cArgs - 1 - index;
-        return DISP_E_TYPEMISMATCH;
-    }
-    *value = converted.lVal;
-    return S_OK;
-}
-
-HRESULT Args::String(UINT index, BSTR* value, UINT* argErr) const {
-    *value = nullptr;
-    VARIANT* v = At(index);
-    if (v == nullptr) {
-        *argErr = index;
-        return DISP_E_PARAMNOTOPTIONAL;
-    }
-    VARIANT converted;
-    VariantInit(&converted);
-    if (FAILED(VariantChangeType(&converted, v, 0, VT_BSTR))) {
-        *argErr = params_->cArgs - 1 - index;
-        return DISP_E_TYPEMISMATCH;
-    }
-    *value = converted.bstrVal;
-    return S_OK;
-}
-
-HRESULT Args::Dispatch(UINT index, IDispatch** value, UINT* argErr) const {
-    *value = nullptr;
-    VARIANT* v = At(index);
-    if (v == nullptr) {
-        return S_OK;
-    }
-    VARIANT plain;
-    VariantInit(&plain);
-    if (FAILED(VariantCopyInd(&plain, v))) {
-        *argErr = params_->cArgs - 1 - index;
-        return DISP_E_TYPEMISMATCH;
-    }
-    HRESULT hr = S_OK;
-    if (plain.vt == VT_DISPATCH) {
-        *value = plain.pdispVal;
-        if (*value != nullptr) {
-            (*value)->AddRef();
-        }
-    } else if (plain.vt == VT_UNKNOWN && plain.punkVal != nullptr) {
-        hr = plain.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(value));
-    } else if (plain.vt != VT_EMPTY && plain.vt != VT_NULL && plain.vt != VT_UNKNOWN) {
-        hr = DISP_E_TYPEMISMATCH;
-    }
-    if (hr == DISP_E_TYPEMISMATCH) {
-        *argErr = params_->cArgs - 1 - index;
-    }
-    VariantClear(&plain);
-    return hr;
-}
-
-VARIANT* Args::PutValue() const {
-    for (UINT i = 0; i < params_->cNamedArgs; ++i) {
-        if (params_->rgdispidNamedArgs[i] == DISPID_PROPERTYPUT) {
-            return &params_->rgvarg[i];
-        }
-    }
-    return params_->cArgs > 0 ? &params_->rgvarg[0] : nullptr;
-}
-
-HRESULT Args::SetLongOut(UINT index, long value, UINT* argErr) const {
-    VARIANT* v = index < Count() ? &params_->rgvarg[params_->cArgs - 1 - index] : nullptr;
-    if (v == nullptr) {
-        *argErr = index;
-        return DISP_E_PARAMNOTOPTIONAL;
-    }
-    switch (v->vt) {
-    case VT_I4 | VT_BYREF:
-        *v->plVal = value;
-        return S_OK;
-    case VT_I2 | VT_BYREF:
-        *v->piVal = static_cast<SHORT>(value);
-        return S_OK;
-    case VT_INT | VT_BYREF:
-        *v->pintVal = static_cast<INT>(value);
-        return S_OK;
-    case VT_VARIANT | VT_BYREF:
-        VariantClear(v->pvarVal);
-        v->pvarVal->vt = VT_I4;
-        v->pvarVal->lVal = value;
-        return S_OK;
-    default:
-        *argErr = params_->cArgs - 1 - index;
-        return DISP_E_TYPEMISMATCH;
-    }
-}
-
-bool IsGet(WORD flags) {
-    return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
-}
-
-bool IsPut(WORD flags) {
-    return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-}
-
-void SetResult(VARIANT* result, long value) {
-    VariantClear(result);
-    result->vt = VT_I4;
-    result->lVal = value;
-}
-
-void SetResult(VARIANT* result, BSTR value) {
-    VariantClear(result);
-    result->vt = VT_BSTR;
-    result->bstrVal = value;
-}
-
-void SetResult(VARIANT* result, IDispatch* value) {
-    VariantClear(result);
-    result->vt = VT_DISPATCH;
-    result->pdispVal = value;
-}
 
 HostObject::HostObject(std::shared_ptr<HostState> state, const wchar_t* typeName)
     : state_(std::move(state)), typeName_(typeName) {

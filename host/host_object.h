@@ -4,7 +4,8 @@
 // DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments by value or by reference).
 #pragma once
 
-#include "host_state.h"
+#include "host/host_state.h"
+#include "win32util/variant.h"
 
 #include <oaidl.h>
 #include <ocidl.h>
@@ -14,43 +15,16 @@
 
 namespace qvn::host {
 
-// Takes over the one reference a new object starts with. (The ComPtr::Attach of mingw-w64's
-// wrl/client.h adds a reference of its own, which would keep the object alive forever.)
-template <class Ptr, class T> void AdoptNew(Ptr& ptr, T* object) {
-    ptr.Reset();
-    *ptr.GetAddressOf() = object;
-}
-
 struct DispMember {
     const wchar_t* name;
     DISPID id;
 };
 
-// The arguments of one Invoke call in the order the caller wrote them (DISPPARAMS holds them
-// reversed). A missing optional argument counts as absent.
-class Args {
-public:
-    explicit Args(DISPPARAMS* params) : params_(params) {}
-    [[nodiscard]] UINT Count() const;
-    [[nodiscard]] bool Has(UINT index) const;
-    [[nodiscard]] VARIANT* At(UINT index) const; // nullptr when absent
-    HRESULT Long(UINT index, long* value, UINT* argErr) const;
-    HRESULT String(UINT index, BSTR* value, UINT* argErr) const;         // caller frees
-    HRESULT Dispatch(UINT index, IDispatch** value, UINT* argErr) const; // may yield nullptr
-    // The value of a property write (the DISPID_PROPERTYPUT named argument).
-    [[nodiscard]] VARIANT* PutValue() const;
-    // Writes a whole number into a by-reference argument of any integral or Variant kind.
-    HRESULT SetLongOut(UINT index, long value, UINT* argErr) const;
-
-private:
-    DISPPARAMS* params_;
-};
-
-bool IsGet(WORD flags);
-bool IsPut(WORD flags);
-void SetResult(VARIANT* result, long value);
-void SetResult(VARIANT* result, BSTR value);       // takes ownership
-void SetResult(VARIANT* result, IDispatch* value); // takes ownership; nullptr is Nothing
+// The arguments of one Invoke call and the result setters are the shared ones.
+using Args = win32util::DispArgs;
+using win32util::IsGet;
+using win32util::IsPut;
+using win32util::SetResult;
 
 class HostObject {
 public:

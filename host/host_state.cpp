@@ -1,4 +1,4 @@
-#include "host_state.h"
+#include "host/host_state.h"
 
 #include <oleauto.h>
 

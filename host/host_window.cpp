@@ -1,10 +1,10 @@
 // The stand-in IDE's main window: a menu bar whose "Add-Ins" menu mirrors the "Add-Ins"
 // command bar, a menu to connect and disconnect the listed add-ins, and the code pane.
-#include "ide_host.h"
+#include "host/stand_in_ide.h"
 
-#include "module_text.h"
+#include "host/module_text.h"
 
-#include "vbe_objects.h"
+#include "host/vbe_objects.h"
 #include <algorithm>
 
 namespace qvn::host {

@@ -1,6 +1,6 @@
 // idehost.exe: the stand-in IDE as a program. Switches (see README.md) set up the code pane,
 // steer the object model and script a few user actions for demos and outside tests.
-#include "ide_host.h"
+#include "host/stand_in_ide.h"
 
 #include <objbase.h>
 #include <shellapi.h>

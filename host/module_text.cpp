@@ -1,4 +1,6 @@
-#include "module_text.h"
+#include "host/module_text.h"
+
+#include "win32util/text.h"
 
 #include <windows.h>
 
@@ -45,14 +47,7 @@ std::vector<std::wstring> LinesFromFileBytes(const std::string& bytes) {
                                    static_cast<int>(body.size()), nullptr, 0) > 0) {
         codePage = CP_UTF8;
     }
-    std::wstring text;
-    if (!body.empty()) {
-        int n = MultiByteToWideChar(codePage, 0, body.data(), static_cast<int>(body.size()),
-                                    nullptr, 0);
-        text.resize(static_cast<std::size_t>(n));
-        MultiByteToWideChar(codePage, 0, body.data(), static_cast<int>(body.size()), text.data(),
-                            n);
-    }
+    std::wstring text = win32util::Widen(body, codePage);
     // A final line break ends the last line rather than starting an empty one.
     if (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) {
         text.pop_back();

@@ -1,6 +1,8 @@
-#include "vbe_objects.h"
+#include "host/vbe_objects.h"
 
-#include "module_text.h"
+#include "win32util/com_object.h"
+
+#include "host/module_text.h"
 
 #include <algorithm>
 
@@ -226,7 +228,7 @@ HRESULT CodeModuleObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
 
 CodePaneObject::CodePaneObject(std::shared_ptr<HostState> state)
     : DispatchObject(std::move(state), L"CodePane") {
-    AdoptNew(module_, new CodeModuleObject(state_));
+    module_ = win32util::Adopt(new CodeModuleObject(state_));
     module_->SetPane(this);
 }
 

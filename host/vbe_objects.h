@@ -1,8 +1,8 @@
 // The IDE's own objects: the root object VBE, its Events, the code pane and its module.
 #pragma once
 
-#include "command_bars.h"
-#include "event_source.h"
+#include "host/command_bars.h"
+#include "host/event_source.h"
 
 #include <vbide.h>
 

@@ -1,4 +1,4 @@
-#include "addin_list.h"
+#include "setup/addin_list.h"
 
 #include <cstring>
 

@@ -2,6 +2,8 @@
 // platform's private-profile service in the system's 8-bit code page.
 #pragma once
 
+#include "ide/names.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -10,9 +12,9 @@
 namespace qvn::setup {
 
 // Given without a folder, so the service keeps the file in the Windows folder.
-inline constexpr char kListFile[] = "vbaddin.ini";
-inline constexpr char kSection[] = "Add-Ins32";
-inline constexpr char kKey[] = "Quorvane.Connect";
+inline constexpr const char* kListFile = names::kAddInListFile;
+inline constexpr const char* kSection = names::kAddInListSection;
+inline constexpr const char* kKey = names::kProgId;
 // What the lookup yields for an absent key; a stored value starting with it counts as absent.
 inline constexpr char kAbsentMark[] = "***";
 

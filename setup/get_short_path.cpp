@@ -1,4 +1,4 @@
-#include "get_short_path.h"
+#include "setup/get_short_path.h"
 
 #include <windows.h>
 

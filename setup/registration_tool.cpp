@@ -1,7 +1,7 @@
-#include "registration_tool.h"
+#include "setup/registration_tool.h"
 
-#include "get_short_path.h"
-#include "tool_message.h"
+#include "setup/get_short_path.h"
+#include "setup/tool_message.h"
 
 #include <windows.h>
 

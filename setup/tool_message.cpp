@@ -1,4 +1,7 @@
-#include "tool_message.h"
+#include "setup/tool_message.h"
+
+#include "win32util/system_message.h"
+#include "win32util/text.h"
 
 namespace qvn::setup {
 
@@ -7,16 +10,7 @@ void ShowMessage(const std::string& text, UINT style, const char* programTitle) 
 }
 
 std::string SystemErrorText(DWORD error) {
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = n != 0 && text ? std::string(text, n) : std::string();
-    if (text)
-        LocalFree(text);
-    while (!result.empty() &&
-           (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
-        result.pop_back();
+    std::string result = win32util::Narrow(win32util::SystemMessage(error), CP_ACP);
     if (result.empty())
         result = "Error " + std::to_string(error) + ".";
     return result;

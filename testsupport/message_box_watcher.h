@@ -3,6 +3,8 @@
 // Wine, where nothing else would ever close a modal box.
 #pragma once
 
+#include "win32util/text.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -56,7 +58,7 @@ private:
     std::thread thread_;
 };
 
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& text);
+using win32util::Utf8;
+using win32util::Wide;
 
 } // namespace qvn::testing

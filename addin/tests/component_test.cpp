@@ -1,7 +1,7 @@
 // qvn.dll as a COM server: exports by name and ordinal, the class object and the module
 // count, the embedded resources and type library, and the object created by ProgID with its
 // two dispatch interfaces.
-#include "test_support.h"
+#include "addin/tests/test_support.h"
 
 #include <qvn.h>
 

@@ -2,14 +2,14 @@
 // factory and the user's "DisplayOnConnect" value saved and put back around each test.
 #pragma once
 
-#include "builder_factory.h"
-#include "connect.h"
-#include "dispatch_call.h"
-#include "ide_host.h"
-#include "module.h"
-#include "settings_store.h"
-#include "test_builder_form.h"
-#include "test_support.h"
+#include "addin/builder_factory.h"
+#include "addin/connect.h"
+#include "addin/dispatch_call.h"
+#include "host/stand_in_ide.h"
+#include "addin/module.h"
+#include "addin/settings_store.h"
+#include "addin/tests/test_builder_form.h"
+#include "addin/tests/test_support.h"
 
 #include <memory>
 #include <optional>

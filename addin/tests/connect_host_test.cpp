@@ -2,7 +2,7 @@
 // window: the Add-Ins menu item, the click that opens the window modally, Paste through the
 // IDE adapter, the remembered setting over the connection modes, a missing Add-Ins bar and a
 // refused event binding, and disconnection from inside the window's modal loop.
-#include "connect_fixture.h"
+#include "addin/tests/connect_fixture.h"
 
 #include <algorithm>
 
@@ -190,7 +190,7 @@ TEST_F(ConnectHostTest, DisconnectionWhileTheWindowShowsRemembersItAndReopensNex
     WriteSetting(std::nullopt);
     auto addIn = NewConnect();
     ASSERT_EQ(ConnectAs(addIn.Get(), kConnectAfterStartup), S_OK);
-    const long modulesDuring = ModuleReferences();
+    const long modulesDuring = win32util::ObjectReferences();
     bool showReturned = false;
     forms_.whileShown = [&](TestBuilderForm& form) {
         // The IDE is closed from outside while the modal window runs.
@@ -208,9 +208,9 @@ TEST_F(ConnectHostTest, DisconnectionWhileTheWindowShowsRemembersItAndReopensNex
     EXPECT_TRUE(host_->AddInsMenu().empty() ||
                 std::find(host_->AddInsMenu().begin(), host_->AddInsMenu().end(), L"Quorvane") ==
                     host_->AddInsMenu().end());
-    EXPECT_LE(ModuleReferences(), modulesDuring);
+    EXPECT_LE(win32util::ObjectReferences(), modulesDuring);
     addIn.Reset();
-    EXPECT_EQ(ModuleReferences(), 0) << "nothing keeps the library loaded";
+    EXPECT_EQ(win32util::ObjectReferences(), 0) << "nothing keeps the library loaded";
 
     // The next connection after start-up opens the window at once.
     forms_.whileShown = nullptr;

@@ -2,7 +2,7 @@
 // is back to its count, the library may unload, and 200 connect/use/disconnect cycles leave
 // no object, reference, handle, window or memory behind. Each check is shown to catch a
 // leak put in on purpose.
-#include "connect_fixture.h"
+#include "addin/tests/connect_fixture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,7 +58,7 @@ protected:
             f.hostReferences += object.refs;
         }
         f.hostObjects = host_->LiveObjectCount();
-        f.moduleReferences = ModuleReferences();
+        f.moduleReferences = win32util::ObjectReferences();
         f.windowObjects = forms_.created - forms_.destroyed;
         f.handles = NextHandleValue();
         EnumThreadWindows(GetCurrentThreadId(), CountWindow,
@@ -221,7 +221,7 @@ TEST_F(LeakTest, DisconnectionReturnsEveryHostObjectToItsCount) {
         after[object.type] += object.refs;
     }
     EXPECT_EQ(after, before);
-    EXPECT_EQ(ModuleReferences(), 0);
+    EXPECT_EQ(win32util::ObjectReferences(), 0);
     EXPECT_EQ(forms_.created, forms_.destroyed);
 }
 

@@ -1,7 +1,7 @@
 // Self-registration of qvn.dll through the system's registration tool and through the
 // exports: exactly the class, ProgID and type-library keys, removed again without a trace,
 // and the IDE's own interface keys never created or changed.
-#include "test_support.h"
+#include "addin/tests/test_support.h"
 
 #include "testsupport/registry_image.h"
 

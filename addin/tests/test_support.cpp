@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "addin/tests/test_support.h"
 
 #include <algorithm>
 #include <functional>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "builder/frm_main.h"
-#include "builder/ide_host.h"
+#include "builder/ide_operations.h"
 #include "builder/platform_services.h"
 
 #include <map>

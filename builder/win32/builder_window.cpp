@@ -3,7 +3,8 @@
 #include "builder/layout_table.h"
 #include "builder/win32/button_art.h"
 #include "builder/win32/dpi.h"
-#include "builder/win32/text_convert.h"
+#include "win32util/system_message.h"
+#include "win32util/text.h"
 
 #include <commctrl.h>
 
@@ -13,6 +14,8 @@
 #include <utility>
 
 namespace qvn::win32 {
+using win32util::Utf8;
+using win32util::Wide;
 namespace {
 
 using layout::ControlKind;
@@ -24,11 +27,7 @@ std::atomic<DeliberateLeak> gLeak{DeliberateLeak::None};
 HINSTANCE ThisModule() {
     // The window class belongs to the module holding this code: qvn.dll inside the IDE, the
     // program itself in the tests.
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
+    return win32util::ModuleOfAddress(reinterpret_cast<const void*>(&ThisModule));
 }
 
 bool RegisterWindowClass(WNDPROC proc) {

@@ -1,6 +1,7 @@
 #include "builder/win32/system_services.h"
 
-#include "builder/win32/text_convert.h"
+#include "win32util/system_message.h"
+#include "win32util/text.h"
 
 #include <commdlg.h>
 
@@ -8,6 +9,9 @@
 #include <vector>
 
 namespace qvn::win32 {
+using win32util::Ansi;
+using win32util::Utf8;
+using win32util::Wide;
 namespace {
 
 // Another program may hold the clipboard for a moment (viewers read it after every change).
@@ -103,17 +107,7 @@ std::string SystemServices::ErrorText(DWORD code) {
     if (code == 0) {
         return {};
     }
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-    if (buffer != nullptr) {
-        LocalFree(buffer);
-    }
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
-        text.pop_back();
-    }
+    const std::wstring text = win32util::SystemMessage(code);
     return Utf8(text);
 }
 

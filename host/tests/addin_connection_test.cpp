@@ -1,7 +1,7 @@
 // Add-ins as the stand-in IDE loads them: the list file, connection modes and order, the
 // Add-Ins menu of the window, and shutting down while an add-in runs a modal loop.
-#include "ide_host.h"
-#include "late_bound.h"
+#include "host/stand_in_ide.h"
+#include "host/tests/late_bound.h"
 
 #include <gtest/gtest.h>
 #include <ocidl.h>

@@ -1,4 +1,4 @@
-#include "late_bound.h"
+#include "host/tests/late_bound.h"
 
 namespace qvn::host::testing {
 

@@ -1,4 +1,4 @@
-#include "module_text.h"
+#include "host/module_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The object model as a late-bound add-in sees it.
-#include "event_source.h"
-#include "ide_host.h"
-#include "late_bound.h"
+#include "host/event_source.h"
+#include "host/stand_in_ide.h"
+#include "host/tests/late_bound.h"
 
 #include <gtest/gtest.h>
 #include <office.h>
@@ -192,8 +192,8 @@ TEST_F(ObjectModelTest, ClickReachesSinksAdvisedOnEitherOutgoingInterface) {
         IID iid;
         IID other;
     } cases[] = {
-        {EventInterface::Vb5, DIID__dispCommandBarControlEvents, DIID_VbaCommandBarControlEvents},
-        {EventInterface::Vba, DIID_VbaCommandBarControlEvents, DIID__dispCommandBarControlEvents}};
+        {EventInterface::Vb5, DIID__dispCommandBarControlEvents, ide::kDiidVbaCommandBarControlEvents},
+        {EventInterface::Vba, ide::kDiidVbaCommandBarControlEvents, DIID__dispCommandBarControlEvents}};
     for (const auto& c : cases) {
         host_ = std::make_unique<IdeHost>();
         host_->SetEventInterface(c.kind);

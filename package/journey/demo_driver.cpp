@@ -13,8 +13,8 @@
 //
 // Exit status 0 when everything happened as it should; 1 otherwise, with a line saying what
 // went wrong and what to do.
-#include "example_session.h"
-#include "ui_driver.h"
+#include "package/journey/example_session.h"
+#include "package/journey/ui_driver.h"
 
 #include <tlhelp32.h>
 

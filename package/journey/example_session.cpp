@@ -1,6 +1,6 @@
-#include "example_session.h"
+#include "package/journey/example_session.h"
 
-#include "ui_driver.h"
+#include "package/journey/ui_driver.h"
 
 #include "composition/msgbox_settings.h"
 #include "composition/option_tables.h"

@@ -5,10 +5,10 @@
 // the IDE is closed and started again twice to show that the window reopens by itself only
 // when it was left open; QVNRemove.exe takes everything away again. Every message box on the
 // way is read and compared, and the run fails on any box nobody expected.
-#include "example_session.h"
-#include "ui_driver.h"
+#include "package/journey/example_session.h"
+#include "package/journey/ui_driver.h"
 
-#include "ide_host.h"
+#include "host/stand_in_ide.h"
 #include "testsupport/message_box_watcher.h"
 #include "testsupport/registry_image.h"
 

@@ -4,6 +4,8 @@
 // by the journey test. Every wait polls a condition against a deadline.
 #pragma once
 
+#include "win32util/text.h"
+
 #include "builder/layout_table.h"
 
 #include <windows.h>
@@ -22,8 +24,8 @@ using namespace std::chrono_literals;
 inline constexpr const wchar_t* kIdeWindowClass = L"QvnIdeHostWindow";
 inline constexpr const wchar_t* kBuilderWindowClass = L"QvnBuilderWindow";
 
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& text);
+using win32util::Utf8;
+using win32util::Wide;
 
 // Polls `condition` until it holds (true) or `deadline` has passed (false).
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline);

@@ -1,9 +1,9 @@
 // QVNRemove: takes the add-in out of the IDE's add-in list, then has the system's
 // registration tool unregister the component beside this program.
-#include "addin_list.h"
-#include "get_short_path.h"
-#include "registration_tool.h"
-#include "tool_message.h"
+#include "setup/addin_list.h"
+#include "setup/get_short_path.h"
+#include "setup/registration_tool.h"
+#include "setup/tool_message.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // shows, what the file holds afterwards (compared as sections and keys), and the exit status.
 // The stand-in registration tool takes the registration step, so every run also shows the
 // command line the tool started.
-#include "setup_test_support.h"
+#include "setup/tests/setup_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What the loader sees of the two programs: the manifest that makes Windows elevate them, and
 // the windows subsystem that keeps a console window away.
-#include "setup_test_support.h"
+#include "setup/tests/setup_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The registration step: the command line the tools start, a folder with blanks, a folder
 // without the component, and a real registration through the system's tool that makes the
 // ProgID resolve and then no longer resolve.
-#include "setup_test_support.h"
+#include "setup/tests/setup_test_support.h"
 
 #include <objbase.h>
 

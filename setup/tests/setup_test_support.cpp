@@ -1,4 +1,4 @@
-#include "setup_test_support.h"
+#include "setup/tests/setup_test_support.h"
 
 #include <tlhelp32.h>
 
@@ -45,27 +45,6 @@ void RemoveFile(const fs::path& file) {
 }
 
 } // namespace
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
-
-std::wstring ToWide(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
 
 std::string ReadText(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -3,6 +3,8 @@
 // stand-in registration tool, and waiting for registration tools to finish.
 #pragma once
 
+#include "win32util/text.h"
+
 #include "testsupport/message_box_watcher.h"
 
 #include <windows.h>
@@ -76,7 +78,12 @@ private:
 };
 
 std::string ShortPath(const fs::path& path);
-std::string Narrow(const std::wstring& text); // to the system's 8-bit code page
-std::wstring ToWide(const std::string& text); // from the system's 8-bit code page
+// To and from the system's 8-bit code page.
+inline std::string Narrow(const std::wstring& text) {
+    return win32util::Narrow(text, CP_ACP);
+}
+inline std::wstring ToWide(const std::string& text) {
+    return win32util::Widen(text, CP_ACP);
+}
 
 } // namespace qvn::setup::testing

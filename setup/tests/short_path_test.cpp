@@ -1,7 +1,7 @@
 // GetShortPath against the system's own answer, including a path whose short form does not
 // fit the routine's first 255-character buffer.
-#include "get_short_path.h"
-#include "setup_test_support.h"
+#include "setup/get_short_path.h"
+#include "setup/tests/setup_test_support.h"
 
 #include <gtest/gtest.h>
 

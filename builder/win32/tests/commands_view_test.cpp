@@ -1,12 +1,14 @@
 // Input on the native controls reaching frmMain's handlers, the controls mirroring the model,
 // and the commands through the system's real message boxes and clipboard.
 #include "builder/win32/tests/view_harness.h"
-#include "builder/win32/text_convert.h"
+#include "win32util/text.h"
 #include "testsupport/message_box_watcher.h"
 
 #include <gtest/gtest.h>
 
 namespace qvn::win32::testing {
+using win32util::Utf8;
+using win32util::Wide;
 namespace {
 
 using qvn::testing::MessageBoxWatcher;

@@ -2,7 +2,7 @@
 // caption, place and state after load, the fonts, tooltips, pictures and the tab order.
 #include "builder/win32/button_art.h"
 #include "builder/win32/tests/view_harness.h"
-#include "builder/win32/text_convert.h"
+#include "win32util/text.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <set>
 
 namespace qvn::win32::testing {
+using win32util::Utf8;
 namespace {
 
 using layout::ControlKind;

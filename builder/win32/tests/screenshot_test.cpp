@@ -2,13 +2,15 @@
 // If-Then-Else example. Written as PNG files into the build tree's screenshots folder.
 #include "builder/win32/tests/png_file.h"
 #include "builder/win32/tests/view_harness.h"
-#include "builder/win32/text_convert.h"
+#include "win32util/text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 namespace qvn::win32::testing {
+using win32util::Utf8;
+using win32util::Wide;
 namespace {
 
 // The window as the screen shows it, frame and title bar included.

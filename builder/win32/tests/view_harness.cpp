@@ -1,6 +1,6 @@
 #include "builder/win32/tests/view_harness.h"
 
-#include "builder/win32/text_convert.h"
+#include "win32util/text.h"
 
 #include <psapi.h>
 
@@ -9,6 +9,8 @@
 #include <utility>
 
 namespace qvn::win32::testing {
+using win32util::Utf8;
+using win32util::Wide;
 namespace {
 
 thread_local const std::function<void()>* gBody = nullptr;

@@ -8,6 +8,8 @@
 #include <activscp.h>
 #include <wrl/client.h>
 
+#include "win32util/text.h"
+
 #include <string>
 
 namespace qvn::test {
@@ -21,8 +23,12 @@ struct ScriptError {
 };
 
 // UTF-8 and UTF-16 in both directions, for the engine's text and for test messages.
-std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& utf16);
+inline std::wstring Widen(const std::string& utf8) {
+    return win32util::Wide(utf8);
+}
+inline std::string Narrow(const std::wstring& utf16) {
+    return win32util::Utf8(utf16);
+}
 
 class ScriptEngine {
 public:

@@ -1,4 +1,6 @@
-#include "script_engine.h"
+#include "testsupport/vbscript/script_engine.h"
+
+#include "win32util/com_object.h"
 
 #include <cstdio>
 #include <utility>
@@ -26,54 +28,13 @@ std::string HexHr(HRESULT hr) {
 
 } // namespace
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int size = static_cast<int>(utf8.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), length);
-    return out;
-}
-
-std::string Narrow(const std::wstring& utf16) {
-    if (utf16.empty())
-        return {};
-    const int size = static_cast<int>(utf16.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), length, nullptr, nullptr);
-    return out;
-}
 
 // The host side of the engine: it offers no named items and keeps the first error the engine
 // reports until the next script block is handed over.
-class ScriptEngine::Site final : public IActiveScriptSite {
+class ScriptEngine::Site final : public win32util::ComObject<IActiveScriptSite> {
 public:
     bool hasError = false;
     ScriptError error;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(IActiveScriptSite)) {
-            *object = static_cast<IActiveScriptSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
-    }
 
     HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override {
         if (!lcid)
@@ -130,13 +91,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
-
-private:
-    LONG refs_ = 1;
 };
 
 ScriptEngine::ScriptEngine(bool started) {
-    site_.Attach(new Site);
+    site_ = win32util::Adopt(new Site);
     auto step = [this](HRESULT hr, const char* what) {
         status_ = hr;
         if (FAILED(hr))

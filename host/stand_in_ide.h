@@ -3,7 +3,9 @@
 // steer it. idehost.exe is a thin program around this class; tests drive it in-process.
 #pragma once
 
-#include "host_state.h"
+#include "ide/names.h"
+
+#include "host/host_state.h"
 
 #include <windows.h>
 
@@ -39,7 +41,7 @@ inline constexpr long kConnectCommandLine = 3;
 inline constexpr long kDisconnectHostShutdown = 0;
 inline constexpr long kDisconnectUserClosed = 1;
 
-inline constexpr const wchar_t* kAddInsBarName = L"Add-Ins";
+inline constexpr const wchar_t* kAddInsBarName = names::kAddInsBarW;
 
 class IdeHost {
 public:

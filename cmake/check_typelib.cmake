@@ -1,6 +1,6 @@
 # Build-time check that the compiled type library carries the SYSKIND of the target: a
 # 32-bit DLL whose library says win64 registers where the 32-bit IDE never looks.
-#   cmake -DTLB=... -DBITS=32|64 -P check_typelib.cmake
+#   cmake -DTLB=... -DBITS=32|64 -P cmake/check_typelib.cmake
 cmake_minimum_required(VERSION 3.25)
 file(READ ${TLB} header LIMIT 24 HEX)
 string(SUBSTRING "${header}" 0 8 magic)

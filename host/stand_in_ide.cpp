@@ -1,8 +1,10 @@
-#include "ide_host.h"
+#include "host/stand_in_ide.h"
 
-#include "module_text.h"
+#include "win32util/text.h"
 
-#include "vbe_objects.h"
+#include "host/module_text.h"
+
+#include "host/vbe_objects.h"
 #include <algorithm>
 
 #include <vbide.h>
@@ -129,14 +131,7 @@ bool IdeHost::SaveModuleFile(const std::wstring& path) const {
     if (!state_->lines.empty()) {
         text += L"\r\n";
     }
-    std::string bytes;
-    if (!text.empty()) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-        bytes.resize(static_cast<std::size_t>(n));
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                            nullptr, nullptr);
-    }
+    const std::string bytes = win32util::Utf8(text);
     std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out << bytes;
     return static_cast<bool>(out);
@@ -204,13 +199,13 @@ std::wstring IdeHost::DefaultAddInListPath() {
     if (!path.empty() && path.back() != L'\\') {
         path += L'\\';
     }
-    return path + L"vbaddin.ini";
+    return path + names::kAddInListFileW;
 }
 
 std::vector<AddInListEntry> IdeHost::ReadAddInList(const std::wstring& iniPath) {
     std::vector<AddInListEntry> entries;
     std::wstring keys(32768, L'\0');
-    DWORD n = GetPrivateProfileStringW(L"Add-Ins32", nullptr, L"", keys.data(),
+    DWORD n = GetPrivateProfileStringW(names::kAddInListSectionW, nullptr, L"", keys.data(),
                                        static_cast<DWORD>(keys.size()), iniPath.c_str());
     keys.resize(n);
     std::size_t start = 0;
@@ -225,7 +220,7 @@ std::vector<AddInListEntry> IdeHost::ReadAddInList(const std::wstring& iniPath) 
             continue;
         }
         wchar_t value[256] = {};
-        GetPrivateProfileStringW(L"Add-Ins32", key.c_str(), L"", value, 256, iniPath.c_str());
+        GetPrivateProfileStringW(names::kAddInListSectionW, key.c_str(), L"", value, 256, iniPath.c_str());
         entries.push_back({key, value});
     }
     return entries;

@@ -5,7 +5,7 @@
 // from the option tables, so a new table row is covered without touching this file.
 #include "composition/msgbox_settings.h"
 #include "composition/option_tables.h"
-#include "script_engine.h"
+#include "testsupport/vbscript/script_engine.h"
 
 #include <gtest/gtest.h>
 
