@@ -3,9 +3,9 @@
 // "DisplayOnConnect" setting, and the one builder window it owns.
 #pragma once
 
-#include "builder/builder_form.h"
 #include "addin/menu_event_sink.h"
 #include "addin/type_info_dispatch.h"
+#include "builder/builder_form.h"
 #include "win32util/com_object.h"
 
 #include <qvn.h>
@@ -19,9 +19,9 @@ using Microsoft::WRL::ComPtr;
 
 // One identity with two dispatch interfaces on their own vtables, each served from its
 // description in the component's type library.
-class Connect final : public win32util::ComObject<TypeInfoDispatch<_Connect>,
-                                                  TypeInfoDispatch<IDTExtensibility>>,
-                      private MenuClickHandler {
+class Connect final
+    : public win32util::ComObject<TypeInfoDispatch<_Connect>, TypeInfoDispatch<IDTExtensibility>>,
+      private MenuClickHandler {
 public:
     static HRESULT Create(REFIID riid, void** object) noexcept;
 

@@ -1,7 +1,7 @@
 // The untyped stand-ins of the members whose types come from the IDE's libraries, and the
 // completion of the exceptions that the type-driven calls report.
-#include "addin/identifiers.h"
 #include "addin/dispatch_call.h"
+#include "addin/identifiers.h"
 #include "addin/type_info_dispatch.h"
 
 namespace qvn::addin {
@@ -15,8 +15,7 @@ namespace {
 
 // An object argument as the interface `T` it must be; Nothing gives nullptr.
 template <class T>
-HRESULT ObjectArgument(VARIANT* value, REFIID iid, ComPtr<T>& object, UINT* argErr,
-                       UINT index) {
+HRESULT ObjectArgument(VARIANT* value, REFIID iid, ComPtr<T>& object, UINT* argErr, UINT index) {
     object.Reset();
     if (value == nullptr) {
         return DISP_E_PARAMNOTOPTIONAL;
@@ -124,8 +123,8 @@ HRESULT OnConnectionUntyped(IDTExtensibility& self, WORD flags, const DispArgs& 
                              args.ArrayRef(3));
 }
 
-HRESULT OnDisconnectionUntyped(IDTExtensibility& self, WORD flags, const DispArgs& args,
-                               VARIANT*, UINT* argErr) {
+HRESULT OnDisconnectionUntyped(IDTExtensibility& self, WORD flags, const DispArgs& args, VARIANT*,
+                               UINT* argErr) {
     RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, (flags & DISPATCH_METHOD) == 0);
     RETURN_HR_IF(DISP_E_BADPARAMCOUNT, args.Count() < 1 || args.Count() > 2);
     long mode = 0;

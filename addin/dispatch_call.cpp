@@ -1,7 +1,7 @@
 #include "addin/dispatch_call.h"
 
-#include "ide/names.h"
 #include "addin/result_macros.h"
+#include "ide/names.h"
 #include "win32util/system_message.h"
 
 #include <cstdio>

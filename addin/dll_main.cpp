@@ -1,9 +1,9 @@
 // The entry points of qvn.dll. The library holds no state of its own beyond the module
 // handle and the object count, so attaching and detaching need no setup of the framework.
 #include "addin/class_factory.h"
-#include "win32util/com_object.h"
 #include "addin/module.h"
 #include "addin/registration.h"
+#include "win32util/com_object.h"
 
 #include <olectl.h>
 #include <windows.h>

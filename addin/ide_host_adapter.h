@@ -3,8 +3,8 @@
 // DispatchError, which the builder's paste catches as IdeError.
 #pragma once
 
-#include "builder/ide_operations.h"
 #include "addin/dispatch_call.h"
+#include "builder/ide_operations.h"
 
 #include <memory>
 #include <string>

@@ -1,13 +1,12 @@
 #include "addin/menu_event_sink.h"
 
 #include "addin/identifiers.h"
+#include "addin/result_macros.h"
 #include "ide/host_ids.h"
 #include "win32util/com_object.h"
-#include "addin/result_macros.h"
 
 #include <olectl.h>
 #include <vbide.h>
-
 
 namespace qvn::addin {
 
@@ -20,7 +19,8 @@ public:
 
     void* OtherInterface(REFIID riid) noexcept override {
         // Advised as the command-bar events' outgoing interface of either library.
-        if (riid == DIID__dispCommandBarControlEvents || riid == ide::kDiidVbaCommandBarControlEvents) {
+        if (riid == DIID__dispCommandBarControlEvents ||
+            riid == ide::kDiidVbaCommandBarControlEvents) {
             return static_cast<IDispatch*>(this);
         }
         return nullptr;

@@ -74,11 +74,12 @@ std::wstring PlatformKey() {
 HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
                   const std::wstring& value) {
     win32util::RegistryKey key;
-    LONG status =
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(), nullptr);
+    LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  key.Put(), nullptr);
     if (status == ERROR_SUCCESS) {
-        status = RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        status =
+            RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     return HRESULT_FROM_WIN32(status);
 }
@@ -173,8 +174,8 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
         KeySnapshot::Value value;
         value.data.resize(maxData + 2);
         DWORD dataLength = static_cast<DWORD>(value.data.size());
-        if (RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &value.type, value.data.data(),
-                          &dataLength) != ERROR_SUCCESS) {
+        if (RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &value.type,
+                          value.data.data(), &dataLength) != ERROR_SUCCESS) {
             break;
         }
         value.name.assign(name.data(), nameLength);
@@ -184,8 +185,8 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
     for (DWORD i = 0;; ++i) {
         std::vector<wchar_t> name(maxName + 2);
         DWORD nameLength = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key.Get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
+        if (RegEnumKeyExW(key.Get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS) {
             break;
         }
         std::wstring child(name.data(), nameLength);

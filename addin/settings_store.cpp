@@ -26,7 +26,8 @@ std::wstring GetSetting(const std::wstring& appName, const std::wstring& section
     std::wstring value = defaultValue;
     DWORD type = 0;
     DWORD bytes = 0;
-    if (RegQueryValueExW(hkey.Get(), key.c_str(), nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
+    if (RegQueryValueExW(hkey.Get(), key.c_str(), nullptr, &type, nullptr, &bytes) ==
+            ERROR_SUCCESS &&
         (type == REG_SZ || type == REG_EXPAND_SZ)) {
         std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
         DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
@@ -46,9 +47,9 @@ bool SaveSetting(const std::wstring& appName, const std::wstring& section, const
                         KEY_SET_VALUE, nullptr, hkey.Put(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    LONG status =
-        RegSetValueExW(hkey.Get(), key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    LONG status = RegSetValueExW(hkey.Get(), key.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     return status == ERROR_SUCCESS;
 }
 

@@ -24,8 +24,8 @@ namespace qvn::addin {
 
 template <class I> struct UntypedMember {
     const wchar_t* name;
-    HRESULT (*invoke)(I& self, WORD flags, const win32util::DispArgs& args, VARIANT* result,
-                      UINT* argErr);
+    HRESULT (*invoke)
+    (I& self, WORD flags, const win32util::DispArgs& args, VARIANT* result, UINT* argErr);
 };
 
 // The untyped stand-ins of each interface the component serves.

@@ -8,7 +8,6 @@ namespace qvn::host {
 
 using Microsoft::WRL::ComPtr;
 
-
 namespace {
 
 // Enumerates the source's single connection point.

@@ -12,8 +12,6 @@
 
 namespace qvn::host {
 
-
-
 class EventSource;
 
 class ConnectionPoint final : public IConnectionPoint, public HostObject {

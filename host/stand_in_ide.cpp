@@ -220,7 +220,8 @@ std::vector<AddInListEntry> IdeHost::ReadAddInList(const std::wstring& iniPath) 
             continue;
         }
         wchar_t value[256] = {};
-        GetPrivateProfileStringW(names::kAddInListSectionW, key.c_str(), L"", value, 256, iniPath.c_str());
+        GetPrivateProfileStringW(names::kAddInListSectionW, key.c_str(), L"", value, 256,
+                                 iniPath.c_str());
         entries.push_back({key, value});
     }
     return entries;

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <vbide.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,13 +35,13 @@ struct AddInListEntry {
     std::wstring value; // "1" means: load at start-up
 };
 
-// Connection modes the IDE passes to OnConnection and OnDisconnection.
-inline constexpr long kConnectAfterStartup = 0;
-inline constexpr long kConnectStartup = 1;
-inline constexpr long kConnectExternal = 2;
-inline constexpr long kConnectCommandLine = 3;
-inline constexpr long kDisconnectHostShutdown = 0;
-inline constexpr long kDisconnectUserClosed = 1;
+// Connection modes the IDE passes to OnConnection and OnDisconnection, as its library names them.
+inline constexpr long kConnectAfterStartup = vbext_cm_AfterStartup;
+inline constexpr long kConnectStartup = vbext_cm_Startup;
+inline constexpr long kConnectExternal = vbext_cm_External;
+inline constexpr long kConnectCommandLine = vbext_cm_CommandLine;
+inline constexpr long kDisconnectHostShutdown = vbext_dm_HostShutdown;
+inline constexpr long kDisconnectUserClosed = vbext_dm_UserClosed;
 
 inline constexpr const wchar_t* kAddInsBarName = names::kAddInsBarW;
 

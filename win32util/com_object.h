@@ -28,11 +28,11 @@ void ReleaseObjectReference() noexcept;
 
 // A base that serves an interface through an implementation class names the interface as
 // `Interface`; a plain interface names itself.
-template <class Base> struct InterfaceOf {
-    using type = Base;
-};
+template <class Base> struct InterfaceOf { using type = Base; };
 template <class Base>
-    requires requires { typename Base::Interface; }
+requires requires {
+    typename Base::Interface;
+}
 struct InterfaceOf<Base> {
     using type = typename Base::Interface;
 };

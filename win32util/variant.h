@@ -16,7 +16,7 @@ class Variant {
 public:
     Variant() noexcept { VariantInit(&value_); }
     explicit Variant(long number) noexcept;
-    explicit Variant(const std::wstring& text); // throws std::bad_alloc
+    explicit Variant(const std::wstring& text);   // throws std::bad_alloc
     explicit Variant(IDispatch* object) noexcept; // AddRef'd; nullptr passes Nothing
     ~Variant() { VariantClear(&value_); }
     Variant(const Variant&) = delete;

@@ -5,11 +5,11 @@
 #include "addin/builder_factory.h"
 #include "addin/connect.h"
 #include "addin/dispatch_call.h"
-#include "host/stand_in_ide.h"
 #include "addin/module.h"
 #include "addin/settings_store.h"
 #include "addin/tests/test_builder_form.h"
 #include "addin/tests/test_support.h"
+#include "host/stand_in_ide.h"
 
 #include <memory>
 #include <optional>

@@ -5,6 +5,7 @@
 #include "addin/tests/connect_fixture.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace qvn::addin::testing {
 namespace {
@@ -294,6 +295,167 @@ TEST_F(ConnectHostTest, ClicksArriveThroughEitherOutgoingInterface) {
         ASSERT_EQ(Disconnect(), S_OK);
         EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), -1);
     }
+}
+
+} // namespace
+} // namespace qvn::addin::testing
+
+namespace qvn::addin::testing {
+namespace {
+
+// The IDE's libraries as a machine with only the VBA editor has them: not registered, and not
+// beside the program, where the system would find them by file name (Wine also registers a
+// library it found that way). Put back as they were afterwards.
+class WithoutIdeLibraries {
+public:
+    WithoutIdeLibraries() {
+        wchar_t exe[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        const std::wstring folder(exe, std::wcsrchr(exe, L'\\') + 1);
+        for (Library& library : libraries_) {
+            BSTR path = nullptr;
+            if (QueryPathOfRegTypeLib(library.id, library.major, 0, LOCALE_NEUTRAL, &path) ==
+                S_OK) {
+                library.registeredPath.assign(path, SysStringLen(path));
+                UnRegisterTypeLib(library.id, library.major, 0, LOCALE_NEUTRAL,
+                                  sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+            }
+            SysFreeString(path);
+            library.file = folder + library.name;
+            library.moved = MoveFileW(library.file.c_str(), (library.file + L".absent").c_str());
+        }
+    }
+    ~WithoutIdeLibraries() {
+        for (Library& library : libraries_) {
+            if (library.moved) {
+                MoveFileW((library.file + L".absent").c_str(), library.file.c_str());
+            }
+            ComPtr<ITypeLib> loaded;
+            if (!library.registeredPath.empty()) {
+                LoadTypeLibEx(library.registeredPath.c_str(), REGKIND_REGISTER,
+                              loaded.GetAddressOf());
+            }
+        }
+    }
+    [[nodiscard]] bool Absent() const {
+        for (const Library& library : libraries_) {
+            ComPtr<ITypeLib> loaded;
+            if (SUCCEEDED(LoadRegTypeLib(library.id, library.major, 0, LOCALE_NEUTRAL,
+                                         loaded.GetAddressOf())) ||
+                GetFileAttributesW(library.file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    struct Library {
+        GUID id;
+        WORD major;
+        const wchar_t* name;
+        std::wstring registeredPath;
+        std::wstring file;
+        bool moved = false;
+    };
+    Library libraries_[2] = {
+        {{0xEF404E00, 0xEDA6, 0x101A, {0x8D, 0xAF, 0x00, 0xDD, 0x01, 0x0F, 0x7E, 0xBB}},
+         5,
+         L"VB5EXT.OLB",
+         {},
+         {}},
+        {{0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}},
+         2,
+         L"MSO97.DLL",
+         {},
+         {}},
+    };
+};
+
+// What the IDE's add-in loader and the language do, by name through IDispatch only, where the
+// IDE's own libraries (VBIDE 5.0, Office) are not to be had: every member of both interfaces
+// must still work.
+TEST_F(ConnectHostTest, EveryMemberAnswersLateBoundWithoutTheIdesLibrariesRegistered) {
+    WithoutIdeLibraries absent;
+    ASSERT_TRUE(absent.Absent());
+
+    auto addIn = NewConnect();
+    ComPtr<IDispatch> connect;
+    ComPtr<IDTExtensibility> extensibilityVtable;
+    ASSERT_EQ(addIn.As(&connect), S_OK);
+    ASSERT_EQ(addIn.As(&extensibilityVtable), S_OK);
+    IDispatch* extensibility = extensibilityVtable.Get(); // its own IDispatch, not _Connect's
+
+    SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+    ASSERT_NE(custom, nullptr);
+    VARIANT customArg;
+    VariantInit(&customArg);
+    customArg.vt = VT_ARRAY | VT_VARIANT | VT_BYREF;
+    customArg.pparray = &custom;
+
+    Variant root(host_->Root());
+    Variant startup(static_cast<long>(vbext_cm_Startup));
+    Variant nothing(static_cast<IDispatch*>(nullptr));
+    CallMethod(extensibility, L"OnConnection",
+               {root.Get(), startup.Get(), nothing.Get(), &customArg});
+    EXPECT_EQ(host_->AddInsMenu().back(), L"Quorvane");
+    CallMethod(extensibility, L"OnStartupComplete", {&customArg});
+    CallMethod(extensibility, L"OnAddInsUpdate", {&customArg});
+
+    // The object properties read back what the connection set, and take a new value.
+    Variant read;
+    Call(connect.Get(), L"VBInstance", kGetFlags, {}, read.Get());
+    ComPtr<IUnknown> readIdentity;
+    ComPtr<IUnknown> rootIdentity;
+    ASSERT_NE(ObjectOf(read.Ref()), nullptr);
+    ObjectOf(read.Ref()).As(&readIdentity);
+    ComPtr<IDispatch>(host_->Root()).As(&rootIdentity);
+    EXPECT_EQ(readIdentity.Get(), rootIdentity.Get());
+    Call(connect.Get(), L"VBInstance", DISPATCH_PROPERTYPUTREF, {root.Get()}, nullptr);
+    Call(connect.Get(), L"MenuHandler", kGetFlags, {}, read.ReleaseAndGetAddressOf());
+    ComPtr<IDispatch> handler = ObjectOf(read.Ref());
+    ASSERT_NE(handler, nullptr) << "the click subscription's event source";
+    Variant handlerArg(handler.Get());
+    Call(connect.Get(), L"MenuHandler", DISPATCH_PROPERTYPUTREF, {handlerArg.Get()}, nullptr);
+
+    Variant caption(std::wstring(L"Second item"));
+    Call(connect.Get(), L"AddToAddInCommandBar", DISPATCH_METHOD, {caption.Get()},
+         read.ReleaseAndGetAddressOf());
+    EXPECT_NE(ObjectOf(read.Ref()), nullptr);
+    EXPECT_EQ(host_->AddInsMenu().back(), L"Second item");
+
+    Variant shown(static_cast<long>(1));
+    Call(connect.Get(), L"FormDisplayed", DISPATCH_PROPERTYPUT, {shown.Get()}, nullptr);
+    Call(connect.Get(), L"FormDisplayed", kGetFlags, {}, read.ReleaseAndGetAddressOf());
+    EXPECT_EQ(read.Ref().vt, VT_BOOL);
+    EXPECT_EQ(read.Ref().boolVal, VARIANT_TRUE);
+    CallMethod(connect.Get(), L"Show");
+    EXPECT_EQ(forms_.displays, 1);
+    CallMethod(connect.Get(), L"Hide");
+    EXPECT_FALSE(FormDisplayed(addIn.Get()));
+
+    // Wrong calls are refused as the call's own error, not run.
+    Variant text(std::wstring(L"not an object"));
+    DISPID id = DISPID_UNKNOWN;
+    auto* name = const_cast<LPOLESTR>(L"VBInstance");
+    ASSERT_EQ(connect->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS putText{text.Get(), &put, 1, 1};
+    EXPECT_EQ(connect->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUTREF, &putText,
+                              nullptr, nullptr, nullptr),
+              DISP_E_TYPEMISMATCH);
+    name = const_cast<LPOLESTR>(L"OnConnection");
+    ASSERT_EQ(extensibility->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    DISPPARAMS tooFew{root.Get(), nullptr, 1, 0};
+    EXPECT_EQ(extensibility->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &tooFew,
+                                    nullptr, nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT);
+
+    Variant userClosed(static_cast<long>(vbext_dm_UserClosed));
+    CallMethod(extensibility, L"OnDisconnection", {userClosed.Get(), &customArg});
+    const auto menu = host_->AddInsMenu();
+    EXPECT_EQ(std::count(menu.begin(), menu.end(), L"Quorvane"), 0);
+    SafeArrayDestroy(custom);
 }
 
 } // namespace

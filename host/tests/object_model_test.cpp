@@ -191,9 +191,10 @@ TEST_F(ObjectModelTest, ClickReachesSinksAdvisedOnEitherOutgoingInterface) {
         EventInterface kind;
         IID iid;
         IID other;
-    } cases[] = {
-        {EventInterface::Vb5, DIID__dispCommandBarControlEvents, ide::kDiidVbaCommandBarControlEvents},
-        {EventInterface::Vba, ide::kDiidVbaCommandBarControlEvents, DIID__dispCommandBarControlEvents}};
+    } cases[] = {{EventInterface::Vb5, DIID__dispCommandBarControlEvents,
+                  ide::kDiidVbaCommandBarControlEvents},
+                 {EventInterface::Vba, ide::kDiidVbaCommandBarControlEvents,
+                  DIID__dispCommandBarControlEvents}};
     for (const auto& c : cases) {
         host_ = std::make_unique<IdeHost>();
         host_->SetEventInterface(c.kind);

@@ -28,7 +28,6 @@ std::string HexHr(HRESULT hr) {
 
 } // namespace
 
-
 // The host side of the engine: it offers no named items and keeps the first error the engine
 // reports until the next script block is handed over.
 class ScriptEngine::Site final : public win32util::ComObject<IActiveScriptSite> {

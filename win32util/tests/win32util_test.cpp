@@ -20,7 +20,9 @@ TEST(Win32UtilText, Utf8AndUtf16RoundTrip) {
     const Case cases[] = {
         {"", L""},
         {"Save changes?", L"Save changes?"},
-        {"Gr\xC3\xBC\xC3\x9F" "e", L"Gr\u00FC\u00DFe"},
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e",
+         L"Gr\u00FC\u00DFe"},
         {"\xE2\x82\xAC 5", L"\u20AC 5"},
         {"\xF0\x9F\x98\x80", L"\xD83D\xDE00"}, // outside the BMP: a surrogate pair
         {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
@@ -30,7 +32,9 @@ TEST(Win32UtilText, Utf8AndUtf16RoundTrip) {
         EXPECT_EQ(Utf8(c.utf16), c.utf8) << c.utf8;
     }
     // Bytes that are not UTF-8 are replaced, not dropped and not refused.
-    EXPECT_EQ(Wide("a\xFF" "b"), L"a\uFFFDb");
+    EXPECT_EQ(Wide("a\xFF"
+                   "b"),
+              L"a\uFFFDb");
     EXPECT_EQ(Ansi("plain"), "plain");
 }
 
@@ -56,8 +60,8 @@ public:
                                             DISPID*) noexcept override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) noexcept override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) noexcept override {
         return E_NOTIMPL;
     }
 

@@ -1,8 +1,8 @@
 // Input on the native controls reaching frmMain's handlers, the controls mirroring the model,
 // and the commands through the system's real message boxes and clipboard.
 #include "builder/win32/tests/view_harness.h"
-#include "win32util/text.h"
 #include "testsupport/message_box_watcher.h"
+#include "win32util/text.h"
 
 #include <gtest/gtest.h>
 
