@@ -6,6 +6,7 @@
 #include "addin/identifiers.h"
 #include "addin/result_macros.h"
 #include "addin/settings_store.h"
+#include "ide/host_ids.h"
 
 namespace qvn::addin {
 
@@ -62,12 +63,14 @@ HRESULT Connect::put_FormDisplayed(VARIANT_BOOL FormDisplayed) noexcept {
 
 HRESULT Connect::get_VBInstance(VBE** VBInstance) noexcept {
     RETURN_HR_IF_NULL(E_POINTER, VBInstance);
-    *VBInstance = ComPtr<VBE>(vbInstance_).Detach();
+    // In the VB IDEs this is their VBE; in the VBA editor the editor's own root object, which
+    // is handed out as the object it is.
+    *VBInstance = reinterpret_cast<VBE*>(ComPtr<IDispatch>(vbInstance_).Detach());
     return S_OK;
 }
 
 HRESULT Connect::putref_VBInstance(VBE* VBInstance) noexcept {
-    SetVBInstance(ComPtr<VBE>(VBInstance));
+    SetVBInstance(ComPtr<IDispatch>(VBInstance));
     return S_OK;
 }
 
@@ -99,7 +102,14 @@ HRESULT Connect::AddToAddInCommandBar(BSTR* sCaption,
     if (sCaption != nullptr && *sCaption != nullptr) {
         caption.assign(*sCaption, SysStringLen(*sCaption));
     }
-    *AddToAddInCommandBar = AddMenuItem(caption).Detach();
+    ComPtr<IDispatch> item = AddMenuItem(caption);
+    ComPtr<::CommandBarControl> control;
+    if (item != nullptr && SUCCEEDED(item.As(&control))) {
+        *AddToAddInCommandBar = control.Detach();
+    } else {
+        // A command bar of a later Office library: the control as it is.
+        *AddToAddInCommandBar = reinterpret_cast<::CommandBarControl*>(item.Detach());
+    }
     return S_OK;
 }
 
@@ -107,24 +117,77 @@ HRESULT Connect::AddToAddInCommandBar(BSTR* sCaption,
 
 HRESULT Connect::OnConnection(IDispatch* VBInst, vbext_ConnectMode ConnectMode, IDispatch*,
                               SAFEARRAY**) noexcept {
+    return Connection(VBInst, ConnectMode, false);
+}
+
+HRESULT Connect::OnDisconnection(vbext_DisconnectMode, SAFEARRAY**) noexcept {
+    return Disconnection();
+}
+
+// --- IDTExtensibility2 ---------------------------------------------------------------------
+
+HRESULT Connect::OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode, IDispatch*,
+                              SAFEARRAY**) noexcept {
+    return Connection(Application, ConnectMode, true);
+}
+
+HRESULT Connect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) noexcept {
+    return Disconnection();
+}
+
+HRESULT Connect::OnBeginShutdown(SAFEARRAY**) noexcept {
+    return S_OK;
+}
+
+// --- Connection ----------------------------------------------------------------------------
+
+HRESULT Connect::Connection(IDispatch* root, long mode, bool viaExtensibility2) noexcept {
+    // The VBA editor's interface allows one connection at a time; the VB IDEs' interface
+    // keeps its old leniency.
+    RETURN_HR_IF(E_UNEXPECTED, viaExtensibility2 && connected_);
     ComPtr<_Connect> self(this); // a refusing host may release us while we report
     try {
-        if (VBInst == nullptr) {
+        if (root == nullptr) {
             throw DispatchError(E_POINTER, DescribeFailure(names::kErrorObjectRequired));
         }
-        SetVBInstance(As<VBE>(VBInst, IID_VBE));
-        if (ConnectMode == vbext_cm_External) {
+        ComPtr<IDispatch> vbe;
+        ComPtr<IUnknown> vbaRoot;
+        const HRESULT vbIde =
+            root->QueryInterface(IID_VBE, reinterpret_cast<void**>(vbe.GetAddressOf()));
+        if (SUCCEEDED(vbIde)) {
+            host_ = Host::VbIde;
+        } else if (SUCCEEDED(root->QueryInterface(
+                       ide::kIidVbaVbe, reinterpret_cast<void**>(vbaRoot.GetAddressOf())))) {
+            host_ = Host::VbaEditor;
+            vbe = root;
+        } else {
+            throw DispatchError(vbIde, DescribeFailure(vbIde));
+        }
+        SetVBInstance(std::move(vbe));
+        connected_ = true;
+        commandLine_ = viaExtensibility2 && mode == ext_cm_CommandLine;
+        if (mode == vbext_cm_External) {
             ShowForm();
             return S_OK;
         }
+        if (commandLine_) {
+            return S_OK;
+        }
         menuItem_ = AddMenuItem(kMenuCaption);
-        ComPtr<IDispatch> source = CommandBarEventsFor(vbInstance_.Get(), menuItem_.Get());
-        HRESULT hr = SetMenuHandler(source.Get());
+        HRESULT hr = S_OK;
+        if (host_ == Host::VbaEditor) {
+            // The editor's own command-bar event source is not touched: the button raises
+            // its Click itself.
+            hr = SubscribeToButton(menuItem_.Get());
+        } else {
+            ComPtr<IDispatch> source = CommandBarEventsFor(vbInstance_.Get(), menuItem_.Get());
+            hr = SetMenuHandler(source.Get());
+        }
         if (FAILED(hr)) {
             std::wstring description = TakeErrorInfoDescription();
             throw DispatchError(hr, description.empty() ? DescribeFailure(hr) : description);
         }
-        if (ConnectMode == vbext_cm_AfterStartup && ReadDisplayOnConnect()) {
+        if (mode == vbext_cm_AfterStartup && ReadDisplayOnConnect()) {
             ShowForm();
         }
     } catch (const DispatchError& e) {
@@ -135,8 +198,20 @@ HRESULT Connect::OnConnection(IDispatch* VBInst, vbext_ConnectMode ConnectMode, 
     return S_OK;
 }
 
-HRESULT Connect::OnDisconnection(vbext_DisconnectMode, SAFEARRAY**) noexcept {
+HRESULT Connect::SubscribeToButton(IDispatch* button) {
+    if (button == nullptr) {
+        return S_OK; // no Add-Ins bar: nothing to click
+    }
+    // Office hands a button's Click to the sinks of every button with the same Tag.
+    Variant tag{std::wstring(kProgId)};
+    PutProperty(button, L"Tag", tag.Get());
+    return subscription_.Advise(button, this);
+}
+
+HRESULT Connect::Disconnection() noexcept {
     ComPtr<_Connect> self(this);
+    connected_ = false;
+    commandLine_ = false;
     try {
         // Without an item (an outside caller connected us, or adding it failed) there is
         // nothing to delete; the host's complaint about that would be ignored anyway.
@@ -175,7 +250,7 @@ HRESULT Connect::OnAddInsUpdate(SAFEARRAY**) noexcept {
 }
 
 HRESULT Connect::OnStartupComplete(SAFEARRAY**) noexcept try {
-    if (ReadDisplayOnConnect()) {
+    if (!commandLine_ && ReadDisplayOnConnect()) {
         ShowForm();
     }
     return S_OK;
@@ -193,10 +268,9 @@ IUnknown* Connect::HandlerLifetime() {
     return static_cast<_Connect*>(this);
 }
 
-ComPtr<::CommandBarControl> Connect::AddMenuItem(const std::wstring& caption) noexcept try {
+ComPtr<IDispatch> Connect::AddMenuItem(const std::wstring& caption) noexcept try {
     ComPtr<IDispatch> bar = CommandBarNamed(vbInstance_.Get(), kAddInsBar);
-    ComPtr<IDispatch> control = AppendMenuItem(bar.Get(), caption);
-    return As<::CommandBarControl>(control.Get(), IID_CommandBarControl);
+    return AppendMenuItem(bar.Get(), caption);
 } catch (...) {
     return nullptr;
 }
@@ -232,8 +306,8 @@ std::shared_ptr<IdeRoot> Connect::IdeForWindow() {
     return ide_;
 }
 
-void Connect::SetVBInstance(ComPtr<VBE> vbe) noexcept {
-    vbInstance_ = std::move(vbe);
+void Connect::SetVBInstance(ComPtr<IDispatch> root) noexcept {
+    vbInstance_ = std::move(root);
     ide_.reset();
 }
 

@@ -17,10 +17,12 @@ namespace qvn::addin {
 
 using Microsoft::WRL::ComPtr;
 
-// One identity with two dispatch interfaces on their own vtables, each served from its
-// description in the component's type library.
+// One identity with three dispatch interfaces on their own vtables, each served from its
+// description in the component's type library: _Connect, the VB IDEs' IDTExtensibility and
+// the VBA editor's IDTExtensibility2.
 class Connect final
-    : public win32util::ComObject<TypeInfoDispatch<_Connect>, TypeInfoDispatch<IDTExtensibility>>,
+    : public win32util::ComObject<TypeInfoDispatch<_Connect>, TypeInfoDispatch<IDTExtensibility>,
+                                  TypeInfoDispatch<IDTExtensibility2>>,
       private MenuClickHandler {
 public:
     static HRESULT Create(REFIID riid, void** object) noexcept;
@@ -43,8 +45,17 @@ public:
                                            SAFEARRAY** custom) noexcept override;
     HRESULT STDMETHODCALLTYPE OnDisconnection(vbext_DisconnectMode RemoveMode,
                                               SAFEARRAY** custom) noexcept override;
+    // OnAddInsUpdate and OnStartupComplete serve both connection interfaces.
     HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) noexcept override;
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY** custom) noexcept override;
+
+    // IDTExtensibility2
+    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode,
+                                           IDispatch* AddInInst,
+                                           SAFEARRAY** custom) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode RemoveMode,
+                                              SAFEARRAY** custom) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) noexcept override;
 
 private:
     // The window's view of this object (its public member Connect). A plain back pointer:
@@ -59,8 +70,15 @@ private:
         Connect* owner_;
     };
 
+    // Which object model the connected host offers, told by the interfaces its root answers.
+    enum class Host { VbIde, VbaEditor };
+
     Connect() = default;
     ~Connect() override;
+
+    HRESULT Connection(IDispatch* root, long mode, bool viaExtensibility2) noexcept;
+    HRESULT Disconnection() noexcept;
+    HRESULT SubscribeToButton(IDispatch* button);
 
     // MenuClickHandler
     HRESULT MenuHandler_Click(IDispatch* CommandBarControl, VARIANT_BOOL* handled,
@@ -69,15 +87,19 @@ private:
 
     void ShowForm() noexcept;
     void HideForm() noexcept;
-    ComPtr<::CommandBarControl> AddMenuItem(const std::wstring& caption) noexcept;
+    ComPtr<IDispatch> AddMenuItem(const std::wstring& caption) noexcept;
     HRESULT SetMenuHandler(IUnknown* source) noexcept;
     std::shared_ptr<BuilderForm> Form();
     std::shared_ptr<IdeRoot> IdeForWindow();
-    void SetVBInstance(ComPtr<VBE> vbe) noexcept;
+    void SetVBInstance(ComPtr<IDispatch> root) noexcept;
 
     bool formDisplayed_ = false;
-    ComPtr<VBE> vbInstance_;
-    ComPtr<::CommandBarControl> menuItem_;
+    bool connected_ = false;
+    bool commandLine_ = false; // connected without a user: no menu item, no window
+    Host host_ = Host::VbIde;
+    // The host's root object as it is: the VB IDEs' VBE, or the VBA editor's.
+    ComPtr<IDispatch> vbInstance_;
+    ComPtr<IDispatch> menuItem_;
     ComPtr<::CommandBarEvents> menuHandler_;
     MenuEventSubscription subscription_;
     std::shared_ptr<BuilderForm> builderForm_;

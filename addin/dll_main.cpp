@@ -31,3 +31,7 @@ STDAPI DllRegisterServer() {
 STDAPI DllUnregisterServer() {
     return qvn::addin::UnregisterServer();
 }
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    return qvn::addin::InstallForUser(install != FALSE, commandLine);
+}

@@ -18,9 +18,11 @@ public:
     void Detach() noexcept { handler_ = nullptr; }
 
     void* OtherInterface(REFIID riid) noexcept override {
-        // Advised as the command-bar events' outgoing interface of either library.
+        // Advised as the command-bar events' outgoing interface of either IDE library, or as
+        // an Office button's own events.
         if (riid == DIID__dispCommandBarControlEvents ||
-            riid == ide::kDiidVbaCommandBarControlEvents) {
+            riid == ide::kDiidVbaCommandBarControlEvents ||
+            riid == ide::kDiidCommandBarButtonEvents) {
             return static_cast<IDispatch*>(this);
         }
         return nullptr;
@@ -59,16 +61,18 @@ public:
         }
         RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, id != kDispIdClick);
         RETURN_HR_IF_NULL(E_INVALIDARG, params);
-        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, params->cArgs != 3);
-        // Arguments arrive last first: CancelDefault, handled, CommandBarControl.
-        VARIANT& controlArg = params->rgvarg[2];
+        // Arguments arrive last first: CancelDefault, handled, CommandBarControl from the
+        // IDE's event source; CancelDefault, Ctrl from a button's own Click event.
+        RETURN_HR_IF(DISP_E_BADPARAMCOUNT, params->cArgs != 3 && params->cArgs != 2);
+        const bool buttonEvent = params->cArgs == 2;
+        VARIANT& controlArg = params->rgvarg[params->cArgs - 1];
         IDispatch* control = nullptr;
         if (controlArg.vt == VT_DISPATCH) {
             control = controlArg.pdispVal;
         } else if (controlArg.vt == (VT_DISPATCH | VT_BYREF) && controlArg.ppdispVal != nullptr) {
             control = *controlArg.ppdispVal;
         }
-        VARIANT_BOOL* handled = BoolRef(params->rgvarg[1]);
+        VARIANT_BOOL* handled = buttonEvent ? nullptr : BoolRef(params->rgvarg[1]);
         VARIANT_BOOL* cancelDefault = BoolRef(params->rgvarg[0]);
         if (handler_ == nullptr) {
             return S_OK;
@@ -108,6 +112,10 @@ HRESULT FindClickConnectionPoint(IUnknown* source, IConnectionPoint** point) {
         return S_OK;
     }
     if (SUCCEEDED(container->FindConnectionPoint(ide::kDiidVbaCommandBarControlEvents, point)) &&
+        *point != nullptr) {
+        return S_OK;
+    }
+    if (SUCCEEDED(container->FindConnectionPoint(ide::kDiidCommandBarButtonEvents, point)) &&
         *point != nullptr) {
         return S_OK;
     }

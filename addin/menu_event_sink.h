@@ -11,6 +11,7 @@ namespace qvn::addin {
 
 class MenuClickHandler {
 public:
+    // `handled` is null for a button's own Click event, which has no such argument.
     virtual HRESULT MenuHandler_Click(IDispatch* CommandBarControl, VARIANT_BOOL* handled,
                                       VARIANT_BOOL* CancelDefault) = 0;
     // Kept alive by the sink while a click runs (the click may lead to disconnection).
@@ -30,8 +31,8 @@ public:
     MenuEventSubscription& operator=(const MenuEventSubscription&) = delete;
 
     // Connects `handler` to the Click events of `source`: the connection point of the
-    // IDE's own outgoing interface, then that of the later library, then the source's only
-    // one. Drops any earlier subscription first.
+    // IDE's own outgoing interface, then that of the later library, then that of an Office
+    // button's own events, then the source's only one. Drops any earlier subscription first.
     HRESULT Advise(IUnknown* source, MenuClickHandler* handler);
     // Ends the subscription; further clicks reach nobody. Safe to call more than once.
     void Unadvise() noexcept;

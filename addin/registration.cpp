@@ -372,4 +372,155 @@ HRESULT UnregisterServer() noexcept try {
 }
 CATCH_RETURN()
 
+namespace {
+
+// Per-user registration: the same keys under HKCU\Software\Classes, which Windows merges into
+// HKEY_CLASSES_ROOT for this user (ProgID and TypeLib shared by both bitnesses, CLSID and
+// Interface per registry view, as for the machine), and the VBA editor's list entry of this
+// build's bitness. The library's keys are written here rather than by the system's per-user
+// library registration, which Wine turns into a machine-wide one.
+constexpr const wchar_t* kUserClasses = L"Software\\Classes\\";
+constexpr const wchar_t* kVbaAddIns = L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins";
+constexpr const wchar_t* kVbaAddIns64 = L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64";
+constexpr const wchar_t* kDispatchProxy = L"{00020424-0000-0000-C000-000000000046}";
+
+std::wstring UserKey(const std::wstring& path) {
+    return kUserClasses + path;
+}
+std::wstring VbaEntry(bool sixtyFourBit) {
+    return std::wstring(sixtyFourBit ? kVbaAddIns64 : kVbaAddIns) + L"\\" + kProgId;
+}
+std::wstring OwnVbaEntry() {
+    return VbaEntry(sizeof(void*) == 8);
+}
+std::wstring OtherVbaEntry() {
+    return VbaEntry(sizeof(void*) != 8);
+}
+std::wstring OtherPlatformKey() {
+    return LocaleKey() + L"\\" + (sizeof(void*) == 8 ? L"win32" : L"win64");
+}
+
+HRESULT SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
+    win32util::RegistryKey key;
+    LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  key.Put(), nullptr);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExW(key.Get(), name, 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    return HRESULT_FROM_WIN32(status);
+}
+
+// The class and interface keys of one build, pointing at `path`.
+HRESULT WriteUserClass(const std::wstring& path) {
+    const std::wstring clsid = GuidText(CLSID_Connect);
+    const std::wstring classKey = UserKey(ClassKey());
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey, nullptr, kProgId));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey + L"\\InprocServer32", nullptr, path));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey + L"\\InprocServer32", L"ThreadingModel",
+                               L"Apartment"));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey + L"\\ProgID", nullptr, kProgId));
+    RETURN_IF_FAILED(
+        SetString(HKEY_CURRENT_USER, classKey + L"\\TypeLib", nullptr, GuidText(LIBID_Quorvane)));
+    RETURN_IF_FAILED(
+        SetString(HKEY_CURRENT_USER, classKey + L"\\VERSION", nullptr, kLibraryVersion));
+
+    const std::wstring interfaceKey = UserKey(InterfaceKey(IID__Connect));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, interfaceKey, nullptr, L"_Connect"));
+    RETURN_IF_FAILED(
+        SetString(HKEY_CURRENT_USER, interfaceKey + L"\\ProxyStubClsid", nullptr, kDispatchProxy));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, interfaceKey + L"\\ProxyStubClsid32", nullptr,
+                               kDispatchProxy));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, interfaceKey + L"\\TypeLib", nullptr,
+                               GuidText(LIBID_Quorvane)));
+    return SetString(HKEY_CURRENT_USER, interfaceKey + L"\\TypeLib", L"Version", kLibraryVersion);
+}
+
+HRESULT InstallForUser() {
+    const std::wstring path = ModulePath();
+    RETURN_HR_IF(E_FAIL, path.empty());
+    const std::wstring progId = UserKey(kProgId);
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, progId, nullptr, kProgId));
+    RETURN_IF_FAILED(
+        SetString(HKEY_CURRENT_USER, progId + L"\\CLSID", nullptr, GuidText(CLSID_Connect)));
+    RETURN_IF_FAILED(WriteUserClass(path));
+
+    const std::wstring version = UserKey(LibraryVersionKey());
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, version, nullptr, names::kProductNameW));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, version + L"\\FLAGS", nullptr, L"0"));
+    const auto slash = path.find_last_of(L"\\/");
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, version + L"\\HELPDIR", nullptr,
+                               slash == std::wstring::npos ? path : path.substr(0, slash)));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, UserKey(PlatformKey()), nullptr, path));
+
+    const std::wstring entry = OwnVbaEntry();
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, entry, L"FriendlyName", names::kProductNameW));
+    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, entry, L"Description",
+                               L"Writes message-box code and pastes it into the code pane"));
+    return SetDword(HKEY_CURRENT_USER, entry, L"LoadBehavior", 3);
+}
+
+HRESULT UninstallForUser() {
+    HRESULT result = S_OK;
+    auto note = [&result](HRESULT hr) {
+        if (SUCCEEDED(result) && FAILED(hr)) {
+            result = hr;
+        }
+    };
+    const std::wstring path = ModulePath();
+    note(DeleteTree(HKEY_CURRENT_USER, OwnVbaEntry()));
+    // The other build is still registered for this user while its VBA entry is there.
+    const bool otherRemains = KeyExists(HKEY_CURRENT_USER, OtherVbaEntry());
+    const auto otherPath = ReadString(HKEY_CURRENT_USER, UserKey(OtherPlatformKey()));
+
+    // The class key of this view is ours, unless it names the other build's DLL: a registry
+    // that keeps one class key for both bitnesses (Wine's) then holds the other's.
+    const auto server = ReadString(HKEY_CURRENT_USER, UserKey(ClassKey() + L"\\InprocServer32"));
+    if (!server ||
+        CompareStringOrdinal(server->c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        note(DeleteTree(HKEY_CURRENT_USER, UserKey(ClassKey())));
+        note(DeleteTree(HKEY_CURRENT_USER, UserKey(InterfaceKey(IID__Connect))));
+        // With one class key for both bitnesses, the other build loses its class with ours:
+        // it gets it back, pointing at its own DLL.
+        if (otherRemains && otherPath && !KeyExists(HKEY_CURRENT_USER, UserKey(ClassKey()))) {
+            note(WriteUserClass(*otherPath));
+        }
+    }
+    note(DeleteTree(HKEY_CURRENT_USER, UserKey(PlatformKey())));
+    if (KeyIsEmpty(HKEY_CURRENT_USER, UserKey(LocaleKey()))) {
+        note(DeleteTree(HKEY_CURRENT_USER, UserKey(LocaleKey())));
+    }
+    if (!otherRemains || !otherPath) {
+        note(DeleteTree(HKEY_CURRENT_USER, UserKey(LibraryVersionKey())));
+        if (KeyIsEmpty(HKEY_CURRENT_USER, UserKey(LibraryKey()))) {
+            note(DeleteTree(HKEY_CURRENT_USER, UserKey(LibraryKey())));
+        }
+    } else if (const auto slash = otherPath->find_last_of(L"\\/"); slash != std::wstring::npos) {
+        note(SetString(HKEY_CURRENT_USER, UserKey(LibraryVersionKey() + L"\\HELPDIR"), nullptr,
+                       otherPath->substr(0, slash)));
+    }
+    if (!otherRemains) {
+        note(DeleteTree(HKEY_CURRENT_USER, UserKey(kProgId)));
+    }
+    return result;
+}
+
+} // namespace
+
+HRESULT InstallForUser(bool install, const wchar_t* commandLine) noexcept try {
+    RETURN_HR_IF(E_INVALIDARG,
+                 commandLine == nullptr ||
+                     CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) != CSTR_EQUAL);
+    if (!install) {
+        return UninstallForUser();
+    }
+    HRESULT hr = InstallForUser();
+    if (FAILED(hr)) {
+        // A half-written registration would list an add-in that cannot be created.
+        UninstallForUser();
+    }
+    return hr;
+}
+CATCH_RETURN()
+
 } // namespace qvn::addin

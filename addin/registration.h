@@ -10,5 +10,9 @@ namespace qvn::addin {
 
 HRESULT RegisterServer() noexcept;
 HRESULT UnregisterServer() noexcept;
+// DllInstall: with the command line "user" (in any case), the same keys for this user only
+// under HKCU\Software\Classes and the VBA editor's add-in entry of this build's bitness;
+// nothing machine-wide. Any other command line is refused with E_INVALIDARG.
+HRESULT InstallForUser(bool install, const wchar_t* commandLine) noexcept;
 
 } // namespace qvn::addin

@@ -24,13 +24,17 @@ namespace qvn::addin {
 
 template <class I> struct UntypedMember {
     const wchar_t* name;
-    HRESULT (*invoke)
+    HRESULT(*invoke)
     (I& self, WORD flags, const win32util::DispArgs& args, VARIANT* result, UINT* argErr);
 };
 
 // The untyped stand-ins of each interface the component serves.
 std::span<const UntypedMember<_Connect>> UntypedMembers(_Connect*);
 std::span<const UntypedMember<IDTExtensibility>> UntypedMembers(IDTExtensibility*);
+// IDTExtensibility2's types are all in the component's own library.
+inline std::span<const UntypedMember<IDTExtensibility2>> UntypedMembers(IDTExtensibility2*) {
+    return {};
+}
 
 // Fills a DISP_E_EXCEPTION that carries no description with the failure's own text.
 void CompleteException(EXCEPINFO* exception);
