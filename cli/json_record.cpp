@@ -56,20 +56,26 @@ bool IsPlainJsonByte(unsigned char c) {
     return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
 }
 
+#if defined(__SSE2__)
+// A mask of the bytes that are not plain: quote, backslash, controls and everything from 0x80.
+__m128i SpecialBytes(__m128i bytes) {
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i blank = _mm_set1_epi8(0x20);
+    // Signed, bytes from 0x80 up compare below the blank along with the controls.
+    return _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+        _mm_cmplt_epi8(bytes, blank));
+}
+#endif
+
 // The end of the run of plain bytes (printable ASCII other than quote and backslash) that
 // starts at `p`, looked at sixteen bytes at a time where the processor allows.
 const unsigned char* PlainRunEnd(const unsigned char* p, const unsigned char* end) {
 #if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i blank = _mm_set1_epi8(0x20);
     while (end - p >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        // Signed, bytes from 0x80 up compare below the blank along with the controls.
-        const __m128i special = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-            _mm_cmplt_epi8(bytes, blank));
-        const int mask = _mm_movemask_epi8(special);
+        const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
         if (mask != 0)
             return p + __builtin_ctz(static_cast<unsigned>(mask));
         p += 16;
@@ -78,6 +84,57 @@ const unsigned char* PlainRunEnd(const unsigned char* p, const unsigned char* en
     while (p < end && IsPlainJsonByte(*p))
         ++p;
     return p;
+}
+
+// Writes the one byte at `at` that is not plain as a JSON string holds it, or the UTF-8
+// sequence it starts, or U+FFFD for an ill-formed one; moves `at` past what was read and
+// returns the end of what was written (at most six bytes).
+char* WriteSpecial(char* write, const unsigned char*& at, const unsigned char* end) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const unsigned char c = *at;
+    if (c >= 0x80) {
+        std::size_t accepted = 0;
+        const std::size_t length = Utf8Sequence(at, end, accepted);
+        if (length > 0) {
+            for (std::size_t i = 0; i < length; ++i)
+                *write++ = static_cast<char>(*at++);
+            return write;
+        }
+        // The bytes that began the sequence go; the one that broke it is read again.
+        std::memcpy(write, "\xEF\xBF\xBD", 3);
+        at += accepted > 0 ? accepted : 1;
+        return write + 3;
+    }
+    ++at;
+    *write++ = '\\';
+    switch (c) {
+    case '"':
+    case '\\':
+        *write++ = static_cast<char>(c);
+        break;
+    case '\b':
+        *write++ = 'b';
+        break;
+    case '\f':
+        *write++ = 'f';
+        break;
+    case '\n':
+        *write++ = 'n';
+        break;
+    case '\r':
+        *write++ = 'r';
+        break;
+    case '\t':
+        *write++ = 't';
+        break;
+    default:
+        std::memcpy(write, "u00", 3);
+        write[3] = kHex[c >> 4];
+        write[4] = kHex[c & 0xF];
+        write += 5;
+        break;
+    }
+    return write;
 }
 
 // Where a known field's value starts in the line; the last occurrence of a key counts.
@@ -143,7 +200,6 @@ public:
         bool rightType = false;
     };
     [[nodiscard]] const Seen& Field(std::size_t f) const { return seen_[f]; }
-    [[nodiscard]] const std::array<std::string, 4>& Labels() const { return labels_; }
 
     [[nodiscard]] const std::string& Error() const { return error_; }
 
@@ -178,6 +234,9 @@ public:
         return true;
     }
     void SkipBlanks() {
+        // Most records have no blanks between their tokens: one comparison says so.
+        if (at_<end_&& * at_> ' ')
+            return;
         while (at_ < end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\n' || *at_ == '\r'))
             ++at_;
     }
@@ -241,23 +300,24 @@ private:
     }
 
     // A member's key and its colon, inside an object being checked.
-    bool Key(std::string* name = nullptr) {
+    bool Key(std::string_view* name = nullptr) {
         SkipBlanks();
         if (at_ == end_ || *at_ != '"')
             return Fail("expected a key in quotes");
         if (name != nullptr) {
-            // Most keys hold no escapes: their bytes are the name.
+            // Most keys hold no escapes: their bytes in the line are the name.
             const unsigned char* run = PlainRunEnd(at_ + 1, end_);
             if (run < end_ && *run == '"') {
-                name->assign(reinterpret_cast<const char*>(at_ + 1),
-                             static_cast<std::size_t>(run - at_ - 1));
+                *name = std::string_view(reinterpret_cast<const char*>(at_ + 1),
+                                         static_cast<std::size_t>(run - at_ - 1));
                 at_ = run + 1;
             } else {
-                name->clear();
-                if (!String(name))
+                key_.clear();
+                if (!String(&key_))
                     return false;
+                *name = key_;
             }
-        } else if (!String(name)) {
+        } else if (!String(nullptr)) {
             return false;
         }
         SkipBlanks();
@@ -276,10 +336,11 @@ private:
             return true;
         }
         for (;;) {
-            if (!Key(&key_))
+            std::string_view key;
+            if (!Key(&key))
                 return false;
             SkipBlanks();
-            const std::size_t f = FieldOf(key_);
+            const std::size_t f = FieldOf(key);
             if (!(f < kFieldCount ? KnownValue(f, s) : Value()))
                 return false;
             SkipBlanks();
@@ -315,15 +376,27 @@ private:
         for (const std::uint8_t f : kByLength[key.size()]) {
             if (f == kFieldCount)
                 break;
-            // Short enough that comparing byte by byte beats calling the library.
-            const std::string_view name = kFieldNames[f];
-            std::size_t i = 0;
-            while (i < name.size() && key[i] == name[i])
-                ++i;
-            if (i == name.size())
+            if (SameName(key, kFieldNames[f]))
                 return f;
         }
         return kFieldCount;
+    }
+
+    // Two names of the same length from 4 to 16 bytes compared as two words each, the first
+    // bytes and the last ones (overlapping when shorter than two words): a few instructions
+    // where a call to the library costs tens.
+    static bool SameName(std::string_view key, std::string_view name) {
+        const std::size_t n = name.size();
+        auto words = [n](const char* p, auto word) {
+            decltype(word) first;
+            decltype(word) last;
+            std::memcpy(&first, p, sizeof first);
+            std::memcpy(&last, p + n - sizeof last, sizeof last);
+            return std::pair{first, last};
+        };
+        if (n >= 8)
+            return words(key.data(), std::uint64_t{}) == words(name.data(), std::uint64_t{});
+        return words(key.data(), std::uint32_t{}) == words(name.data(), std::uint32_t{});
     }
 
     std::string* TextTarget(std::size_t f, MsgBoxSettings& s) {
@@ -360,10 +433,11 @@ private:
             return String(text);
         }
         if (f == kLabels)
-            return LabelsValue(seen);
+            return LabelsValue(seen, s.labels);
         if (number) {
-            seen.number = ReadNumber();
             seen.rightType = true;
+            if (!ShortWholeNumber(seen.number))
+                seen.number = ReadNumber();
             return error_.empty();
         }
         if (f >= kHelp) { // the check boxes take true and false too
@@ -379,12 +453,12 @@ private:
     }
 
     // Four strings in an array; anything else is checked as a value and is the wrong kind.
-    bool LabelsValue(Seen& seen) {
+    bool LabelsValue(Seen& seen, std::array<std::string, 4>& labels) {
         const unsigned char* start = at_;
         if (*at_ != '[')
             return Value();
         ++at_;
-        for (std::size_t i = 0; i < labels_.size(); ++i) {
+        for (std::size_t i = 0; i < labels.size(); ++i) {
             SkipBlanks();
             if (i > 0) {
                 if (at_ == end_ || *at_ != ',')
@@ -394,10 +468,10 @@ private:
             }
             if (at_ == end_ || *at_ != '"')
                 break;
-            labels_[i].clear();
-            if (!String(&labels_[i]))
+            labels[i].clear();
+            if (!String(&labels[i]))
                 return false;
-            if (i + 1 == labels_.size()) {
+            if (i + 1 == labels.size()) {
                 SkipBlanks();
                 if (at_ < end_ && *at_ == ']') {
                     ++at_;
@@ -408,6 +482,30 @@ private:
         }
         at_ = start;
         return Value();
+    }
+
+    // The common number of a record, a few digits with no fraction or exponent, read in one
+    // pass; false, with nothing read, for anything else.
+    bool ShortWholeNumber(Number& n) {
+        const unsigned char* p = at_;
+        const bool negative = *p == '-';
+        p += negative ? 1 : 0;
+        if (p == end_ || *p < '0' || *p > '9')
+            return false;
+        long long value = *p++ - '0';
+        if (value != 0) {
+            // Up to 18 digits fit without overflow.
+            for (int digits = 1; p < end_ && *p >= '0' && *p <= '9'; ++digits, ++p) {
+                if (digits == 18)
+                    return false;
+                value = value * 10 + (*p - '0');
+            }
+        }
+        if (p < end_ && (*p == '.' || *p == 'e' || *p == 'E' || (*p >= '0' && *p <= '9')))
+            return false;
+        at_ = p;
+        n = Number{negative ? -value : value, true};
+        return true;
     }
 
     bool NumberToken() {
@@ -574,7 +672,6 @@ private:
     std::string error_;
     std::string key_;
     std::array<Seen, kFieldCount> seen_{};
-    std::array<std::string, 4> labels_;
 };
 
 } // namespace
@@ -637,90 +734,54 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
                       check(kNotEqual, s.chkNotEqual);
     if (!fine)
         return error;
-    if (parser.Field(kLabels).present) {
-        if (!parser.Field(kLabels).rightType)
-            return "labels must be an array of 4 strings";
-        s.labels = parser.Labels();
-    }
+    if (parser.Field(kLabels).present && !parser.Field(kLabels).rightType)
+        return "labels must be an array of 4 strings";
     return {};
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
+    // Escaped into a block on the stack that goes to `out` whenever it fills: a result is
+    // appended a few times per string instead of once per stretch between escapes, and
+    // `out` never holds bytes that are only written over later.
+    constexpr std::size_t kBlockRoom = 480;
+    // One step writes at most 16 plain bytes, or fewer than 16 and then one escape.
+    char block[kBlockRoom + 32];
+    char* write = block;
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
-    // Written into room made for the text as it stands, made larger when escapes need it, and
-    // cut to size after.
-    const std::size_t start = out.size();
-    out.resize(start + text.size() + 2);
-    char* write = out.data() + start;
-    // Room for one escape (at most six bytes) and everything after it as it stands.
-    auto roomForEscape = [&] {
-        const auto needed = static_cast<std::size_t>(write - out.data()) + 6 +
-                            static_cast<std::size_t>(end - at) + 1;
-        if (needed > out.size()) {
-            const auto offset = static_cast<std::size_t>(write - out.data());
-            out.resize(needed + text.size());
-            write = out.data() + offset;
-        }
-    };
     *write++ = '"';
     while (at < end) {
-        const unsigned char* run = at;
-        at = PlainRunEnd(at, end);
-        std::memcpy(write, run, static_cast<std::size_t>(at - run));
-        write += at - run;
-        if (at == end)
-            break;
-        const unsigned char c = *at;
-        roomForEscape();
-        if (c >= 0x80) {
-            std::size_t accepted = 0;
-            const std::size_t length = Utf8Sequence(at, end, accepted);
-            if (length > 0) {
-                std::memcpy(write, at, length);
-                write += length;
-                at += length;
-            } else {
-                // The bytes that began the sequence go; the one that broke it is read again.
-                std::memcpy(write, "\xEF\xBF\xBD", 3);
-                write += 3;
-                at += accepted > 0 ? accepted : 1;
+        if (write >= block + kBlockRoom) {
+            out.append(block, static_cast<std::size_t>(write - block));
+            write = block;
+        }
+#if defined(__SSE2__)
+        if (end - at >= 16) {
+            // The sixteen bytes are stored whatever they hold; only those before the first
+            // one that needs care are kept.
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
+            const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
+            if (mask == 0) {
+                at += 16;
+                write += 16;
+                continue;
             }
-            continue;
+            const int plain = __builtin_ctz(static_cast<unsigned>(mask));
+            at += plain;
+            write += plain;
+        } else
+#endif
+        {
+            while (at < end && IsPlainJsonByte(*at))
+                *write++ = static_cast<char>(*at++);
+            if (at == end)
+                break;
         }
-        ++at;
-        *write++ = '\\';
-        switch (c) {
-        case '"':
-        case '\\':
-            *write++ = static_cast<char>(c);
-            break;
-        case '\b':
-            *write++ = 'b';
-            break;
-        case '\f':
-            *write++ = 'f';
-            break;
-        case '\n':
-            *write++ = 'n';
-            break;
-        case '\r':
-            *write++ = 'r';
-            break;
-        case '\t':
-            *write++ = 't';
-            break;
-        default:
-            std::memcpy(write, "u00", 3);
-            write[3] = kHex[c >> 4];
-            write[4] = kHex[c & 0xF];
-            write += 5;
-            break;
-        }
+        write = WriteSpecial(write, at, end);
     }
     *write++ = '"';
-    out.resize(static_cast<std::size_t>(write - out.data()));
+    out.append(block, static_cast<std::size_t>(write - block));
 }
 
 } // namespace qvn::cli
