@@ -4,6 +4,7 @@
 #include "cli/json_record.h"
 
 #include <algorithm>
+#include <charconv>
 #include <istream>
 #include <ostream>
 
@@ -22,16 +23,42 @@ void AppendError(std::string& out, std::string_view message) {
     out.push_back('}');
 }
 
+// Puts back the load values of everything a line can set, keeping the buffers the texts grew.
+// The derived fields are rebuilt by the generators and the fixed pieces are never changed, so
+// neither needs copying.
+void ResetChoices(MsgBoxSettings& s) {
+    static const MsgBoxSettings kLoaded;
+    s.strTitle = kLoaded.strTitle;
+    s.intButtonSet = kLoaded.intButtonSet;
+    s.intIcon = kLoaded.intIcon;
+    s.intDefButton = kLoaded.intDefButton;
+    s.intCodeOption = kLoaded.intCodeOption;
+    s.txtPrompt = kLoaded.txtPrompt;
+    s.txtVarName = kLoaded.txtVarName;
+    s.txtHelpFile = kLoaded.txtHelpFile;
+    s.txtHelpContext = kLoaded.txtHelpContext;
+    s.chkHelp = kLoaded.chkHelp;
+    s.chkSysModal = kLoaded.chkSysModal;
+    s.chkSetForeground = kLoaded.chkSetForeground;
+    s.chkRightAlign = kLoaded.chkRightAlign;
+    s.chkRtlReading = kLoaded.chkRtlReading;
+    s.chkOptValOnly = kLoaded.chkOptValOnly;
+    s.chkAddSelect = kLoaded.chkAddSelect;
+    s.chkNotEqual = kLoaded.chkNotEqual;
+    s.labels = kLoaded.labels;
+}
+
 } // namespace
 
 void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
-    // One record reset to the load values for each line keeps the buffers its texts grew.
-    static const MsgBoxSettings kLoaded;
     thread_local MsgBoxSettings s;
-    s = kLoaded;
+    ResetChoices(s);
     std::string error = ReadSettingsRecord(line, s);
     if (error.empty()) {
-        Compose(s);
+        // Compose's steps without the copy of the code it returns.
+        s.EncodePromptText();
+        s.BuildButtonsExpression();
+        s.BuildMsgBoxCode();
         if (s.blnCodeTooLong)
             error = kCodeTooLong;
     }
@@ -44,9 +71,9 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
     AppendJsonString(out, s.strPromptExpr);
     out.append(",\"strButtonsExpr\":");
     AppendJsonString(out, s.strButtonsExpr);
-    out.append(",\"lngButtonsValue\":");
-    out.append(std::to_string(s.lngButtonsValue));
-    out.append(",\"strMsgBoxCode\":");
+    char value[16];
+    const auto written = std::to_chars(value, value + sizeof value, s.lngButtonsValue).ptr;
+    out.append(",\"lngButtonsValue\":").append(value, written).append(",\"strMsgBoxCode\":");
     AppendJsonString(out, s.strMsgBoxCode);
     out.push_back('}');
 }
