@@ -102,26 +102,31 @@ int RunJsonLines(std::istream& in, std::ostream& out) {
             output.clear();
         }
     };
+    // Only the first `filled` bytes of the buffer hold input; its size is kept from one block
+    // to the next, so that it is zero-filled where it grows and not again for every block.
+    std::size_t filled = 0;
     for (;;) {
         // Keep the unfinished line, then fill the buffer behind it.
-        input.erase(0, start);
+        std::copy(input.begin() + static_cast<std::ptrdiff_t>(start),
+                  input.begin() + static_cast<std::ptrdiff_t>(filled), input.begin());
+        const std::size_t kept = filled - start;
         start = 0;
-        const std::size_t kept = input.size();
-        input.resize(kept + block);
+        if (input.size() < kept + block)
+            input.resize(kept + block);
         in.read(input.data() + kept, static_cast<std::streamsize>(block));
         block = std::min(block * 2, kBlock);
-        input.resize(kept + static_cast<std::size_t>(in.gcount()));
-        if (input.size() == kept)
+        filled = kept + static_cast<std::size_t>(in.gcount());
+        if (filled == kept)
             break;
-        const std::string_view view(input);
+        const std::string_view view(input.data(), filled);
         for (std::size_t lf = view.find('\n', kept); lf != std::string_view::npos;
              lf = view.find('\n', start)) {
             compose(view.substr(start, lf - start));
             start = lf + 1;
         }
     }
-    if (start < input.size())
-        compose(std::string_view(input).substr(start)); // the last line, without a line feed
+    if (start < filled) // the last line, without a line feed
+        compose(std::string_view(input.data() + start, filled - start));
     out.write(output.data(), static_cast<std::streamsize>(output.size()));
     out.flush();
     return anyFailed ? 1 : 0;
