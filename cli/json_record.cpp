@@ -3,6 +3,7 @@
 #include "composition/option_tables.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -193,13 +194,14 @@ public:
         return at_ == end_ || Fail("text after the end of the value");
     }
 
-    // What the line said of each known field.
+    // What the line said of each known field it holds.
     struct Seen {
         Number number; // index and check fields
-        bool present = false;
         bool rightType = false;
     };
     [[nodiscard]] const Seen& Field(std::size_t f) const { return seen_[f]; }
+    // A bit for each known field the line holds, by the field's number.
+    [[nodiscard]] std::uint32_t Present() const { return present_; }
 
     [[nodiscard]] const std::string& Error() const { return error_; }
 
@@ -420,7 +422,8 @@ private:
     // checked like any other value when not.
     bool KnownValue(std::size_t f, MsgBoxSettings& s) {
         Seen& seen = seen_[f];
-        seen = Seen{{}, true, false};
+        seen = Seen{};
+        present_ |= std::uint32_t{1} << f;
         if (at_ == end_)
             return Value();
         const unsigned char c = *at_;
@@ -567,38 +570,66 @@ private:
         return value;
     }
 
-    static void AppendUtf8(std::string& out, unsigned code) {
+    static char* WriteUtf8(char* write, unsigned code) {
         if (code < 0x80) {
-            out.push_back(static_cast<char>(code));
+            *write++ = static_cast<char>(code);
         } else if (code < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+            *write++ = static_cast<char>(0xC0 | (code >> 6));
+            *write++ = static_cast<char>(0x80 | (code & 0x3F));
         } else if (code < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+            *write++ = static_cast<char>(0xE0 | (code >> 12));
+            *write++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *write++ = static_cast<char>(0x80 | (code & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+            *write++ = static_cast<char>(0xF0 | (code >> 18));
+            *write++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            *write++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *write++ = static_cast<char>(0x80 | (code & 0x3F));
         }
+        return write;
     }
 
     // A string at the opening quote; its decoded text goes to `out` when given.
     bool String(std::string* out) {
+        // Decoded into a block on the stack that goes to `out` when it fills and at the end:
+        // one append for most strings, however many escapes they hold.
+        constexpr std::size_t kBlockRoom = 480;
+        // One step writes at most 16 plain bytes, or fewer and then one character.
+        char block[kBlockRoom + 32];
+        char* write = block;
         ++at_;
         for (;;) {
-            const unsigned char* run = at_;
-            at_ = PlainRunEnd(at_, end_);
-            if (out != nullptr)
-                out->append(reinterpret_cast<const char*>(run),
-                            static_cast<std::size_t>(at_ - run));
-            if (at_ == end_)
-                return Fail("the line ends inside a string");
+            if (write >= block + kBlockRoom) {
+                if (out != nullptr)
+                    out->append(block, static_cast<std::size_t>(write - block));
+                write = block;
+            }
+#if defined(__SSE2__)
+            if (end_ - at_ >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at_));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
+                const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
+                if (mask == 0) {
+                    at_ += 16;
+                    write += 16;
+                    continue;
+                }
+                const int plain = __builtin_ctz(static_cast<unsigned>(mask));
+                at_ += plain;
+                write += plain;
+            } else
+#endif
+            {
+                while (at_ < end_ && IsPlainJsonByte(*at_))
+                    *write++ = static_cast<char>(*at_++);
+                if (at_ == end_)
+                    return Fail("the line ends inside a string");
+            }
             const unsigned char c = *at_;
             if (c == '"') {
                 ++at_;
+                if (out != nullptr)
+                    out->append(block, static_cast<std::size_t>(write - block));
                 return true;
             }
             if (c < 0x20)
@@ -608,36 +639,34 @@ private:
                 const std::size_t length = Utf8Sequence(at_, end_, accepted);
                 if (length == 0)
                     return Fail("ill-formed UTF-8 in a string");
-                if (out != nullptr)
-                    out->append(reinterpret_cast<const char*>(at_), length);
-                at_ += length;
+                for (std::size_t i = 0; i < length; ++i)
+                    *write++ = static_cast<char>(*at_++);
                 continue;
             }
             // A backslash.
             if (++at_ == end_)
                 return Fail("the line ends inside an escape");
             const unsigned char e = *at_++;
-            char plain = 0;
             switch (e) {
             case '"':
             case '\\':
             case '/':
-                plain = static_cast<char>(e);
+                *write++ = static_cast<char>(e);
                 break;
             case 'b':
-                plain = '\b';
+                *write++ = '\b';
                 break;
             case 'f':
-                plain = '\f';
+                *write++ = '\f';
                 break;
             case 'n':
-                plain = '\n';
+                *write++ = '\n';
                 break;
             case 'r':
-                plain = '\r';
+                *write++ = '\r';
                 break;
             case 't':
-                plain = '\t';
+                *write++ = '\t';
                 break;
             case 'u': {
                 int code = Hex4();
@@ -654,15 +683,12 @@ private:
                         return Fail("a high surrogate without a low one");
                     code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
                 }
-                if (out != nullptr)
-                    AppendUtf8(*out, static_cast<unsigned>(code));
-                continue;
+                write = WriteUtf8(write, static_cast<unsigned>(code));
+                break;
             }
             default:
                 return Fail("unknown escape in a string");
             }
-            if (out != nullptr)
-                out->push_back(plain);
         }
     }
 
@@ -671,7 +697,8 @@ private:
     const unsigned char* end_;
     std::string error_;
     std::string key_;
-    std::array<Seen, kFieldCount> seen_{};
+    std::array<Seen, kFieldCount> seen_;
+    std::uint32_t present_ = 0;
 };
 
 } // namespace
@@ -683,59 +710,43 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
         return "not valid JSON: " + parser.Error();
     if (!isObject)
         return "a line must hold one JSON object";
-    // In the order the fields are checked: the first wrong one is the one reported.
-    std::string error;
-    auto index = [&](Field f, std::size_t tableSize, std::int16_t& target) {
+    // Only the fields the line holds, in the order they are checked (the order of their
+    // numbers): the first wrong one is the one reported.
+    static constexpr std::array<std::size_t, 4> kIndexSizes{
+        kButtonSets.size(), kIcons.size(), kDefaultButtons.size(), kCodeShapes.size()};
+    static constexpr std::array<std::int16_t MsgBoxSettings::*, 4> kIndexes{
+        &MsgBoxSettings::intButtonSet, &MsgBoxSettings::intIcon, &MsgBoxSettings::intDefButton,
+        &MsgBoxSettings::intCodeOption};
+    static constexpr std::array<int MsgBoxSettings::*, 8> kChecks{
+        &MsgBoxSettings::chkHelp,          &MsgBoxSettings::chkSysModal,
+        &MsgBoxSettings::chkSetForeground, &MsgBoxSettings::chkRightAlign,
+        &MsgBoxSettings::chkRtlReading,    &MsgBoxSettings::chkOptValOnly,
+        &MsgBoxSettings::chkAddSelect,     &MsgBoxSettings::chkNotEqual};
+    for (std::uint32_t present = parser.Present(); present != 0; present &= present - 1) {
+        const auto f = static_cast<std::size_t>(std::countr_zero(present));
         const auto& seen = parser.Field(f);
-        if (!seen.present)
-            return true;
-        const std::string_view name = kFieldNames[f];
-        if (!seen.rightType || !seen.number.whole) {
-            error.append(name).append(" must be a whole number");
-            return false;
+        // Made only for a message: most lines need none.
+        auto name = [f] { return std::string(kFieldNames[f]); };
+        if (f <= kCodeOption) {
+            if (!seen.rightType || !seen.number.whole)
+                return name() + " must be a whole number";
+            const long long value = seen.number.value;
+            const std::size_t size = kIndexSizes[f];
+            if (value < 0 || value >= static_cast<long long>(size))
+                return name() + " " + std::to_string(value) + " is outside 0.." +
+                       std::to_string(size - 1);
+            s.*kIndexes[f] = static_cast<std::int16_t>(value);
+        } else if (f < kHelp) {
+            if (!seen.rightType)
+                return name() + " must be a string";
+        } else if (f < kLabels) {
+            if (!seen.rightType || !seen.number.whole)
+                return name() + " must be 0 or 1";
+            s.*kChecks[f - kHelp] = static_cast<int>(seen.number.value);
+        } else if (!seen.rightType) {
+            return "labels must be an array of 4 strings";
         }
-        const long long value = seen.number.value;
-        if (value < 0 || value >= static_cast<long long>(tableSize)) {
-            error.append(name).append(" ").append(std::to_string(value));
-            error.append(" is outside 0..").append(std::to_string(tableSize - 1));
-            return false;
-        }
-        target = static_cast<std::int16_t>(value);
-        return true;
-    };
-    auto text = [&](Field f) {
-        const auto& seen = parser.Field(f);
-        if (seen.present && !seen.rightType) {
-            error.append(kFieldNames[f]).append(" must be a string");
-            return false;
-        }
-        return true;
-    };
-    auto check = [&](Field f, int& target) {
-        const auto& seen = parser.Field(f);
-        if (!seen.present)
-            return true;
-        if (!seen.rightType || !seen.number.whole) {
-            error.append(kFieldNames[f]).append(" must be 0 or 1");
-            return false;
-        }
-        target = static_cast<int>(seen.number.value);
-        return true;
-    };
-    const bool fine = index(kButtonSet, kButtonSets.size(), s.intButtonSet) &&
-                      index(kIcon, kIcons.size(), s.intIcon) &&
-                      index(kDefButton, kDefaultButtons.size(), s.intDefButton) &&
-                      index(kCodeOption, kCodeShapes.size(), s.intCodeOption) && text(kTitle) &&
-                      text(kPrompt) && text(kVarName) && text(kHelpFile) && text(kHelpContext) &&
-                      check(kHelp, s.chkHelp) && check(kSysModal, s.chkSysModal) &&
-                      check(kSetForeground, s.chkSetForeground) &&
-                      check(kRightAlign, s.chkRightAlign) && check(kRtlReading, s.chkRtlReading) &&
-                      check(kOptValOnly, s.chkOptValOnly) && check(kAddSelect, s.chkAddSelect) &&
-                      check(kNotEqual, s.chkNotEqual);
-    if (!fine)
-        return error;
-    if (parser.Field(kLabels).present && !parser.Field(kLabels).rightType)
-        return "labels must be an array of 4 strings";
+    }
     return {};
 }
 
@@ -777,6 +788,13 @@ void AppendJsonString(std::string& out, std::string_view text) {
                 *write++ = static_cast<char>(*at++);
             if (at == end)
                 break;
+        }
+        // Quotes are what code results escape most, two for each doubled one of the language.
+        if (*at == '"' || *at == '\\') {
+            write[0] = '\\';
+            write[1] = static_cast<char>(*at++);
+            write += 2;
+            continue;
         }
         write = WriteSpecial(write, at, end);
     }
