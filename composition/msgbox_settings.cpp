@@ -19,6 +19,19 @@ void AppendEscaped(std::string& out, std::string_view text, std::string_view quo
         out.append(text);
         return;
     }
+    if (quote.size() == 1) {
+        // The language's quote is one character, found with the library's byte search.
+        const char* from = text.data();
+        const char* const end = from + text.size();
+        while (const void* hit =
+                   std::memchr(from, quote[0], static_cast<std::size_t>(end - from))) {
+            const char* const after = static_cast<const char*>(hit) + 1;
+            out.append(from, after).push_back(quote[0]);
+            from = after;
+        }
+        out.append(from, end);
+        return;
+    }
     std::size_t from = 0;
     for (std::size_t at = text.find(quote); at != std::string_view::npos;
          at = text.find(quote, from)) {
@@ -146,8 +159,15 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     // The first line of the shape as the pieces a long line may be cut between. Arguments
     // left out before a written one keep their position as an empty ", ". The pieces only
     // look at texts that outlive them.
-    const std::string title = withTitle ? EncodeStringExpression(strTitle) : std::string();
-    const std::string helpFile = withHelp ? EncodeStringExpression(txtHelpFile) : std::string();
+    // Kept between calls like the pieces below, so that their buffers are made once.
+    thread_local std::string title;
+    thread_local std::string helpFile;
+    title.clear();
+    helpFile.clear();
+    if (withTitle)
+        AppendStringExpression(title, strTitle);
+    if (withHelp)
+        AppendStringExpression(helpFile, txtHelpFile);
     // First with each expression as one piece, which is all a line that fits needs; split into
     // its terms only when the line must be cut.
     // Kept between calls, so that a composition needs no allocation for it: scripts compose

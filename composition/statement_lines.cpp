@@ -134,8 +134,12 @@ std::size_t LineLength(const std::vector<LinePiece>& pieces) {
 bool WriteStatementLine(const std::vector<LinePiece>& pieces, const std::string& lineBreak,
                         const std::string& indent, std::string& out) {
     const std::size_t start = out.size();
-    for (const LinePiece& piece : pieces)
-        out.append(JoinText(piece.joiner)).append(piece.text);
+    for (const LinePiece& piece : pieces) {
+        // Most pieces are joined by nothing, and appending nothing still costs a call.
+        if (piece.joiner != Joiner::None)
+            out.append(JoinText(piece.joiner));
+        out.append(piece.text);
+    }
     const std::size_t length = out.size() - start;
     if (length <= kMaxLineBytes)
         return true;
