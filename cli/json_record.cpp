@@ -751,21 +751,40 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
-    // Escaped into a block on the stack that goes to `out` whenever it fills: a result is
-    // appended a few times per string instead of once per stretch between escapes, and
-    // `out` never holds bytes that are only written over later.
-    constexpr std::size_t kBlockRoom = 480;
-    // One step writes at most 16 plain bytes, or fewer than 16 and then one escape.
-    char block[kBlockRoom + 32];
-    char* write = block;
+    JsonWriter writer(out);
+    writer.String(text);
+}
+
+void JsonWriter::Flush() {
+    out_.append(block_, static_cast<std::size_t>(write_ - block_));
+    write_ = block_;
+}
+
+void JsonWriter::RawLong(std::string_view text) {
+    Flush();
+    if (text.size() > kRoom) {
+        out_.append(text);
+        return;
+    }
+    std::memcpy(write_, text.data(), text.size());
+    write_ += text.size();
+}
+
+void JsonWriter::String(std::string_view text) {
+    char* write = write_;
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
+    auto room = [&] {
+        if (write >= block_ + kRoom) {
+            write_ = write;
+            Flush();
+            write = write_;
+        }
+    };
+    room();
     *write++ = '"';
     while (at < end) {
-        if (write >= block + kBlockRoom) {
-            out.append(block, static_cast<std::size_t>(write - block));
-            write = block;
-        }
+        room();
 #if defined(__SSE2__)
         if (end - at >= 16) {
             // The sixteen bytes are stored whatever they hold; only those before the first
@@ -798,8 +817,9 @@ void AppendJsonString(std::string& out, std::string_view text) {
         }
         write = WriteSpecial(write, at, end);
     }
+    room();
     *write++ = '"';
-    out.append(block, static_cast<std::size_t>(write - block));
+    write_ = write;
 }
 
 } // namespace qvn::cli

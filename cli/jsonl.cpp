@@ -67,15 +67,18 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
         AppendError(out, error);
         return;
     }
-    out.append("{\"strPromptExpr\":");
-    AppendJsonString(out, s.strPromptExpr);
-    out.append(",\"strButtonsExpr\":");
-    AppendJsonString(out, s.strButtonsExpr);
+    JsonWriter writer(out);
+    writer.Raw("{\"strPromptExpr\":");
+    writer.String(s.strPromptExpr);
+    writer.Raw(",\"strButtonsExpr\":");
+    writer.String(s.strButtonsExpr);
     char value[16];
     const auto written = std::to_chars(value, value + sizeof value, s.lngButtonsValue).ptr;
-    out.append(",\"lngButtonsValue\":").append(value, written).append(",\"strMsgBoxCode\":");
-    AppendJsonString(out, s.strMsgBoxCode);
-    out.push_back('}');
+    writer.Raw(",\"lngButtonsValue\":");
+    writer.Raw(std::string_view(value, static_cast<std::size_t>(written - value)));
+    writer.Raw(",\"strMsgBoxCode\":");
+    writer.String(s.strMsgBoxCode);
+    writer.Raw("}");
 }
 
 std::string ComposeJsonLine(std::string_view line, bool& failed) {
