@@ -33,7 +33,8 @@ public:
     // `text` as it stands, which must be JSON already. Inline, so that the pieces the results
     // are made of are copied as the constants they are.
     void Raw(std::string_view text) {
-        if (text.size() > static_cast<std::size_t>(block_ + kRoom - write_)) {
+        // Measured to the block's true end: a String may have left the write past the room.
+        if (text.size() > static_cast<std::size_t>(block_ + sizeof block_ - write_)) {
             RawLong(text);
             return;
         }
@@ -42,6 +43,9 @@ public:
     }
     // `text` as a JSON string, as AppendJsonString writes it.
     void String(std::string_view text);
+    // The same without the quotes: what a JSON string holds for `text`. A text cut where the
+    // byte before the cut is ASCII gives the same as its two parts one after the other.
+    void Chars(std::string_view text);
     void Flush();
 
 private:

@@ -2,6 +2,7 @@
 
 #include "cli/compose_request.h"
 #include "cli/json_record.h"
+#include "composition/option_tables.h"
 
 #include <algorithm>
 #include <charconv>
@@ -48,6 +49,32 @@ void ResetChoices(MsgBoxSettings& s) {
     s.labels = kLoaded.labels;
 }
 
+// Where the code holds the prompt's expression as it stands: after the opening of its shape,
+// unless the first line had to be cut. The bytes before both ends of it must be ASCII, so that
+// no UTF-8 sequence spans them and the JSON of the code is that of its three parts. npos when
+// it is not so.
+std::size_t PromptInCode(const MsgBoxSettings& s) {
+    std::size_t at = 0;
+    switch (s.intCodeOption) {
+    case kCodeVariableReturn:
+        at = s.txtVarName.size() + std::string_view(" = MsgBox(").size();
+        break;
+    case kCodeIfThenElse:
+        at = std::string_view("If MsgBox (").size();
+        break;
+    default:
+        at = std::string_view("MsgBox ").size();
+        break;
+    }
+    const std::string& code = s.strMsgBoxCode;
+    const std::string& expr = s.strPromptExpr;
+    auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    if (expr.empty() || at == 0 || code.size() < at + expr.size() || !ascii(code[at - 1]) ||
+        !ascii(expr.back()) || code.compare(at, expr.size(), expr) != 0)
+        return std::string::npos;
+    return at;
+}
+
 } // namespace
 
 void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
@@ -67,18 +94,30 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
         AppendError(out, error);
         return;
     }
+    // The prompt's expression is escaped once, for its own field and for the code that holds
+    // it, as nearly every code does: it is the longest part of both.
+    thread_local std::string prompt;
+    prompt.clear();
+    JsonWriter(prompt).Chars(s.strPromptExpr);
     JsonWriter writer(out);
-    writer.Raw("{\"strPromptExpr\":");
-    writer.String(s.strPromptExpr);
-    writer.Raw(",\"strButtonsExpr\":");
+    writer.Raw("{\"strPromptExpr\":\"");
+    writer.Raw(prompt);
+    writer.Raw("\",\"strButtonsExpr\":");
     writer.String(s.strButtonsExpr);
     char value[16];
     const auto written = std::to_chars(value, value + sizeof value, s.lngButtonsValue).ptr;
     writer.Raw(",\"lngButtonsValue\":");
     writer.Raw(std::string_view(value, static_cast<std::size_t>(written - value)));
-    writer.Raw(",\"strMsgBoxCode\":");
-    writer.String(s.strMsgBoxCode);
-    writer.Raw("}");
+    writer.Raw(",\"strMsgBoxCode\":\"");
+    const std::string_view code = s.strMsgBoxCode;
+    if (const std::size_t at = PromptInCode(s); at != std::string::npos) {
+        writer.Chars(code.substr(0, at));
+        writer.Raw(prompt);
+        writer.Chars(code.substr(at + s.strPromptExpr.size()));
+    } else {
+        writer.Chars(code);
+    }
+    writer.Raw("\"}");
 }
 
 std::string ComposeJsonLine(std::string_view line, bool& failed) {

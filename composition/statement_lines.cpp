@@ -132,7 +132,9 @@ Gather& Gather::PutLong(std::string_view piece) {
             return *this;
         }
     }
-    std::memcpy(block_ + used_, piece.data(), piece.size());
+    // An empty piece may have no bytes at all to copy from.
+    if (!piece.empty())
+        std::memcpy(block_ + used_, piece.data(), piece.size());
     used_ += piece.size();
     return *this;
 }
