@@ -814,9 +814,14 @@ void JsonWriter::Chars(std::string_view text) {
         }
         // Bytes that need care come in runs in code: doubled quotes, and the line breaks and
         // tabs between its lines. A run is written here without going back to the plain
-        // steps, and its commonest escapes without the general path.
-        static constexpr std::array<char, 0x20> kShort = [] {
-            std::array<char, 0x20> table{};
+        // steps, its commonest escapes looked up in a table of what follows the backslash
+        // (1 for the bytes the general path writes, 0 for plain ones).
+        static constexpr std::array<char, 256> kEscape = [] {
+            std::array<char, 256> table{};
+            for (std::size_t c = 0; c < table.size(); ++c)
+                table[c] = c < 0x20 || c >= 0x80 ? 1 : 0;
+            table['"'] = '"';
+            table['\\'] = '\\';
             table['\b'] = 'b';
             table['\t'] = 't';
             table['\n'] = 'n';
@@ -825,21 +830,15 @@ void JsonWriter::Chars(std::string_view text) {
             return table;
         }();
         do {
-            const unsigned char c = *at;
-            if (c == '"' || c == '\\') {
+            if (const char escape = kEscape[*at]; escape != 1) {
                 write[0] = '\\';
-                write[1] = static_cast<char>(c);
-                write += 2;
-                ++at;
-            } else if (c < 0x20 && kShort[c] != 0) {
-                write[0] = '\\';
-                write[1] = kShort[c];
+                write[1] = escape;
                 write += 2;
                 ++at;
             } else {
                 write = WriteSpecial(write, at, end);
             }
-        } while (at < end && !IsPlainJsonByte(*at) && write < block_ + kRoom);
+        } while (at < end && kEscape[*at] != 0 && write < block_ + kRoom);
     }
     write_ = write;
 }
