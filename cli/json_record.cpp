@@ -53,8 +53,25 @@ std::size_t Utf8Sequence(const unsigned char* p, const unsigned char* end, std::
     return length;
 }
 
+// For each byte, what follows the backslash of its short escape in a JSON string; 1 for the
+// bytes that need more (other controls, and everything from 0x80), 0 for plain ones.
+constexpr std::array<char, 256> kEscape = [] {
+    std::array<char, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c)
+        table[c] = c < 0x20 || c >= 0x80 ? 1 : 0;
+    table['"'] = '"';
+    table['\\'] = '\\';
+    table['\b'] = 'b';
+    table['\t'] = 't';
+    table['\n'] = 'n';
+    table['\f'] = 'f';
+    table['\r'] = 'r';
+    return table;
+}();
+
+// Printable ASCII other than quote and backslash; one look in the table.
 bool IsPlainJsonByte(unsigned char c) {
-    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+    return kEscape[c] == 0;
 }
 
 #if defined(__SSE2__)
@@ -814,21 +831,7 @@ void JsonWriter::Chars(std::string_view text) {
         }
         // Bytes that need care come in runs in code: doubled quotes, and the line breaks and
         // tabs between its lines. A run is written here without going back to the plain
-        // steps, its commonest escapes looked up in a table of what follows the backslash
-        // (1 for the bytes the general path writes, 0 for plain ones).
-        static constexpr std::array<char, 256> kEscape = [] {
-            std::array<char, 256> table{};
-            for (std::size_t c = 0; c < table.size(); ++c)
-                table[c] = c < 0x20 || c >= 0x80 ? 1 : 0;
-            table['"'] = '"';
-            table['\\'] = '\\';
-            table['\b'] = 'b';
-            table['\t'] = 't';
-            table['\n'] = 'n';
-            table['\f'] = 'f';
-            table['\r'] = 'r';
-            return table;
-        }();
+        // steps, its commonest escapes as the table has them.
         do {
             if (const char escape = kEscape[*at]; escape != 1) {
                 write[0] = '\\';
