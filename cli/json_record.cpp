@@ -320,8 +320,7 @@ private:
 
     // A member's key and its colon, inside an object being checked.
     bool Key(std::string_view* name = nullptr) {
-        SkipBlanks();
-        if (at_ == end_ || *at_ != '"')
+        if (!NextIs('"'))
             return Fail("expected a key in quotes");
         if (name != nullptr) {
             // Most keys hold no escapes: their bytes in the line are the name.
@@ -339,11 +338,19 @@ private:
         } else if (!String(nullptr)) {
             return false;
         }
-        SkipBlanks();
-        if (at_ == end_ || *at_ != ':')
+        if (!NextIs(':'))
             return Fail("expected ':' after a key");
         ++at_;
         return true;
+    }
+
+    // Whether the next token starts with `c`, blanks before it skipped: the byte is looked
+    // at first, as most records have no blanks.
+    bool NextIs(unsigned char c) {
+        if (at_ < end_ && *at_ == c)
+            return true;
+        SkipBlanks();
+        return at_ < end_ && *at_ == c;
     }
 
     // The top-level object.
@@ -362,6 +369,10 @@ private:
             const std::size_t f = FieldOf(key);
             if (!(f < kFieldCount ? KnownValue(f, s) : Value()))
                 return false;
+            if (at_ < end_ && *at_ == ',') {
+                ++at_;
+                continue;
+            }
             SkipBlanks();
             if (at_ == end_)
                 return Fail("the line ends inside an object");
