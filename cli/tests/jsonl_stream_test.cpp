@@ -225,6 +225,29 @@ TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
     }
 }
 
+TEST(JsonLinesStream, TextCutAfterAnAsciiByteIsWrittenAsItsPartsTogether) {
+    // What lets a result take the escaped prompt for the code that holds it.
+    for (const std::string& text :
+         {std::string("ab\"c\\d\r\n\te"), std::string("\xC3\xA9x\xC3(y\xE2\x82z\xF0\x9F\x98\x80"),
+          std::string(40, '"') + "\x01" + std::string(20, 'x') + "\xED\xA0\x80" + "q"}) {
+        std::string whole;
+        AppendJsonString(whole, text);
+        for (std::size_t cut = 1; cut < text.size(); ++cut) {
+            if (static_cast<unsigned char>(text[cut - 1]) >= 0x80)
+                continue;
+            std::string parts;
+            {
+                JsonWriter writer(parts);
+                writer.Raw("\"");
+                writer.Chars(std::string_view(text).substr(0, cut));
+                writer.Chars(std::string_view(text).substr(cut));
+                writer.Raw("\"");
+            }
+            EXPECT_EQ(parts, whole) << "cut at " << cut;
+        }
+    }
+}
+
 TEST(JsonLinesStream, InvalidUtf8InAResultIsReplacedAsBefore) {
     // Results of valid lines are always well-formed; the writer is checked on its own.
     for (const std::string text : {"ok", "\xC3", "\xC3\x28", "\xE0\x80\x80", "a\xF0\x9F\x98",
