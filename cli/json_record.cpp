@@ -3,6 +3,7 @@
 #include "composition/option_tables.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -52,24 +53,47 @@ std::size_t Utf8Sequence(const unsigned char* p, const unsigned char* end, std::
     return length;
 }
 
+// For each byte, what follows the backslash of its short escape in a JSON string; 1 for the
+// bytes that need more (other controls, and everything from 0x80), 0 for plain ones.
+constexpr std::array<char, 256> kEscape = [] {
+    std::array<char, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c)
+        table[c] = c < 0x20 || c >= 0x80 ? 1 : 0;
+    table['"'] = '"';
+    table['\\'] = '\\';
+    table['\b'] = 'b';
+    table['\t'] = 't';
+    table['\n'] = 'n';
+    table['\f'] = 'f';
+    table['\r'] = 'r';
+    return table;
+}();
+
+// Printable ASCII other than quote and backslash; one look in the table.
 bool IsPlainJsonByte(unsigned char c) {
-    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+    return kEscape[c] == 0;
 }
+
+#if defined(__SSE2__)
+// A mask of the bytes that are not plain: quote, backslash, controls and everything from 0x80.
+__m128i SpecialBytes(__m128i bytes) {
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i blank = _mm_set1_epi8(0x20);
+    // Signed, bytes from 0x80 up compare below the blank along with the controls.
+    return _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+        _mm_cmplt_epi8(bytes, blank));
+}
+#endif
 
 // The end of the run of plain bytes (printable ASCII other than quote and backslash) that
 // starts at `p`, looked at sixteen bytes at a time where the processor allows.
 const unsigned char* PlainRunEnd(const unsigned char* p, const unsigned char* end) {
 #if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i blank = _mm_set1_epi8(0x20);
     while (end - p >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        // Signed, bytes from 0x80 up compare below the blank along with the controls.
-        const __m128i special = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-            _mm_cmplt_epi8(bytes, blank));
-        const int mask = _mm_movemask_epi8(special);
+        const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
         if (mask != 0)
             return p + __builtin_ctz(static_cast<unsigned>(mask));
         p += 16;
@@ -78,6 +102,57 @@ const unsigned char* PlainRunEnd(const unsigned char* p, const unsigned char* en
     while (p < end && IsPlainJsonByte(*p))
         ++p;
     return p;
+}
+
+// Writes the one byte at `at` that is not plain as a JSON string holds it, or the UTF-8
+// sequence it starts, or U+FFFD for an ill-formed one; moves `at` past what was read and
+// returns the end of what was written (at most six bytes).
+char* WriteSpecial(char* write, const unsigned char*& at, const unsigned char* end) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const unsigned char c = *at;
+    if (c >= 0x80) {
+        std::size_t accepted = 0;
+        const std::size_t length = Utf8Sequence(at, end, accepted);
+        if (length > 0) {
+            for (std::size_t i = 0; i < length; ++i)
+                *write++ = static_cast<char>(*at++);
+            return write;
+        }
+        // The bytes that began the sequence go; the one that broke it is read again.
+        std::memcpy(write, "\xEF\xBF\xBD", 3);
+        at += accepted > 0 ? accepted : 1;
+        return write + 3;
+    }
+    ++at;
+    *write++ = '\\';
+    switch (c) {
+    case '"':
+    case '\\':
+        *write++ = static_cast<char>(c);
+        break;
+    case '\b':
+        *write++ = 'b';
+        break;
+    case '\f':
+        *write++ = 'f';
+        break;
+    case '\n':
+        *write++ = 'n';
+        break;
+    case '\r':
+        *write++ = 'r';
+        break;
+    case '\t':
+        *write++ = 't';
+        break;
+    default:
+        std::memcpy(write, "u00", 3);
+        write[3] = kHex[c >> 4];
+        write[4] = kHex[c & 0xF];
+        write += 5;
+        break;
+    }
+    return write;
 }
 
 // Where a known field's value starts in the line; the last occurrence of a key counts.
@@ -136,14 +211,14 @@ public:
         return at_ == end_ || Fail("text after the end of the value");
     }
 
-    // What the line said of each known field.
+    // What the line said of each known field it holds.
     struct Seen {
         Number number; // index and check fields
-        bool present = false;
         bool rightType = false;
     };
     [[nodiscard]] const Seen& Field(std::size_t f) const { return seen_[f]; }
-    [[nodiscard]] const std::array<std::string, 4>& Labels() const { return labels_; }
+    // A bit for each known field the line holds, by the field's number.
+    [[nodiscard]] std::uint32_t Present() const { return present_; }
 
     [[nodiscard]] const std::string& Error() const { return error_; }
 
@@ -178,6 +253,9 @@ public:
         return true;
     }
     void SkipBlanks() {
+        // Most records have no blanks between their tokens: one comparison says so.
+        if (at_<end_&& * at_> ' ')
+            return;
         while (at_ < end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\n' || *at_ == '\r'))
             ++at_;
     }
@@ -241,30 +319,38 @@ private:
     }
 
     // A member's key and its colon, inside an object being checked.
-    bool Key(std::string* name = nullptr) {
-        SkipBlanks();
-        if (at_ == end_ || *at_ != '"')
+    bool Key(std::string_view* name = nullptr) {
+        if (!NextIs('"'))
             return Fail("expected a key in quotes");
         if (name != nullptr) {
-            // Most keys hold no escapes: their bytes are the name.
+            // Most keys hold no escapes: their bytes in the line are the name.
             const unsigned char* run = PlainRunEnd(at_ + 1, end_);
             if (run < end_ && *run == '"') {
-                name->assign(reinterpret_cast<const char*>(at_ + 1),
-                             static_cast<std::size_t>(run - at_ - 1));
+                *name = std::string_view(reinterpret_cast<const char*>(at_ + 1),
+                                         static_cast<std::size_t>(run - at_ - 1));
                 at_ = run + 1;
             } else {
-                name->clear();
-                if (!String(name))
+                key_.clear();
+                if (!String(&key_))
                     return false;
+                *name = key_;
             }
-        } else if (!String(name)) {
+        } else if (!String(nullptr)) {
             return false;
         }
-        SkipBlanks();
-        if (at_ == end_ || *at_ != ':')
+        if (!NextIs(':'))
             return Fail("expected ':' after a key");
         ++at_;
         return true;
+    }
+
+    // Whether the next token starts with `c`, blanks before it skipped: the byte is looked
+    // at first, as most records have no blanks.
+    bool NextIs(unsigned char c) {
+        if (at_ < end_ && *at_ == c)
+            return true;
+        SkipBlanks();
+        return at_ < end_ && *at_ == c;
     }
 
     // The top-level object.
@@ -276,12 +362,17 @@ private:
             return true;
         }
         for (;;) {
-            if (!Key(&key_))
+            std::string_view key;
+            if (!Key(&key))
                 return false;
             SkipBlanks();
-            const std::size_t f = FieldOf(key_);
+            const std::size_t f = FieldOf(key);
             if (!(f < kFieldCount ? KnownValue(f, s) : Value()))
                 return false;
+            if (at_ < end_ && *at_ == ',') {
+                ++at_;
+                continue;
+            }
             SkipBlanks();
             if (at_ == end_)
                 return Fail("the line ends inside an object");
@@ -315,15 +406,27 @@ private:
         for (const std::uint8_t f : kByLength[key.size()]) {
             if (f == kFieldCount)
                 break;
-            // Short enough that comparing byte by byte beats calling the library.
-            const std::string_view name = kFieldNames[f];
-            std::size_t i = 0;
-            while (i < name.size() && key[i] == name[i])
-                ++i;
-            if (i == name.size())
+            if (SameName(key, kFieldNames[f]))
                 return f;
         }
         return kFieldCount;
+    }
+
+    // Two names of the same length from 4 to 16 bytes compared as two words each, the first
+    // bytes and the last ones (overlapping when shorter than two words): a few instructions
+    // where a call to the library costs tens.
+    static bool SameName(std::string_view key, std::string_view name) {
+        const std::size_t n = name.size();
+        auto words = [n](const char* p, auto word) {
+            decltype(word) first;
+            decltype(word) last;
+            std::memcpy(&first, p, sizeof first);
+            std::memcpy(&last, p + n - sizeof last, sizeof last);
+            return std::pair{first, last};
+        };
+        if (n >= 8)
+            return words(key.data(), std::uint64_t{}) == words(name.data(), std::uint64_t{});
+        return words(key.data(), std::uint32_t{}) == words(name.data(), std::uint32_t{});
     }
 
     std::string* TextTarget(std::size_t f, MsgBoxSettings& s) {
@@ -347,7 +450,8 @@ private:
     // checked like any other value when not.
     bool KnownValue(std::size_t f, MsgBoxSettings& s) {
         Seen& seen = seen_[f];
-        seen = Seen{{}, true, false};
+        seen = Seen{};
+        present_ |= std::uint32_t{1} << f;
         if (at_ == end_)
             return Value();
         const unsigned char c = *at_;
@@ -360,10 +464,11 @@ private:
             return String(text);
         }
         if (f == kLabels)
-            return LabelsValue(seen);
+            return LabelsValue(seen, s.labels);
         if (number) {
-            seen.number = ReadNumber();
             seen.rightType = true;
+            if (!ShortWholeNumber(seen.number))
+                seen.number = ReadNumber();
             return error_.empty();
         }
         if (f >= kHelp) { // the check boxes take true and false too
@@ -379,12 +484,12 @@ private:
     }
 
     // Four strings in an array; anything else is checked as a value and is the wrong kind.
-    bool LabelsValue(Seen& seen) {
+    bool LabelsValue(Seen& seen, std::array<std::string, 4>& labels) {
         const unsigned char* start = at_;
         if (*at_ != '[')
             return Value();
         ++at_;
-        for (std::size_t i = 0; i < labels_.size(); ++i) {
+        for (std::size_t i = 0; i < labels.size(); ++i) {
             SkipBlanks();
             if (i > 0) {
                 if (at_ == end_ || *at_ != ',')
@@ -394,10 +499,10 @@ private:
             }
             if (at_ == end_ || *at_ != '"')
                 break;
-            labels_[i].clear();
-            if (!String(&labels_[i]))
+            labels[i].clear();
+            if (!String(&labels[i]))
                 return false;
-            if (i + 1 == labels_.size()) {
+            if (i + 1 == labels.size()) {
                 SkipBlanks();
                 if (at_ < end_ && *at_ == ']') {
                     ++at_;
@@ -408,6 +513,30 @@ private:
         }
         at_ = start;
         return Value();
+    }
+
+    // The common number of a record, a few digits with no fraction or exponent, read in one
+    // pass; false, with nothing read, for anything else.
+    bool ShortWholeNumber(Number& n) {
+        const unsigned char* p = at_;
+        const bool negative = *p == '-';
+        p += negative ? 1 : 0;
+        if (p == end_ || *p < '0' || *p > '9')
+            return false;
+        long long value = *p++ - '0';
+        if (value != 0) {
+            // Up to 18 digits fit without overflow.
+            for (int digits = 1; p < end_ && *p >= '0' && *p <= '9'; ++digits, ++p) {
+                if (digits == 18)
+                    return false;
+                value = value * 10 + (*p - '0');
+            }
+        }
+        if (p < end_ && (*p == '.' || *p == 'e' || *p == 'E' || (*p >= '0' && *p <= '9')))
+            return false;
+        at_ = p;
+        n = Number{negative ? -value : value, true};
+        return true;
     }
 
     bool NumberToken() {
@@ -469,38 +598,66 @@ private:
         return value;
     }
 
-    static void AppendUtf8(std::string& out, unsigned code) {
+    static char* WriteUtf8(char* write, unsigned code) {
         if (code < 0x80) {
-            out.push_back(static_cast<char>(code));
+            *write++ = static_cast<char>(code);
         } else if (code < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+            *write++ = static_cast<char>(0xC0 | (code >> 6));
+            *write++ = static_cast<char>(0x80 | (code & 0x3F));
         } else if (code < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+            *write++ = static_cast<char>(0xE0 | (code >> 12));
+            *write++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *write++ = static_cast<char>(0x80 | (code & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+            *write++ = static_cast<char>(0xF0 | (code >> 18));
+            *write++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            *write++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *write++ = static_cast<char>(0x80 | (code & 0x3F));
         }
+        return write;
     }
 
     // A string at the opening quote; its decoded text goes to `out` when given.
     bool String(std::string* out) {
+        // Decoded into a block on the stack that goes to `out` when it fills and at the end:
+        // one append for most strings, however many escapes they hold.
+        constexpr std::size_t kBlockRoom = 480;
+        // One step writes at most 16 plain bytes, or fewer and then one character.
+        char block[kBlockRoom + 32];
+        char* write = block;
         ++at_;
         for (;;) {
-            const unsigned char* run = at_;
-            at_ = PlainRunEnd(at_, end_);
-            if (out != nullptr)
-                out->append(reinterpret_cast<const char*>(run),
-                            static_cast<std::size_t>(at_ - run));
-            if (at_ == end_)
-                return Fail("the line ends inside a string");
+            if (write >= block + kBlockRoom) {
+                if (out != nullptr)
+                    out->append(block, static_cast<std::size_t>(write - block));
+                write = block;
+            }
+#if defined(__SSE2__)
+            if (end_ - at_ >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at_));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
+                const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
+                if (mask == 0) {
+                    at_ += 16;
+                    write += 16;
+                    continue;
+                }
+                const int plain = __builtin_ctz(static_cast<unsigned>(mask));
+                at_ += plain;
+                write += plain;
+            } else
+#endif
+            {
+                while (at_ < end_ && IsPlainJsonByte(*at_))
+                    *write++ = static_cast<char>(*at_++);
+                if (at_ == end_)
+                    return Fail("the line ends inside a string");
+            }
             const unsigned char c = *at_;
             if (c == '"') {
                 ++at_;
+                if (out != nullptr)
+                    out->append(block, static_cast<std::size_t>(write - block));
                 return true;
             }
             if (c < 0x20)
@@ -510,36 +667,34 @@ private:
                 const std::size_t length = Utf8Sequence(at_, end_, accepted);
                 if (length == 0)
                     return Fail("ill-formed UTF-8 in a string");
-                if (out != nullptr)
-                    out->append(reinterpret_cast<const char*>(at_), length);
-                at_ += length;
+                for (std::size_t i = 0; i < length; ++i)
+                    *write++ = static_cast<char>(*at_++);
                 continue;
             }
             // A backslash.
             if (++at_ == end_)
                 return Fail("the line ends inside an escape");
             const unsigned char e = *at_++;
-            char plain = 0;
             switch (e) {
             case '"':
             case '\\':
             case '/':
-                plain = static_cast<char>(e);
+                *write++ = static_cast<char>(e);
                 break;
             case 'b':
-                plain = '\b';
+                *write++ = '\b';
                 break;
             case 'f':
-                plain = '\f';
+                *write++ = '\f';
                 break;
             case 'n':
-                plain = '\n';
+                *write++ = '\n';
                 break;
             case 'r':
-                plain = '\r';
+                *write++ = '\r';
                 break;
             case 't':
-                plain = '\t';
+                *write++ = '\t';
                 break;
             case 'u': {
                 int code = Hex4();
@@ -556,15 +711,12 @@ private:
                         return Fail("a high surrogate without a low one");
                     code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
                 }
-                if (out != nullptr)
-                    AppendUtf8(*out, static_cast<unsigned>(code));
-                continue;
+                write = WriteUtf8(write, static_cast<unsigned>(code));
+                break;
             }
             default:
                 return Fail("unknown escape in a string");
             }
-            if (out != nullptr)
-                out->push_back(plain);
         }
     }
 
@@ -573,8 +725,8 @@ private:
     const unsigned char* end_;
     std::string error_;
     std::string key_;
-    std::array<Seen, kFieldCount> seen_{};
-    std::array<std::string, 4> labels_;
+    std::array<Seen, kFieldCount> seen_;
+    std::uint32_t present_ = 0;
 };
 
 } // namespace
@@ -586,141 +738,123 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
         return "not valid JSON: " + parser.Error();
     if (!isObject)
         return "a line must hold one JSON object";
-    // In the order the fields are checked: the first wrong one is the one reported.
-    std::string error;
-    auto index = [&](Field f, std::size_t tableSize, std::int16_t& target) {
+    // Only the fields the line holds, in the order they are checked (the order of their
+    // numbers): the first wrong one is the one reported.
+    static constexpr std::array<std::size_t, 4> kIndexSizes{
+        kButtonSets.size(), kIcons.size(), kDefaultButtons.size(), kCodeShapes.size()};
+    static constexpr std::array<std::int16_t MsgBoxSettings::*, 4> kIndexes{
+        &MsgBoxSettings::intButtonSet, &MsgBoxSettings::intIcon, &MsgBoxSettings::intDefButton,
+        &MsgBoxSettings::intCodeOption};
+    static constexpr std::array<int MsgBoxSettings::*, 8> kChecks{
+        &MsgBoxSettings::chkHelp,          &MsgBoxSettings::chkSysModal,
+        &MsgBoxSettings::chkSetForeground, &MsgBoxSettings::chkRightAlign,
+        &MsgBoxSettings::chkRtlReading,    &MsgBoxSettings::chkOptValOnly,
+        &MsgBoxSettings::chkAddSelect,     &MsgBoxSettings::chkNotEqual};
+    for (std::uint32_t present = parser.Present(); present != 0; present &= present - 1) {
+        const auto f = static_cast<std::size_t>(std::countr_zero(present));
         const auto& seen = parser.Field(f);
-        if (!seen.present)
-            return true;
-        const std::string_view name = kFieldNames[f];
-        if (!seen.rightType || !seen.number.whole) {
-            error.append(name).append(" must be a whole number");
-            return false;
-        }
-        const long long value = seen.number.value;
-        if (value < 0 || value >= static_cast<long long>(tableSize)) {
-            error.append(name).append(" ").append(std::to_string(value));
-            error.append(" is outside 0..").append(std::to_string(tableSize - 1));
-            return false;
-        }
-        target = static_cast<std::int16_t>(value);
-        return true;
-    };
-    auto text = [&](Field f) {
-        const auto& seen = parser.Field(f);
-        if (seen.present && !seen.rightType) {
-            error.append(kFieldNames[f]).append(" must be a string");
-            return false;
-        }
-        return true;
-    };
-    auto check = [&](Field f, int& target) {
-        const auto& seen = parser.Field(f);
-        if (!seen.present)
-            return true;
-        if (!seen.rightType || !seen.number.whole) {
-            error.append(kFieldNames[f]).append(" must be 0 or 1");
-            return false;
-        }
-        target = static_cast<int>(seen.number.value);
-        return true;
-    };
-    const bool fine = index(kButtonSet, kButtonSets.size(), s.intButtonSet) &&
-                      index(kIcon, kIcons.size(), s.intIcon) &&
-                      index(kDefButton, kDefaultButtons.size(), s.intDefButton) &&
-                      index(kCodeOption, kCodeShapes.size(), s.intCodeOption) && text(kTitle) &&
-                      text(kPrompt) && text(kVarName) && text(kHelpFile) && text(kHelpContext) &&
-                      check(kHelp, s.chkHelp) && check(kSysModal, s.chkSysModal) &&
-                      check(kSetForeground, s.chkSetForeground) &&
-                      check(kRightAlign, s.chkRightAlign) && check(kRtlReading, s.chkRtlReading) &&
-                      check(kOptValOnly, s.chkOptValOnly) && check(kAddSelect, s.chkAddSelect) &&
-                      check(kNotEqual, s.chkNotEqual);
-    if (!fine)
-        return error;
-    if (parser.Field(kLabels).present) {
-        if (!parser.Field(kLabels).rightType)
+        // Made only for a message: most lines need none.
+        auto name = [f] { return std::string(kFieldNames[f]); };
+        if (f <= kCodeOption) {
+            if (!seen.rightType || !seen.number.whole)
+                return name() + " must be a whole number";
+            const long long value = seen.number.value;
+            const std::size_t size = kIndexSizes[f];
+            if (value < 0 || value >= static_cast<long long>(size))
+                return name() + " " + std::to_string(value) + " is outside 0.." +
+                       std::to_string(size - 1);
+            s.*kIndexes[f] = static_cast<std::int16_t>(value);
+        } else if (f < kHelp) {
+            if (!seen.rightType)
+                return name() + " must be a string";
+        } else if (f < kLabels) {
+            if (!seen.rightType || !seen.number.whole)
+                return name() + " must be 0 or 1";
+            s.*kChecks[f - kHelp] = static_cast<int>(seen.number.value);
+        } else if (!seen.rightType) {
             return "labels must be an array of 4 strings";
-        s.labels = parser.Labels();
+        }
     }
     return {};
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
+    JsonWriter writer(out);
+    writer.String(text);
+}
+
+void JsonWriter::Flush() {
+    out_.append(block_, static_cast<std::size_t>(write_ - block_));
+    write_ = block_;
+}
+
+void JsonWriter::RawLong(std::string_view text) {
+    Flush();
+    if (text.size() > kRoom) {
+        out_.append(text);
+        return;
+    }
+    std::memcpy(write_, text.data(), text.size());
+    write_ += text.size();
+}
+
+void JsonWriter::String(std::string_view text) {
+    Raw("\"");
+    Chars(text);
+    Raw("\"");
+}
+
+void JsonWriter::Chars(std::string_view text) {
+    char* write = write_;
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
-    // Written into room made for the text as it stands, made larger when escapes need it, and
-    // cut to size after.
-    const std::size_t start = out.size();
-    out.resize(start + text.size() + 2);
-    char* write = out.data() + start;
-    // Room for one escape (at most six bytes) and everything after it as it stands.
-    auto roomForEscape = [&] {
-        const auto needed = static_cast<std::size_t>(write - out.data()) + 6 +
-                            static_cast<std::size_t>(end - at) + 1;
-        if (needed > out.size()) {
-            const auto offset = static_cast<std::size_t>(write - out.data());
-            out.resize(needed + text.size());
-            write = out.data() + offset;
+    auto room = [&] {
+        if (write >= block_ + kRoom) {
+            write_ = write;
+            Flush();
+            write = write_;
         }
     };
-    *write++ = '"';
     while (at < end) {
-        const unsigned char* run = at;
-        at = PlainRunEnd(at, end);
-        std::memcpy(write, run, static_cast<std::size_t>(at - run));
-        write += at - run;
-        if (at == end)
-            break;
-        const unsigned char c = *at;
-        roomForEscape();
-        if (c >= 0x80) {
-            std::size_t accepted = 0;
-            const std::size_t length = Utf8Sequence(at, end, accepted);
-            if (length > 0) {
-                std::memcpy(write, at, length);
-                write += length;
-                at += length;
-            } else {
-                // The bytes that began the sequence go; the one that broke it is read again.
-                std::memcpy(write, "\xEF\xBF\xBD", 3);
-                write += 3;
-                at += accepted > 0 ? accepted : 1;
+        room();
+#if defined(__SSE2__)
+        if (end - at >= 16) {
+            // The sixteen bytes are stored whatever they hold; only those before the first
+            // one that needs care are kept.
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
+            const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
+            if (mask == 0) {
+                at += 16;
+                write += 16;
+                continue;
             }
-            continue;
+            const int plain = __builtin_ctz(static_cast<unsigned>(mask));
+            at += plain;
+            write += plain;
+        } else
+#endif
+        {
+            while (at < end && IsPlainJsonByte(*at))
+                *write++ = static_cast<char>(*at++);
+            if (at == end)
+                break;
         }
-        ++at;
-        *write++ = '\\';
-        switch (c) {
-        case '"':
-        case '\\':
-            *write++ = static_cast<char>(c);
-            break;
-        case '\b':
-            *write++ = 'b';
-            break;
-        case '\f':
-            *write++ = 'f';
-            break;
-        case '\n':
-            *write++ = 'n';
-            break;
-        case '\r':
-            *write++ = 'r';
-            break;
-        case '\t':
-            *write++ = 't';
-            break;
-        default:
-            std::memcpy(write, "u00", 3);
-            write[3] = kHex[c >> 4];
-            write[4] = kHex[c & 0xF];
-            write += 5;
-            break;
-        }
+        // Bytes that need care come in runs in code: doubled quotes, and the line breaks and
+        // tabs between its lines. A run is written here without going back to the plain
+        // steps, its commonest escapes as the table has them.
+        do {
+            if (const char escape = kEscape[*at]; escape != 1) {
+                write[0] = '\\';
+                write[1] = escape;
+                write += 2;
+                ++at;
+            } else {
+                write = WriteSpecial(write, at, end);
+            }
+        } while (at < end && kEscape[*at] != 0 && write < block_ + kRoom);
     }
-    *write++ = '"';
-    out.resize(static_cast<std::size_t>(write - out.data()));
+    write_ = write;
 }
 
 } // namespace qvn::cli

@@ -2,8 +2,10 @@
 
 #include "cli/compose_request.h"
 #include "cli/json_record.h"
+#include "composition/option_tables.h"
 
 #include <algorithm>
+#include <charconv>
 #include <istream>
 #include <ostream>
 
@@ -22,16 +24,68 @@ void AppendError(std::string& out, std::string_view message) {
     out.push_back('}');
 }
 
+// Puts back the load values of everything a line can set, keeping the buffers the texts grew.
+// The derived fields are rebuilt by the generators and the fixed pieces are never changed, so
+// neither needs copying.
+void ResetChoices(MsgBoxSettings& s) {
+    static const MsgBoxSettings kLoaded;
+    s.strTitle = kLoaded.strTitle;
+    s.intButtonSet = kLoaded.intButtonSet;
+    s.intIcon = kLoaded.intIcon;
+    s.intDefButton = kLoaded.intDefButton;
+    s.intCodeOption = kLoaded.intCodeOption;
+    s.txtPrompt = kLoaded.txtPrompt;
+    s.txtVarName = kLoaded.txtVarName;
+    s.txtHelpFile = kLoaded.txtHelpFile;
+    s.txtHelpContext = kLoaded.txtHelpContext;
+    s.chkHelp = kLoaded.chkHelp;
+    s.chkSysModal = kLoaded.chkSysModal;
+    s.chkSetForeground = kLoaded.chkSetForeground;
+    s.chkRightAlign = kLoaded.chkRightAlign;
+    s.chkRtlReading = kLoaded.chkRtlReading;
+    s.chkOptValOnly = kLoaded.chkOptValOnly;
+    s.chkAddSelect = kLoaded.chkAddSelect;
+    s.chkNotEqual = kLoaded.chkNotEqual;
+    s.labels = kLoaded.labels;
+}
+
+// Where the code holds the prompt's expression as it stands: after the opening of its shape,
+// unless the first line had to be cut. The bytes before both ends of it must be ASCII, so that
+// no UTF-8 sequence spans them and the JSON of the code is that of its three parts. npos when
+// it is not so.
+std::size_t PromptInCode(const MsgBoxSettings& s) {
+    std::size_t at = 0;
+    switch (s.intCodeOption) {
+    case kCodeVariableReturn:
+        at = s.txtVarName.size() + std::string_view(" = MsgBox(").size();
+        break;
+    case kCodeIfThenElse:
+        at = std::string_view("If MsgBox (").size();
+        break;
+    default:
+        at = std::string_view("MsgBox ").size();
+        break;
+    }
+    const std::string& code = s.strMsgBoxCode;
+    const std::string& expr = s.strPromptExpr;
+    auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    if (expr.empty() || at == 0 || code.size() < at + expr.size() || !ascii(code[at - 1]) ||
+        !ascii(expr.back()) || code.compare(at, expr.size(), expr) != 0)
+        return std::string::npos;
+    return at;
+}
+
 } // namespace
 
 void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
-    // One record reset to the load values for each line keeps the buffers its texts grew.
-    static const MsgBoxSettings kLoaded;
     thread_local MsgBoxSettings s;
-    s = kLoaded;
+    ResetChoices(s);
     std::string error = ReadSettingsRecord(line, s);
     if (error.empty()) {
-        Compose(s);
+        // Compose's steps without the copy of the code it returns.
+        s.EncodePromptText();
+        s.BuildButtonsExpression();
+        s.BuildMsgBoxCode();
         if (s.blnCodeTooLong)
             error = kCodeTooLong;
     }
@@ -40,15 +94,30 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
         AppendError(out, error);
         return;
     }
-    out.append("{\"strPromptExpr\":");
-    AppendJsonString(out, s.strPromptExpr);
-    out.append(",\"strButtonsExpr\":");
-    AppendJsonString(out, s.strButtonsExpr);
-    out.append(",\"lngButtonsValue\":");
-    out.append(std::to_string(s.lngButtonsValue));
-    out.append(",\"strMsgBoxCode\":");
-    AppendJsonString(out, s.strMsgBoxCode);
-    out.push_back('}');
+    // The prompt's expression is escaped once, for its own field and for the code that holds
+    // it, as nearly every code does: it is the longest part of both.
+    thread_local std::string prompt;
+    prompt.clear();
+    JsonWriter(prompt).Chars(s.strPromptExpr);
+    JsonWriter writer(out);
+    writer.Raw("{\"strPromptExpr\":\"");
+    writer.Raw(prompt);
+    writer.Raw("\",\"strButtonsExpr\":");
+    writer.String(s.strButtonsExpr);
+    char value[16];
+    const auto written = std::to_chars(value, value + sizeof value, s.lngButtonsValue).ptr;
+    writer.Raw(",\"lngButtonsValue\":");
+    writer.Raw(std::string_view(value, static_cast<std::size_t>(written - value)));
+    writer.Raw(",\"strMsgBoxCode\":\"");
+    const std::string_view code = s.strMsgBoxCode;
+    if (const std::size_t at = PromptInCode(s); at != std::string::npos) {
+        writer.Chars(code.substr(0, at));
+        writer.Raw(prompt);
+        writer.Chars(code.substr(at + s.strPromptExpr.size()));
+    } else {
+        writer.Chars(code);
+    }
+    writer.Raw("\"}");
 }
 
 std::string ComposeJsonLine(std::string_view line, bool& failed) {
@@ -75,26 +144,31 @@ int RunJsonLines(std::istream& in, std::ostream& out) {
             output.clear();
         }
     };
+    // Only the first `filled` bytes of the buffer hold input; its size is kept from one block
+    // to the next, so that it is zero-filled where it grows and not again for every block.
+    std::size_t filled = 0;
     for (;;) {
         // Keep the unfinished line, then fill the buffer behind it.
-        input.erase(0, start);
+        std::copy(input.begin() + static_cast<std::ptrdiff_t>(start),
+                  input.begin() + static_cast<std::ptrdiff_t>(filled), input.begin());
+        const std::size_t kept = filled - start;
         start = 0;
-        const std::size_t kept = input.size();
-        input.resize(kept + block);
+        if (input.size() < kept + block)
+            input.resize(kept + block);
         in.read(input.data() + kept, static_cast<std::streamsize>(block));
         block = std::min(block * 2, kBlock);
-        input.resize(kept + static_cast<std::size_t>(in.gcount()));
-        if (input.size() == kept)
+        filled = kept + static_cast<std::size_t>(in.gcount());
+        if (filled == kept)
             break;
-        const std::string_view view(input);
+        const std::string_view view(input.data(), filled);
         for (std::size_t lf = view.find('\n', kept); lf != std::string_view::npos;
              lf = view.find('\n', start)) {
             compose(view.substr(start, lf - start));
             start = lf + 1;
         }
     }
-    if (start < input.size())
-        compose(std::string_view(input).substr(start)); // the last line, without a line feed
+    if (start < filled) // the last line, without a line feed
+        compose(std::string_view(input.data() + start, filled - start));
     out.write(output.data(), static_cast<std::streamsize>(output.size()));
     out.flush();
     return anyFailed ? 1 : 0;

@@ -13,20 +13,32 @@ namespace {
 constexpr std::string_view kCrName = "vbCr";
 constexpr std::string_view kLfName = "vbLf";
 
-// Appends `text` to `out` with every quote character doubled.
-void AppendEscaped(std::string& out, std::string_view text, std::string_view quote) {
+// Puts `text` with every quote character doubled.
+void PutEscaped(Gather& out, std::string_view text, std::string_view quote) {
+    if (quote.size() == 1) {
+        // The language's quote is one character, found with the library's byte search.
+        const char* from = text.data();
+        const char* const end = from + text.size();
+        while (const void* hit =
+                   std::memchr(from, quote[0], static_cast<std::size_t>(end - from))) {
+            const char* const after = static_cast<const char*>(hit) + 1;
+            out << std::string_view(from, static_cast<std::size_t>(after - from)) << quote[0];
+            from = after;
+        }
+        out << std::string_view(from, static_cast<std::size_t>(end - from));
+        return;
+    }
     if (quote.empty()) {
-        out.append(text);
+        out << text;
         return;
     }
     std::size_t from = 0;
     for (std::size_t at = text.find(quote); at != std::string_view::npos;
          at = text.find(quote, from)) {
-        out.append(text, from, at + quote.size() - from);
-        out.append(quote);
+        out << text.substr(from, at + quote.size() - from) << quote;
         from = at + quote.size();
     }
-    out.append(text, from);
+    out << text.substr(from);
 }
 
 } // namespace
@@ -58,17 +70,18 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
     // joined by the concatenation operator. One pass from the front: linear in the text.
     expr.reserve(expr.size() + all.size() + all.size() / 8 + 2);
     const std::size_t start = expr.size();
+    Gather out(expr);
     auto term = [&](auto&& write) {
-        if (expr.size() > start)
-            expr.append(strConcat);
+        if (out.Size() > start)
+            out << strConcat;
         write();
     };
     auto literal = [&](std::size_t from, std::size_t to) {
         if (to > from)
             term([&] {
-                expr.append(strQuote);
-                AppendEscaped(expr, all.substr(from, to - from), strQuote);
-                expr.append(strQuote);
+                out << strQuote;
+                PutEscaped(out, all.substr(from, to - from), strQuote);
+                out << strQuote;
             });
     };
     // The next CR and the next LF, each found with the library's fast byte search.
@@ -92,7 +105,7 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
             name = i == cr ? kCrName : kLfName;
             ++i;
         }
-        term([&] { expr.append(name); });
+        term([&] { out << name; });
         lineStart = i;
         if (cr < i)
             cr = next('\r', i);
@@ -100,10 +113,8 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
             lf = next('\n', i);
     }
     literal(lineStart, all.size());
-    if (expr.size() == start) {
-        expr.append(strQuote);
-        expr.append(strQuote);
-    }
+    if (out.Size() == start)
+        out << strQuote << strQuote;
 }
 
 void MsgBoxSettings::EncodePromptText() {
@@ -114,10 +125,11 @@ void MsgBoxSettings::EncodePromptText() {
 void MsgBoxSettings::BuildButtonsExpression() {
     strButtonsExpr.clear();
     lngButtonsValue = 0;
-    auto add = [this](std::string_view constant, std::int32_t value) {
-        if (!strButtonsExpr.empty())
-            strButtonsExpr.append(" + ");
-        strButtonsExpr.append(constant);
+    Gather out(strButtonsExpr);
+    auto add = [&](std::string_view constant, std::int32_t value) {
+        if (out.Size() > 0)
+            out << " + ";
+        out << constant;
         lngButtonsValue += value;
     };
     if (intIcon > 0)
@@ -146,8 +158,15 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     // The first line of the shape as the pieces a long line may be cut between. Arguments
     // left out before a written one keep their position as an empty ", ". The pieces only
     // look at texts that outlive them.
-    const std::string title = withTitle ? EncodeStringExpression(strTitle) : std::string();
-    const std::string helpFile = withHelp ? EncodeStringExpression(txtHelpFile) : std::string();
+    // Kept between calls like the pieces below, so that their buffers are made once.
+    thread_local std::string title;
+    thread_local std::string helpFile;
+    title.clear();
+    helpFile.clear();
+    if (withTitle)
+        AppendStringExpression(title, strTitle);
+    if (withHelp)
+        AppendStringExpression(helpFile, txtHelpFile);
     // First with each expression as one piece, which is all a line that fits needs; split into
     // its terms only when the line must be cut.
     // Kept between calls, so that a composition needs no allocation for it: scripts compose
@@ -211,21 +230,20 @@ void MsgBoxSettings::BuildMsgBoxCode() {
         return;
     }
     const std::string& crlf = strLineBreak;
+    Gather out(code);
     switch (intCodeOption) {
     case kCodeVariableReturn:
         if (chkAddSelect == 1) {
-            code.append(crlf).append(crlf).append("Select Case ").append(txtVarName);
-            code.append(crlf).append(crlf);
+            out << crlf << crlf << "Select Case " << txtVarName << crlf << crlf;
             for (const std::string& each : labels)
                 // The Help button never ends the message box, so it has no result to test.
                 if (!each.empty() && each != kHelpLabel)
-                    code.append(strIndent).append("Case vb").append(each).append(crlf).append(crlf);
-            code.append("End Select").append(crlf).append(crlf);
+                    out << strIndent << "Case vb" << each << crlf << crlf;
+            out << "End Select" << crlf << crlf;
         }
         break;
     case kCodeIfThenElse:
-        code.append(crlf).append(crlf).append("Else").append(crlf).append(crlf);
-        code.append("End If").append(crlf);
+        out << crlf << crlf << "Else" << crlf << crlf << "End If" << crlf;
         break;
     default:
         break;

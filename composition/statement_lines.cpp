@@ -124,6 +124,21 @@ void AppendExpressionPieces(std::vector<LinePiece>& pieces, std::string_view exp
     }
 }
 
+Gather& Gather::PutLong(std::string_view piece) {
+    if (piece.size() > kRoom - used_) {
+        Flush();
+        if (piece.size() > kRoom) {
+            out_.append(piece);
+            return *this;
+        }
+    }
+    // An empty piece may have no bytes at all to copy from.
+    if (!piece.empty())
+        std::memcpy(block_ + used_, piece.data(), piece.size());
+    used_ += piece.size();
+    return *this;
+}
+
 std::size_t LineLength(const std::vector<LinePiece>& pieces) {
     std::size_t length = 0;
     for (const LinePiece& piece : pieces)
@@ -134,8 +149,11 @@ std::size_t LineLength(const std::vector<LinePiece>& pieces) {
 bool WriteStatementLine(const std::vector<LinePiece>& pieces, const std::string& lineBreak,
                         const std::string& indent, std::string& out) {
     const std::size_t start = out.size();
-    for (const LinePiece& piece : pieces)
-        out.append(JoinText(piece.joiner)).append(piece.text);
+    {
+        Gather line(out);
+        for (const LinePiece& piece : pieces)
+            line << JoinText(piece.joiner) << piece.text;
+    }
     const std::size_t length = out.size() - start;
     if (length <= kMaxLineBytes)
         return true;

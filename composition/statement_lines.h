@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,67 @@ namespace qvn {
 inline constexpr std::size_t kMaxLineBytes = 1023;
 // The IDE refuses a logical line continued over more than this many " _" line-continuations.
 inline constexpr int kMaxLineContinuations = 24;
+
+// Short texts gathered on the stack and appended to a string a block at a time: code is built
+// from many short pieces, and each append to a string of its own costs a call into the
+// library. Everything put is in the string once the gatherer is gone.
+class Gather {
+public:
+    explicit Gather(std::string& out) : out_(out) {}
+    Gather(const Gather&) = delete;
+    Gather& operator=(const Gather&) = delete;
+    ~Gather() { Flush(); }
+
+    Gather& operator<<(std::string_view piece) {
+        if (piece.size() <= 16 && used_ + 16 <= kRoom) {
+            CopyShort(block_ + used_, piece.data(), piece.size());
+            used_ += piece.size();
+            return *this;
+        }
+        return PutLong(piece);
+    }
+    Gather& operator<<(char c) {
+        if (used_ == kRoom)
+            Flush();
+        block_[used_++] = c;
+        return *this;
+    }
+    // How long the string is with what has been put so far.
+    [[nodiscard]] std::size_t Size() const { return out_.size() + used_; }
+    void Flush() {
+        out_.append(block_, used_);
+        used_ = 0;
+    }
+
+private:
+    // Up to 16 bytes in a few moves, where a call to the library costs tens of instructions:
+    // two that may overlap, of the widest size that fits.
+    static void CopyShort(char* to, const char* from, std::size_t n) {
+        auto pair = [&](auto word) {
+            decltype(word) first;
+            decltype(word) last;
+            std::memcpy(&first, from, sizeof word);
+            std::memcpy(&last, from + n - sizeof word, sizeof word);
+            std::memcpy(to, &first, sizeof word);
+            std::memcpy(to + n - sizeof word, &last, sizeof word);
+        };
+        if (n >= 8) {
+            pair(std::uint64_t{});
+        } else if (n >= 4) {
+            pair(std::uint32_t{});
+        } else if (n > 0) {
+            to[0] = from[0];
+            to[n / 2] = from[n / 2];
+            to[n - 1] = from[n - 1];
+        }
+    }
+    Gather& PutLong(std::string_view piece);
+
+    static constexpr std::size_t kRoom = 240;
+    std::string& out_;
+    std::size_t used_ = 0;
+    char block_[kRoom];
+};
 
 // One piece of a statement's line. A line may be cut before a piece joined by " & " or ", ";
 // pieces joined by nothing are written together.

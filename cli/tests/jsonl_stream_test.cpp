@@ -165,6 +165,89 @@ TEST(JsonLinesStream, EveryLineGivesWhatTheDocumentReaderGave) {
     }
 }
 
+TEST(JsonLinesStream, RecordsTheWayScriptsWriteThemGiveWhatTheDocumentReaderGave) {
+    const std::string quoted = "Say \\\"hi\\\" to \\\"" + std::string(500, 'q') + "\\\"\\r\\n";
+    const std::vector<std::string> lines{
+        // Whole numbers up to the longest read in one pass, and just past it.
+        R"({"chkHelp":999999999999999999,"txtPrompt":"a"})",
+        R"({"chkHelp":1000000000000000000,"txtPrompt":"a"})",
+        R"({"intIcon":-0,"intButtonSet":00})",
+        R"({"intIcon":1e1})",
+        R"({"intIcon":1E0,"intButtonSet":2})",
+        R"({"intIcon":3.})",
+        R"({"intIcon":-})",
+        R"({"intIcon":4)",
+        // Keys as escapes, near misses of known names, and names of other lengths.
+        R"({"txt\u0050rompt":"escaped key","intIcon":1})",
+        R"({"intIcoN":3,"txtPrompT":"x","labelz":[],"chkHelpX":1,"intButtonSet":1})",
+        R"({"labels":["Yes","No","",""],"labels":["a","b"],"intButtonSet":4})",
+        R"({"labels":["a","b"],"labels":["Yes","No","",""],"intCodeOption":1,"chkAddSelect":1})",
+        // Blanks around every token.
+        " {\t\"intCodeOption\" :\r2 ,\n\"chkNotEqual\":true , \"labels\" : [ \"Yes\" , "
+        "\"No\" , \"\" , \"\" ] , \"txtPrompt\" : \"Quit?\" }\t",
+        // Every shape, with a prompt whose expression the code holds as it stands, or in
+        // cut lines when it is too long for one.
+        R"({"intCodeOption":0,"txtPrompt":")" + quoted + R"(","strTitle":"T"})",
+        R"({"intCodeOption":1,"txtVarName":"r\u00e9ponse","txtPrompt":")" + quoted +
+            R"(","intButtonSet":4,"chkAddSelect":1,"labels":["Yes","No","",""]})",
+        R"({"intCodeOption":2,"intButtonSet":1,"txtPrompt":")" + quoted +
+            R"(","labels":["OK","Cancel","",""]})",
+        R"({"intCodeOption":0,"txtPrompt":")" + quoted + quoted + quoted + R"("})",
+        R"({"intCodeOption":2,"intButtonSet":4,"txtPrompt":"\u00e9\t\u0001\"","chkHelp":1,)"
+        R"("txtHelpFile":"h\"lp","txtHelpContext":"9","labels":["Yes","No","Help",""]})",
+        // Strings and the line ending inside them, at and around the end of the line.
+        R"({"txtPrompt":"short"})",
+        R"({"txtPrompt":"0123456789abcde"})",
+        R"({"txtPrompt":"0123456789abcdef0123456789abcdef\")",
+        R"({"labels":["Yes","No","","\u00e9"]})",
+        R"({"labels":["Yes","No","",""])",
+    };
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.substr(0, 120));
+        bool failed = false;
+        const std::string streamed = ComposeJsonLine(line, failed);
+        EXPECT_EQ(Comparable(streamed), Comparable(Reference(line)));
+    }
+}
+
+TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
+    // Texts longer than the writer's block, with bytes that need care at every offset around
+    // the ends of its sixteen-byte steps and of the block.
+    for (const std::string special : {"\"", "\r\n", "\x01", "\xC3\xA9", "\xE2\x82", "\\\t"}) {
+        for (std::size_t at = 440; at < 520; ++at) {
+            std::string text(at, 'x');
+            text += special + std::string(at % 37, 'y') + special;
+            std::string streamed;
+            AppendJsonString(streamed, text);
+            EXPECT_EQ(streamed, json(text).dump(-1, ' ', false, json::error_handler_t::replace))
+                << "special at " << at;
+        }
+    }
+}
+
+TEST(JsonLinesStream, TextCutAfterAnAsciiByteIsWrittenAsItsPartsTogether) {
+    // What lets a result take the escaped prompt for the code that holds it.
+    for (const std::string& text :
+         {std::string("ab\"c\\d\r\n\te"), std::string("\xC3\xA9x\xC3(y\xE2\x82z\xF0\x9F\x98\x80"),
+          std::string(40, '"') + "\x01" + std::string(20, 'x') + "\xED\xA0\x80" + "q"}) {
+        std::string whole;
+        AppendJsonString(whole, text);
+        for (std::size_t cut = 1; cut < text.size(); ++cut) {
+            if (static_cast<unsigned char>(text[cut - 1]) >= 0x80)
+                continue;
+            std::string parts;
+            {
+                JsonWriter writer(parts);
+                writer.Raw("\"");
+                writer.Chars(std::string_view(text).substr(0, cut));
+                writer.Chars(std::string_view(text).substr(cut));
+                writer.Raw("\"");
+            }
+            EXPECT_EQ(parts, whole) << "cut at " << cut;
+        }
+    }
+}
+
 TEST(JsonLinesStream, InvalidUtf8InAResultIsReplacedAsBefore) {
     // Results of valid lines are always well-formed; the writer is checked on its own.
     for (const std::string text : {"ok", "\xC3", "\xC3\x28", "\xE0\x80\x80", "a\xF0\x9F\x98",
@@ -188,6 +271,23 @@ std::vector<std::string> RunLines(const std::string& input, int* status = nullpt
         lines.push_back(line);
     EXPECT_TRUE(out.str().empty() || out.str().ends_with('\n'));
     return lines;
+}
+
+TEST(JsonLinesStream, EveryLineOfALongRunGivesWhatItGivesAlone) {
+    // Lines of many lengths, so that they cross the reader's blocks at every kind of place.
+    std::string input;
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; input.size() < (5u << 20); ++i) {
+        lines.push_back(R"({"intButtonSet":1,"txtPrompt":")" + std::string((i * 7919) % 6000, 'p') +
+                        R"("})");
+        input += lines.back() + (i % 3 == 0 ? "\r\n" : "\n");
+    }
+    const std::vector<std::string> results = RunLines(input);
+    ASSERT_EQ(results.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        bool failed = false;
+        ASSERT_EQ(results[i], ComposeJsonLine(lines[i], failed)) << "line " << i;
+    }
 }
 
 TEST(JsonLinesStream, ShapesOfInputEachComposeOrGetAnErrorLine) {

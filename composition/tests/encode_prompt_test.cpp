@@ -68,5 +68,28 @@ TEST(EncodePrompt, LongPromptWithoutBreakIsOneLiteral) {
     EXPECT_EQ(s.strPromptExpr, "\"" + s.txtPrompt + "\"");
 }
 
+TEST(EncodePrompt, PiecesOfEveryLengthAreKeptWhole) {
+    // Lines and quotes of lengths around the sizes the code is gathered in, each with the
+    // expression written out piece by piece.
+    for (std::size_t n : {1u, 15u, 16u, 17u, 200u, 223u, 224u, 225u, 239u, 240u, 241u, 481u}) {
+        const std::string xs(n, 'x');
+        const std::string quotes(n, '"');
+        MsgBoxSettings s;
+        s.txtPrompt = xs + "\"\r\n" + quotes + "\n" + xs;
+        s.EncodePromptText();
+        EXPECT_EQ(s.strPromptExpr, "\"" + xs + "\"\"\" & vbCrLf & \"" + quotes + quotes +
+                                       "\" & vbLf & \"" + xs + "\"")
+            << n;
+    }
+}
+
+TEST(EncodePrompt, QuoteOfMoreThanOneCharacterIsDoubledWhole) {
+    MsgBoxSettings s;
+    s.strQuote = "''";
+    s.txtPrompt = "a''b'c";
+    s.EncodePromptText();
+    EXPECT_EQ(s.strPromptExpr, "''a''''b'c''");
+}
+
 } // namespace
 } // namespace qvn

@@ -176,6 +176,23 @@ TEST(MsgBoxCode, ValueOnlyReplacesTheConstantsWithTheStrForm) {
     EXPECT_EQ(s.strMsgBoxCode, R"(MsgBox "",  36)");
 }
 
+TEST(MsgBoxCode, LongLabelsAndNamesAreWrittenWhole) {
+    // Longer than the block the code is gathered in, alone and all together.
+    for (std::size_t n : {10u, 239u, 240u, 241u, 700u}) {
+        MsgBoxSettings s;
+        s.intCodeOption = 1;
+        s.chkAddSelect = 1;
+        s.txtVarName = std::string(n, 'v');
+        s.labels = {std::string(n, 'a'), std::string(n, 'b'), "", "Help"};
+        s.txtPrompt = "p";
+        std::string select = "\r\n\r\nSelect Case " + s.txtVarName + "\r\n\r\n";
+        for (const std::string& label : {s.labels[0], s.labels[1]})
+            select += "\tCase vb" + label + "\r\n\r\n";
+        EXPECT_EQ(Compose(s), s.txtVarName + " = MsgBox(\"p\")" + select + "End Select\r\n\r\n")
+            << n;
+    }
+}
+
 TEST(MsgBoxCode, LineEndingsOfEachShape) {
     MsgBoxSettings s;
     s.txtVarName = "v";
