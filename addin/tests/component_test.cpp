@@ -53,15 +53,16 @@ protected:
 };
 
 TEST_F(DllTest, ExportsEachEntryPointByNameAndOrdinal) {
-    const std::array<const char*, 4> names = {"DllCanUnloadNow", "DllGetClassObject",
-                                              "DllRegisterServer", "DllUnregisterServer"};
-    for (WORD ordinal = 1; ordinal <= 4; ++ordinal) {
+    const std::array<const char*, 5> names = {"DllCanUnloadNow", "DllGetClassObject",
+                                              "DllRegisterServer", "DllUnregisterServer",
+                                              "DllInstall"};
+    for (WORD ordinal = 1; ordinal <= 5; ++ordinal) {
         FARPROC byOrdinal = GetProcAddress(dll_, MAKEINTRESOURCEA(ordinal));
         FARPROC byName = GetProcAddress(dll_, names[ordinal - 1]);
         ASSERT_NE(byName, nullptr) << names[ordinal - 1];
         EXPECT_EQ(byOrdinal, byName) << "ordinal " << ordinal;
     }
-    EXPECT_EQ(GetProcAddress(dll_, MAKEINTRESOURCEA(5)), nullptr);
+    EXPECT_EQ(GetProcAddress(dll_, MAKEINTRESOURCEA(6)), nullptr);
 }
 
 TEST_F(DllTest, ClassObjectOnlyForConnectAndUnloadFollowsLiveObjects) {
@@ -107,9 +108,14 @@ TEST_F(DllTest, ObjectAnswersBothInterfacesAndTheirDispatch) {
     ASSERT_NE(object, nullptr);
     ComPtr<_Connect> connect;
     ComPtr<IDTExtensibility> extensibility;
+    ComPtr<IDTExtensibility2> extensibility2;
     ComPtr<IDispatch> dispatch;
     ASSERT_EQ(object.As(&connect), S_OK);
     ASSERT_EQ(object.As(&extensibility), S_OK);
+    ASSERT_EQ(object.As(&extensibility2), S_OK);
+    ComPtr<IUnknown> identity2;
+    ASSERT_EQ(extensibility2.As(&identity2), S_OK);
+    EXPECT_EQ(identity2.Get(), object.Get());
     ASSERT_EQ(object.As(&dispatch), S_OK);
     EXPECT_EQ(static_cast<IDispatch*>(connect.Get()), dispatch.Get()) << "IDispatch is _Connect's";
     ComPtr<IUnknown> identity;
@@ -151,7 +157,21 @@ TEST_F(DllTest, ObjectAnswersBothInterfacesAndTheirDispatch) {
         auto* name = const_cast<LPOLESTR>(n.name);
         EXPECT_EQ(extensibility->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
         EXPECT_EQ(id, n.id) << Utf8(n.name);
+        id = 0;
+        EXPECT_EQ(extensibility2->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id),
+                  S_OK);
+        EXPECT_EQ(id, n.id) << Utf8(n.name) << " through IDTExtensibility2";
     }
+    DISPID shutdown = 0;
+    auto* shutdownName = const_cast<LPOLESTR>(L"OnBeginShutdown");
+    EXPECT_EQ(
+        extensibility2->GetIDsOfNames(IID_NULL, &shutdownName, 1, LOCALE_USER_DEFAULT, &shutdown),
+        S_OK);
+    EXPECT_EQ(shutdown, 5);
+    EXPECT_EQ(
+        extensibility->GetIDsOfNames(IID_NULL, &shutdownName, 1, LOCALE_USER_DEFAULT, &shutdown),
+        DISP_E_UNKNOWNNAME)
+        << "the VB IDEs' interface has no OnBeginShutdown";
 }
 
 TEST_F(DllTest, LateBoundCallsReachTheMembersByTheirIds) {

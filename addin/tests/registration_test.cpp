@@ -75,7 +75,7 @@ std::wstring IdeInterfaceKey(int i) {
 // Everything below the IDE's interface keys, values included, as one comparable map.
 std::map<std::wstring, std::optional<std::wstring>> IdeKeys() {
     std::map<std::wstring, std::optional<std::wstring>> seen;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(kIdeInterfaces)); ++i) {
         for (const auto& key : KeyTree(HKEY_CLASSES_ROOT, IdeInterfaceKey(i))) {
             seen[key] = ReadString(HKEY_CLASSES_ROOT, key);
         }
@@ -316,6 +316,196 @@ TEST_F(BothBuildsTest, OneRemovedLeavesTheOthersRegistrationAsItWas) {
     CoFreeUnusedLibraries();
     CoUninitialize();
     ASSERT_EQ(call(true), S_OK);
+}
+
+// --- Per user: regsvr32 /n /i:user and DllInstall --------------------------------------------
+
+HRESULT UserThroughRegsvr32(bool unregister) {
+    return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") +
+                      L"/n /i:user \"" + DllPath() + L"\"") == 0
+               ? S_OK
+               : E_FAIL;
+}
+
+HRESULT CallDllInstall(bool install, const wchar_t* commandLine) {
+    HMODULE dll = LoadLibraryW(DllPath().c_str());
+    if (dll == nullptr) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    using Install = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+    auto entry =
+        reinterpret_cast<Install>(reinterpret_cast<void*>(GetProcAddress(dll, "DllInstall")));
+    HRESULT hr = entry != nullptr ? entry(install ? TRUE : FALSE, commandLine) : E_NOINTERFACE;
+    FreeLibrary(dll);
+    return hr;
+}
+
+HRESULT UserThroughExports(bool unregister) {
+    return CallDllInstall(!unregister, L"User");
+}
+
+const std::wstring kVbaAddIns = L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins";
+std::wstring VbaList(bool sixtyFourBit) {
+    return kVbaAddIns + (sixtyFourBit ? L"64" : L"");
+}
+std::wstring OwnVbaList() {
+    return VbaList(sizeof(void*) == 8);
+}
+
+// The VBA editor keeps its add-in lists whether or not anything is listed: the tests start
+// with both lists present (and another add-in listed) and put back what they found.
+class UserRegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RemoveUserKeys();
+        for (bool sixtyFour : {false, true}) {
+            if (!KeyExists(HKEY_CURRENT_USER, VbaList(sixtyFour))) {
+                created_.push_back(VbaList(sixtyFour));
+                RegSetKeyValueW(HKEY_CURRENT_USER, VbaList(sixtyFour).c_str(), nullptr, REG_NONE,
+                                nullptr, 0);
+            }
+        }
+        const std::wstring neighbour = OwnVbaList() + L"\\Other.Addin";
+        if (!KeyExists(HKEY_CURRENT_USER, neighbour)) {
+            created_.push_back(neighbour);
+            DWORD load = 3;
+            RegSetKeyValueW(HKEY_CURRENT_USER, neighbour.c_str(), L"LoadBehavior", REG_DWORD, &load,
+                            sizeof load);
+        }
+    }
+    void TearDown() override {
+        RemoveUserKeys();
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+            DeleteTree(HKEY_CURRENT_USER, *it);
+        }
+    }
+    static void RemoveUserKeys() {
+        for (const auto& path :
+             {std::wstring(L"Quorvane.Connect"), kClassKey, L"Wow6432Node\\" + kClassKey,
+              kLibraryKey, kInterfaceKey, L"Wow6432Node\\" + kInterfaceKey}) {
+            DeleteTree(HKEY_CURRENT_USER, L"Software\\Classes\\" + path);
+        }
+        for (bool sixtyFour : {false, true}) {
+            DeleteTree(HKEY_CURRENT_USER, VbaList(sixtyFour) + L"\\Quorvane.Connect");
+        }
+    }
+    std::vector<std::wstring> created_;
+};
+
+class UserRegistrationTest : public UserRegistryTest,
+                             public ::testing::WithParamInterface<Registrar> {};
+
+TEST_P(UserRegistrationTest, WritesOnlyItsOwnKeysUnderTheUserAndUndoesThemCompletely) {
+    const auto before = ::qvn::testing::ReadRegistry();
+    ASSERT_EQ(GetParam().call(false), S_OK);
+    ASSERT_EQ(GetParam().call(false), S_OK) << "a second installation is harmless";
+    const auto registered = ::qvn::testing::RegistryChanges(before, ::qvn::testing::ReadRegistry());
+    const std::wstring ours[] = {
+        L"+ HKCU\\Software\\Classes\\Quorvane.Connect",
+        L"+ HKCU\\Software\\Classes\\TypeLib\\" + kLibid,
+        L"+ HKCU\\Software\\Classes\\" + kClassKey,
+        L"+ HKCU\\Software\\Classes\\Wow6432Node\\" + kClassKey,
+        L"+ HKCU\\Software\\Classes\\" + kInterfaceKey,
+        L"+ HKCU\\Software\\Classes\\Wow6432Node\\" + kInterfaceKey,
+        L"+ HKCU\\" + OwnVbaList() + L"\\Quorvane.Connect",
+    };
+    for (const auto& change : registered) {
+        bool isOurs = false;
+        for (const auto& prefix : ours) {
+            isOurs |= StartsWithNoCase(change, prefix);
+        }
+        EXPECT_TRUE(isOurs) << "not ours: " << change;
+    }
+
+    const std::wstring classes = L"Software\\Classes\\";
+    const std::wstring entry = OwnVbaList() + L"\\Quorvane.Connect";
+    struct Expected {
+        std::wstring key;
+        const wchar_t* value;
+        std::wstring data;
+    };
+    const Expected expected[] = {
+        {classes + L"Quorvane.Connect\\CLSID", nullptr, kClsid},
+        {classes + L"TypeLib\\" + kLibid + L"\\1.0", nullptr, L"Quorvane"},
+        {classes + L"TypeLib\\" + kLibid + L"\\1.0\\409\\" + kPlatform, nullptr, DllPath()},
+        {entry, L"FriendlyName", L"Quorvane"},
+        {entry, L"Description", L"Writes message-box code and pastes it into the code pane"},
+    };
+    for (const auto& e : expected) {
+        auto value = ReadString(HKEY_CURRENT_USER, e.key, e.value);
+        ASSERT_TRUE(value.has_value()) << Utf8(e.key);
+        EXPECT_EQ(CompareStringOrdinal(value->c_str(), -1, e.data.c_str(), -1, TRUE), CSTR_EQUAL)
+            << Utf8(e.key) << " = " << Utf8(*value);
+    }
+    DWORD load = 0;
+    DWORD size = sizeof load;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, entry.c_str(), L"LoadBehavior", RRF_RT_REG_DWORD,
+                           nullptr, &load, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(load, 3u);
+    // The class as this user's processes of this bitness see it (read from the user's own
+    // classes: Wine does not merge them into HKEY_CLASSES_ROOT).
+    const auto server =
+        ReadString(HKEY_CURRENT_USER, classes + kClassKey + L"\\InprocServer32", nullptr);
+    ASSERT_TRUE(server.has_value());
+    EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, DllPath().c_str(), -1, TRUE), CSTR_EQUAL);
+
+    ASSERT_EQ(GetParam().call(true), S_OK);
+    ASSERT_EQ(GetParam().call(true), S_OK) << "a second removal is harmless";
+    EXPECT_EQ(::qvn::testing::RegistryChanges(before, ::qvn::testing::ReadRegistry()),
+              std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(UserRegistrars, UserRegistrationTest,
+                         ::testing::Values(Registrar{"regsvr32", UserThroughRegsvr32},
+                                           Registrar{"exports", UserThroughExports}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UserRegistryTest, AnyOtherCommandLineIsRefusedAndWritesNothing) {
+    const auto before = ::qvn::testing::ReadRegistry();
+    for (const wchar_t* line : {L"", L"machine", L"users", L"user "}) {
+        EXPECT_EQ(CallDllInstall(true, line), E_INVALIDARG) << Utf8(line);
+        EXPECT_EQ(CallDllInstall(false, line), E_INVALIDARG) << Utf8(line);
+    }
+    EXPECT_EQ(CallDllInstall(true, nullptr), E_INVALIDARG);
+    EXPECT_EQ(::qvn::testing::RegistryChanges(before, ::qvn::testing::ReadRegistry()),
+              std::vector<std::string>{});
+}
+
+long RegisterOtherForUser(const OtherBuild& other, bool unregister) {
+    return RunProgram(L"\"" + other.regsvr32 + L"\" /s " + (unregister ? L"/u " : L"") +
+                      L"/n /i:user \"" + other.dll + L"\"");
+}
+
+TEST_F(UserRegistryTest, OneBuildRemovedLeavesTheOthersEntryProgIdAndLibrary) {
+    const auto other = FindOtherBuild();
+    if (!other) {
+        GTEST_SKIP() << "the other build's qvn.dll is not built, or this Windows has one view";
+    }
+    const auto fresh = ::qvn::testing::ReadRegistry();
+    const std::wstring otherPlatform = sizeof(void*) == 8 ? L"win32" : L"win64";
+    const std::wstring otherEntry = VbaList(sizeof(void*) != 8) + L"\\Quorvane.Connect";
+    for (bool thisFirst : {true, false}) {
+        if (thisFirst) {
+            ASSERT_EQ(UserThroughExports(false), S_OK);
+        }
+        ASSERT_EQ(RegisterOtherForUser(*other, false), 0);
+        if (!thisFirst) {
+            ASSERT_EQ(UserThroughExports(false), S_OK);
+        }
+        ASSERT_EQ(UserThroughExports(true), S_OK);
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, otherEntry));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, OwnVbaList() + L"\\Quorvane.Connect"));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Quorvane.Connect"));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\TypeLib\\" + kLibid +
+                                                     L"\\1.0\\409\\" + otherPlatform));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\TypeLib\\" + kLibid +
+                                                      L"\\1.0\\409\\" + kPlatform));
+        ASSERT_EQ(RegisterOtherForUser(*other, true), 0);
+        EXPECT_EQ(::qvn::testing::RegistryChanges(fresh, ::qvn::testing::ReadRegistry()),
+                  std::vector<std::string>{})
+            << (thisFirst ? "this build registered first" : "the other build registered first");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Registrars, RegistrationTest,

@@ -39,6 +39,6 @@ protected:
 };
 
 // The IDE's interfaces that registering the add-in must leave alone.
-extern const IID kIdeInterfaces[4];
+extern const IID kIdeInterfaces[5];
 
 } // namespace qvn::addin::testing
