@@ -187,6 +187,58 @@ TEST_F(ConnectHostTest, DisplayOnConnectOpensTheWindowOnlyWhereTheModeAsksForIt)
     }
 }
 
+// The VBA editor's interface, here on the VB IDE's object model: the same mode numbers mean
+// the same, except that a command-line start has no user (no item, no window), and a second
+// connection is refused without a change.
+TEST_F(ConnectHostTest, ThroughIDTExtensibility2TheModesActAsThroughTheIdesInterface) {
+    struct Case {
+        const wchar_t* stored;
+        ext_ConnectMode mode;
+        bool opensAtConnection;
+        bool opensAtStartupComplete;
+        bool hasMenuItem;
+    };
+    const Case cases[] = {
+        {L"1", ext_cm_AfterStartup, true, true, true},
+        {L"0", ext_cm_AfterStartup, false, false, true},
+        {L"1", ext_cm_Startup, false, true, true},
+        {L"0", ext_cm_External, true, false, false},
+        {L"1", ext_cm_CommandLine, false, false, false},
+        {L"0", ext_cm_CommandLine, false, false, false},
+    };
+    const auto menuBefore = host_->AddInsMenu();
+    for (const auto& c : cases) {
+        SCOPED_TRACE("stored " + Utf8(c.stored) + ", mode " + std::to_string(c.mode));
+        WriteSetting(std::wstring(c.stored));
+        auto addIn = NewConnect();
+        ComPtr<IDTExtensibility2> extensibility;
+        ASSERT_EQ(addIn.As(&extensibility), S_OK);
+        int displays = forms_.displays;
+        ASSERT_EQ(extensibility->OnConnection(host_->Root(), c.mode, nullptr, nullptr), S_OK);
+        EXPECT_EQ(forms_.displays - displays, c.opensAtConnection ? 1 : 0);
+        const auto menuConnected = host_->AddInsMenu();
+        EXPECT_EQ(menuConnected.size(), menuBefore.size() + (c.hasMenuItem ? 1 : 0));
+
+        displays = forms_.displays;
+        EXPECT_EQ(extensibility->OnConnection(host_->Root(), ext_cm_AfterStartup, nullptr, nullptr),
+                  E_UNEXPECTED);
+        EXPECT_EQ(host_->AddInsMenu(), menuConnected) << "a refused connection changes nothing";
+        EXPECT_EQ(extensibility->OnStartupComplete(nullptr), S_OK);
+        EXPECT_EQ(forms_.displays - displays, c.opensAtStartupComplete ? 1 : 0);
+        EXPECT_EQ(extensibility->OnAddInsUpdate(nullptr), S_OK);
+        EXPECT_EQ(extensibility->OnBeginShutdown(nullptr), S_OK);
+        EXPECT_EQ(host_->AddInsMenu(), menuConnected);
+
+        ASSERT_EQ(extensibility->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+        EXPECT_EQ(host_->AddInsMenu(), menuBefore);
+        EXPECT_EQ(ReadSetting(), L"0");
+        // Disconnected, it may be connected again.
+        ASSERT_EQ(extensibility->OnConnection(host_->Root(), ext_cm_Startup, nullptr, nullptr),
+                  S_OK);
+        ASSERT_EQ(extensibility->OnDisconnection(ext_dm_UserClosed, nullptr), S_OK);
+    }
+}
+
 TEST_F(ConnectHostTest, DisconnectionWhileTheWindowShowsRemembersItAndReopensNextTime) {
     WriteSetting(std::nullopt);
     auto addIn = NewConnect();
