@@ -104,3 +104,16 @@ function(qvn_add_typelib idl)
         COMMENT "widl: ${ARG_COMMENT}"
         VERBATIM)
 endfunction()
+
+# QVN_OTHER_BUILD_DLL: the other Windows build's qvn.dll (a wide string literal, Wine's path of
+# the sibling build tree), for the tests that put both builds side by side.
+function(qvn_define_other_build_dll target)
+    get_filename_component(builds ${CMAKE_BINARY_DIR} DIRECTORY)
+    if(QVN_WIN_BITS EQUAL 64)
+        set(other_dll "Z:${builds}/win32/bin/qvn.dll")
+    else()
+        set(other_dll "Z:${builds}/win64/bin/qvn.dll")
+    endif()
+    string(REPLACE "/" "\\\\" other_dll "${other_dll}")
+    target_compile_definitions(${target} PRIVATE QVN_OTHER_BUILD_DLL=L"${other_dll}")
+endfunction()

@@ -116,11 +116,13 @@ fs::path MakeToolFolder(const std::wstring& name, bool withComponent) {
     return folder;
 }
 
-ToolRun RunTool(const fs::path& folder, const wchar_t* tool) {
+ToolRun RunTool(const fs::path& folder, const wchar_t* tool, const std::wstring& arguments) {
     qvn::testing::MessageBoxWatcher watcher;
     ToolRun run;
     const fs::path program = folder / tool;
     std::wstring command = L"\"" + program.wstring() + L"\"";
+    if (!arguments.empty())
+        command += L" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

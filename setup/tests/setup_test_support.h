@@ -45,7 +45,7 @@ fs::path MakeToolFolder(const std::wstring& name, bool withComponent = true);
 
 // Starts `tool` from `folder` (current directory elsewhere), closes every box it shows and
 // waits for it to end.
-ToolRun RunTool(const fs::path& folder, const wchar_t* tool);
+ToolRun RunTool(const fs::path& folder, const wchar_t* tool, const std::wstring& arguments = {});
 
 // Waits until no process named regsvr32.exe runs any more.
 bool WaitForRegistrationTools(std::chrono::milliseconds deadline = std::chrono::seconds(60));
