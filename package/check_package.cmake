@@ -1,7 +1,8 @@
 # Makes the release zip of an already built tree in a scratch folder and checks that it
-# holds exactly the expected files in one top folder, and that qvn.dll is of the tree's own
-# bitness. Run by ctest: cmake -DBUILD_DIR=... -DPACKAGE_NAME=... -DEXPECTED=a,b,c
-#                              -DOBJDUMP=... -P check_package.cmake
+# holds exactly the expected files in one top folder, each program of its bitness.
+# Run by ctest: cmake -DBUILD_DIR=... -DPACKAGE_NAME=... -DEXPECTED=file:machine,...
+#                     -DOBJDUMP=... [-DOBJDUMP_X86_64=...] -P check_package.cmake
+# (machine: i386 or x86-64 for a program, empty for a text file).
 set(out ${BUILD_DIR}/package/check)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
@@ -31,7 +32,8 @@ file(GLOB_RECURSE found RELATIVE ${out}/unpacked ${out}/unpacked/*)
 list(SORT found)
 string(REPLACE "," ";" expected "${EXPECTED}")
 set(wanted "")
-foreach(name IN LISTS expected)
+foreach(entry IN LISTS expected)
+    string(REGEX REPLACE ":.*$" "" name "${entry}")
     list(APPEND wanted ${PACKAGE_NAME}/${name})
 endforeach()
 list(SORT wanted)
@@ -39,17 +41,24 @@ if(NOT found STREQUAL wanted)
     message(FATAL_ERROR "the zip holds\n  ${found}\nbut should hold exactly\n  ${wanted}")
 endif()
 
-# A package of the wrong bitness would fail only on the user's machine.
-if(PACKAGE_NAME MATCHES "win32$")
-    set(format "pei-i386")
-else()
-    set(format "pei-x86-64")
-endif()
-foreach(name qvn.dll QVNInstall.exe QVNRemove.exe)
-    execute_process(COMMAND ${OBJDUMP} -f ${out}/unpacked/${PACKAGE_NAME}/${name}
+# A program of the wrong bitness would fail only on the user's machine.
+foreach(entry IN LISTS expected)
+    string(REGEX REPLACE ":.*$" "" name "${entry}")
+    string(FIND "${entry}" ":" colon)
+    math(EXPR colon "${colon} + 1")
+    string(SUBSTRING "${entry}" ${colon} -1 machine)
+    if(machine STREQUAL "")
+        continue()
+    endif()
+    # Each binutils reads the PE files of its own machine.
+    set(tool ${OBJDUMP})
+    if(machine STREQUAL "x86-64" AND OBJDUMP_X86_64)
+        set(tool ${OBJDUMP_X86_64})
+    endif()
+    execute_process(COMMAND ${tool} -f ${out}/unpacked/${PACKAGE_NAME}/${name}
                     OUTPUT_VARIABLE header RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0 OR NOT header MATCHES "file format ${format}")
-        message(FATAL_ERROR "${name} in the zip is not ${format}:\n${header}")
+    if(NOT rc EQUAL 0 OR NOT header MATCHES "file format pei-${machine}")
+        message(FATAL_ERROR "${name} in the zip is not pei-${machine}:\n${header}")
     endif()
 endforeach()
 
