@@ -4,6 +4,7 @@
 #include "addin/dispatch_call.h"
 #include "addin/ide_host_adapter.h"
 #include "addin/identifiers.h"
+#include "win32util/error_log.h"
 #include "addin/result_macros.h"
 #include "addin/settings_store.h"
 #include "ide/host_ids.h"
@@ -44,6 +45,7 @@ Connect::~Connect() {
             builderForm_->Unload();
         } catch (...) {
             // Destruction goes on regardless.
+            LOG_CAUGHT_EXCEPTION();
         }
     }
 }
@@ -220,6 +222,7 @@ HRESULT Connect::Disconnection() noexcept {
         }
     } catch (...) {
         // Every step of the disconnection runs regardless of the others.
+        LOG_CAUGHT_EXCEPTION();
     }
     // Unsubscribe first: the sink must not call into an object the host is dropping.
     subscription_.Unadvise();
@@ -237,6 +240,7 @@ HRESULT Connect::Disconnection() noexcept {
         try {
             form->Unload();
         } catch (...) {
+            LOG_CAUGHT_EXCEPTION();
         }
         builderForm_.reset();
     }
@@ -272,6 +276,8 @@ ComPtr<IDispatch> Connect::AddMenuItem(const std::wstring& caption) noexcept try
     ComPtr<IDispatch> bar = CommandBarNamed(vbInstance_.Get(), kAddInsBar);
     return AppendMenuItem(bar.Get(), caption);
 } catch (...) {
+    // No Add-Ins bar (or no IDE): the item is left out without a message.
+    LOG_CAUGHT_EXCEPTION();
     return nullptr;
 }
 
@@ -319,12 +325,14 @@ void Connect::ShowForm() noexcept {
     try {
         form = Form();
     } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
     }
     if (form != nullptr) {
         try {
             form->SetVBInstance(IdeForWindow());
             form->SetConnect(&owner_);
         } catch (...) {
+            LOG_CAUGHT_EXCEPTION();
         }
     }
     formDisplayed_ = true;
@@ -332,6 +340,7 @@ void Connect::ShowForm() noexcept {
         try {
             form->ShowModal();
         } catch (...) {
+            LOG_CAUGHT_EXCEPTION();
         }
     }
 }
@@ -344,6 +353,7 @@ void Connect::HideForm() noexcept {
             form->HideForm();
         }
     } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "addin/result_macros.h"
 
 #include "addin/dispatch_call.h"
+#include "win32util/error_log.h"
 
 namespace qvn::addin {
 
@@ -16,6 +17,8 @@ HRESULT ResultFromCaughtException() noexcept {
     } catch (const std::system_error& e) {
         return HRESULT_FROM_WIN32(static_cast<DWORD>(e.code().value()));
     } catch (...) {
+        // Nothing tells the caller what this was: leave a trace for whoever debugs it.
+        LOG_CAUGHT_EXCEPTION();
         return E_UNEXPECTED;
     }
 }

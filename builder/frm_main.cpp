@@ -5,8 +5,11 @@
 #include "composition/option_tables.h"
 
 #include <exception>
+#include <new>
+#include <stdexcept>
 
 namespace qvn {
+namespace ctl = layout::ctl;
 namespace {
 
 // Message-box style values of the toolkit.
@@ -63,20 +66,20 @@ using names::kDefaultVariableName;
 } // namespace
 
 frmMain::frmMain(PlatformServices& services) : services_(services) {
-    model_.OnChange("txtTitle", [this](int) { txtTitle_Change(); });
-    model_.OnChange("txtPrompt", [this](int) { TxtPrompt_Change(); });
-    model_.OnClick("optIcons", [this](int i) { optIcons_Click(i); });
-    model_.OnClick("optDefBtn", [this](int i) { optDefBtn_Click(i); });
-    model_.OnClick("optButtons", [this](int i) { optButtons_click(i); });
-    model_.OnClick("optCodeOption", [this](int i) { optCodeOption_Click(i); });
-    model_.OnClick("chkHelp", [this](int) { chkHelp_Click(); });
-    model_.OnClick("imgIcons", [this](int i) { imgIcons_Click(i); });
-    model_.OnClick("cmdPreview", [this](int) { cmdPreview_Click(); });
-    model_.OnClick("cmdHelp", [this](int) { cmdHelp_Click(); });
-    model_.OnClick("cmdBrowse", [this](int) { cmdBrowse_Click(); });
-    model_.OnClick("cmdExit", [this](int) { cmdExit_Click(); });
-    model_.OnClick("cmdCopy", [this](int) { cmdCopy_Click(); });
-    model_.OnClick("cmdPaste", [this](int) { cmdPaste_Click(); });
+    model_.OnChange(ctl::txtTitle, [this](int) { txtTitle_Change(); });
+    model_.OnChange(ctl::txtPrompt, [this](int) { TxtPrompt_Change(); });
+    model_.OnClick(ctl::optIcons, [this](int i) { optIcons_Click(i); });
+    model_.OnClick(ctl::optDefBtn, [this](int i) { optDefBtn_Click(i); });
+    model_.OnClick(ctl::optButtons, [this](int i) { optButtons_click(i); });
+    model_.OnClick(ctl::optCodeOption, [this](int i) { optCodeOption_Click(i); });
+    model_.OnClick(ctl::chkHelp, [this](int) { chkHelp_Click(); });
+    model_.OnClick(ctl::imgIcons, [this](int i) { imgIcons_Click(i); });
+    model_.OnClick(ctl::cmdPreview, [this](int) { cmdPreview_Click(); });
+    model_.OnClick(ctl::cmdHelp, [this](int) { cmdHelp_Click(); });
+    model_.OnClick(ctl::cmdBrowse, [this](int) { cmdBrowse_Click(); });
+    model_.OnClick(ctl::cmdExit, [this](int) { cmdExit_Click(); });
+    model_.OnClick(ctl::cmdCopy, [this](int) { cmdCopy_Click(); });
+    model_.OnClick(ctl::cmdPaste, [this](int) { cmdPaste_Click(); });
 }
 
 void frmMain::Load() {
@@ -132,40 +135,40 @@ void frmMain::Form_Load() {
     settings_.strTitle.clear();
     settings_.strPromptExpr.clear();
 
-    Ctl("optButtons", 0).SetValue(1);
+    Ctl(ctl::optButtons, 0).SetValue(1);
     settings_.intButtonSet = 0;
 
-    Ctl("optDefBtn", 0).SetValue(1);
-    Ctl("optDefBtn", 0).SetCaption(std::string(kFirstButtonLabel));
+    Ctl(ctl::optDefBtn, 0).SetValue(1);
+    Ctl(ctl::optDefBtn, 0).SetCaption(std::string(kFirstButtonLabel));
     settings_.intDefButton = 0;
     for (int i = 1; i <= 3; ++i) {
-        Ctl("optDefBtn", i).SetEnabled(false);
-        Ctl("optDefBtn", i).SetVisible(false);
+        Ctl(ctl::optDefBtn, i).SetEnabled(false);
+        Ctl(ctl::optDefBtn, i).SetVisible(false);
     }
 
-    Ctl("optIcons", 0).SetValue(1);
+    Ctl(ctl::optIcons, 0).SetValue(1);
     settings_.intIcon = 0;
 
-    Ctl("optCodeOption", 0).SetValue(1);
-    Ctl("optCodeOption", 1).SetEnabled(false);
-    Ctl("optCodeOption", 2).SetEnabled(false);
+    Ctl(ctl::optCodeOption, 0).SetValue(1);
+    Ctl(ctl::optCodeOption, 1).SetEnabled(false);
+    Ctl(ctl::optCodeOption, 2).SetEnabled(false);
     settings_.intCodeOption = 0;
 
-    Ctl("lblVarName").SetEnabled(false);
-    Ctl("txtVarName").SetEnabled(false);
-    Ctl("txtVarName").SetText("");
-    Ctl("chkAddSelect").SetEnabled(false);
-    Ctl("chkNotEqual").SetEnabled(false);
+    Ctl(ctl::lblVarName).SetEnabled(false);
+    Ctl(ctl::txtVarName).SetEnabled(false);
+    Ctl(ctl::txtVarName).SetText("");
+    Ctl(ctl::chkAddSelect).SetEnabled(false);
+    Ctl(ctl::chkNotEqual).SetEnabled(false);
 
-    Ctl("chkHelp").SetValue(0);
-    const bool help = Ctl("chkHelp").Value() != 0;
-    Ctl("txtHelpFile").SetText("");
-    Ctl("txtHelpFile").SetEnabled(help);
-    Ctl("txtHelpContext").SetText("");
-    Ctl("txtHelpContext").SetEnabled(help);
-    Ctl("cmdBrowse").SetEnabled(help);
-    Ctl("lblHelpContext").SetEnabled(help);
-    Ctl("lblHelpFile").SetEnabled(help);
+    Ctl(ctl::chkHelp).SetValue(0);
+    const bool help = Ctl(ctl::chkHelp).Value() != 0;
+    Ctl(ctl::txtHelpFile).SetText("");
+    Ctl(ctl::txtHelpFile).SetEnabled(help);
+    Ctl(ctl::txtHelpContext).SetText("");
+    Ctl(ctl::txtHelpContext).SetEnabled(help);
+    Ctl(ctl::cmdBrowse).SetEnabled(help);
+    Ctl(ctl::lblHelpContext).SetEnabled(help);
+    Ctl(ctl::lblHelpFile).SetEnabled(help);
 }
 
 void frmMain::Form_Unload(int& /*Cancel*/) {
@@ -175,11 +178,11 @@ void frmMain::Form_Unload(int& /*Cancel*/) {
 }
 
 void frmMain::txtTitle_Change() {
-    settings_.strTitle = Ctl("txtTitle").Text();
+    settings_.strTitle = Ctl(ctl::txtTitle).Text();
 }
 
 void frmMain::TxtPrompt_Change() {
-    settings_.txtPrompt = Ctl("txtPrompt").Text();
+    settings_.txtPrompt = Ctl(ctl::txtPrompt).Text();
     settings_.EncodePromptText();
 }
 
@@ -192,14 +195,14 @@ void frmMain::optDefBtn_Click(int Index) {
 }
 
 void frmMain::ShowDefaultButton(int Index, std::string caption) {
-    auto option = Ctl("optDefBtn", Index);
+    auto option = Ctl(ctl::optDefBtn, Index);
     option.SetCaption(std::move(caption));
     option.SetEnabled(true);
     option.SetVisible(true);
 }
 
 void frmMain::HideDefaultButton(int Index) {
-    auto option = Ctl("optDefBtn", Index);
+    auto option = Ctl(ctl::optDefBtn, Index);
     option.SetCaption("");
     option.SetEnabled(false);
     option.SetVisible(false);
@@ -213,8 +216,8 @@ void frmMain::optButtons_click(int Index) {
     settings_.intButtonSet = static_cast<std::int16_t>(Index);
     settings_.intDefButton = 0;
 
-    Ctl("optDefBtn", 0).SetCaption(std::string(set.labels[0]));
-    Ctl("optDefBtn", 0).SetValue(1);
+    Ctl(ctl::optDefBtn, 0).SetCaption(std::string(set.labels[0]));
+    Ctl(ctl::optDefBtn, 0).SetValue(1);
 
     int buttons = 1;
     while (buttons < 4 && !set.labels[static_cast<std::size_t>(buttons)].empty()) {
@@ -226,30 +229,30 @@ void frmMain::optButtons_click(int Index) {
     }
 
     if (Index == 0) {
-        Ctl("optCodeOption", 0).SetValue(1);
-        Ctl("optCodeOption", 1).SetEnabled(false);
-        Ctl("optCodeOption", 2).SetEnabled(false);
+        Ctl(ctl::optCodeOption, 0).SetValue(1);
+        Ctl(ctl::optCodeOption, 1).SetEnabled(false);
+        Ctl(ctl::optCodeOption, 2).SetEnabled(false);
         settings_.intCodeOption = 0;
-        Ctl("lblVarName").SetEnabled(false);
-        Ctl("txtVarName").SetEnabled(false);
-        Ctl("txtVarName").SetText("");
-        Ctl("chkAddSelect").SetEnabled(false);
-        Ctl("chkNotEqual").SetEnabled(false);
+        Ctl(ctl::lblVarName).SetEnabled(false);
+        Ctl(ctl::txtVarName).SetEnabled(false);
+        Ctl(ctl::txtVarName).SetText("");
+        Ctl(ctl::chkAddSelect).SetEnabled(false);
+        Ctl(ctl::chkNotEqual).SetEnabled(false);
     } else {
-        Ctl("optCodeOption", 1).SetEnabled(true);
-        Ctl("optCodeOption", 2).SetEnabled(true);
+        Ctl(ctl::optCodeOption, 1).SetEnabled(true);
+        Ctl(ctl::optCodeOption, 2).SetEnabled(true);
     }
 
-    if (Ctl("chkHelp").Value() != 0 && buttons <= 3) {
+    if (Ctl(ctl::chkHelp).Value() != 0 && buttons <= 3) {
         ShowDefaultButton(buttons, std::string(kHelpLabel));
     }
 }
 
 void frmMain::optCodeOption_Click(int Index) {
-    auto addSelect = Ctl("chkAddSelect");
-    auto notEqual = Ctl("chkNotEqual");
-    auto nameLabel = Ctl("lblVarName");
-    auto name = Ctl("txtVarName");
+    auto addSelect = Ctl(ctl::chkAddSelect);
+    auto notEqual = Ctl(ctl::chkNotEqual);
+    auto nameLabel = Ctl(ctl::lblVarName);
+    auto name = Ctl(ctl::txtVarName);
     switch (Index) {
     case kCodeStandard:
         addSelect.SetValue(0);
@@ -285,41 +288,42 @@ void frmMain::optCodeOption_Click(int Index) {
 }
 
 void frmMain::chkHelp_Click() {
-    const bool help = Ctl("chkHelp").Value() != 0;
-    for (auto name :
-         {"cmdBrowse", "lblHelpContext", "txtHelpFile", "txtHelpContext", "lblHelpFile"}) {
+    const bool help = Ctl(ctl::chkHelp).Value() != 0;
+    for (auto name : {ctl::cmdBrowse, ctl::lblHelpContext, ctl::txtHelpFile, ctl::txtHelpContext,
+                      ctl::lblHelpFile}) {
         Ctl(name).SetEnabled(help);
     }
 }
 
 void frmMain::imgIcons_Click(int Index) {
-    auto option = Ctl("optIcons", Index);
+    auto option = Ctl(ctl::optIcons, Index);
     option.SetValue(1);
     option.SetFocus();
 }
 
 void frmMain::ReadControls() {
-    settings_.txtPrompt = Ctl("txtPrompt").Text();
-    settings_.txtVarName = Ctl("txtVarName").Text();
-    settings_.txtHelpFile = Ctl("txtHelpFile").Text();
-    settings_.txtHelpContext = Ctl("txtHelpContext").Text();
-    settings_.chkHelp = Ctl("chkHelp").Value();
-    settings_.chkSysModal = Ctl("chkSysModal").Value();
-    settings_.chkSetForeground = Ctl("chkSetForeground").Value();
-    settings_.chkRightAlign = Ctl("chkRightAlign").Value();
-    settings_.chkRtlReading = Ctl("chkRtlReading").Value();
-    settings_.chkOptValOnly = Ctl("chkOptValOnly").Value();
-    settings_.chkAddSelect = Ctl("chkAddSelect").Value();
-    settings_.chkNotEqual = Ctl("chkNotEqual").Value();
+    settings_.txtPrompt = Ctl(ctl::txtPrompt).Text();
+    settings_.txtVarName = Ctl(ctl::txtVarName).Text();
+    settings_.txtHelpFile = Ctl(ctl::txtHelpFile).Text();
+    settings_.txtHelpContext = Ctl(ctl::txtHelpContext).Text();
+    settings_.chkHelp = Ctl(ctl::chkHelp).Value();
+    settings_.chkSysModal = Ctl(ctl::chkSysModal).Value();
+    settings_.chkSetForeground = Ctl(ctl::chkSetForeground).Value();
+    settings_.chkRightAlign = Ctl(ctl::chkRightAlign).Value();
+    settings_.chkRtlReading = Ctl(ctl::chkRtlReading).Value();
+    settings_.chkOptValOnly = Ctl(ctl::chkOptValOnly).Value();
+    settings_.chkAddSelect = Ctl(ctl::chkAddSelect).Value();
+    settings_.chkNotEqual = Ctl(ctl::chkNotEqual).Value();
     for (int i = 0; i < 4; ++i) {
-        settings_.labels[static_cast<std::size_t>(i)] = Ctl("optDefBtn", i).Caption();
+        settings_.labels[static_cast<std::size_t>(i)] = Ctl(ctl::optDefBtn, i).Caption();
     }
 }
 
 void frmMain::cmdPreview_Click() {
     ReadControls();
     settings_.BuildButtonsExpression();
-    services_.ShowMessage(Ctl("txtPrompt").Text(), settings_.lngButtonsValue, settings_.strTitle);
+    services_.ShowMessage(Ctl(ctl::txtPrompt).Text(), settings_.lngButtonsValue,
+                          settings_.strTitle);
 }
 
 void frmMain::cmdHelp_Click() {
@@ -343,7 +347,7 @@ void frmMain::cmdBrowse_Click() {
     // A cancelled dialog reports nothing, and the name typed before stays.
     if (auto name =
             services_.ShowOpenFileDialog(layout::kFileDialogTitle, layout::kFileDialogFilter)) {
-        Ctl("txtHelpFile").SetText(*name);
+        Ctl(ctl::txtHelpFile).SetText(*name);
     }
 }
 
@@ -352,19 +356,19 @@ void frmMain::cmdExit_Click() {
 }
 
 bool frmMain::CheckBeforeGenerating() {
-    const bool noHelpFile = Ctl("txtHelpFile").Text().empty();
-    const bool noHelpContext = Ctl("txtHelpContext").Text().empty();
+    const bool noHelpFile = Ctl(ctl::txtHelpFile).Text().empty();
+    const bool noHelpContext = Ctl(ctl::txtHelpContext).Text().empty();
     if (noHelpFile != noHelpContext) {
         services_.ShowMessage(kHelpCheckText, kStyleCritical, std::string(kHelpCheckTitle));
         return false;
     }
-    if (Ctl("txtVarName").Text().empty() && settings_.intCodeOption == kCodeVariableReturn) {
+    if (Ctl(ctl::txtVarName).Text().empty() && settings_.intCodeOption == kCodeVariableReturn) {
         services_.ShowMessage(kVarNameText, kStyleCritical, std::string(kVarNameTitle));
         return false;
     }
     if (settings_.intCodeOption == kCodeIfThenElse && settings_.intDefButton >= 0 &&
         settings_.intDefButton <= 3 &&
-        Ctl("optDefBtn", settings_.intDefButton).Caption() == kHelpLabel) {
+        Ctl(ctl::optDefBtn, settings_.intDefButton).Caption() == kHelpLabel) {
         services_.ShowMessage(kDefButtonText, kStyleCritical, std::string(kDefButtonTitle));
         return false;
     }
@@ -424,7 +428,11 @@ void frmMain::cmdPaste_Click() {
         }
         module->InsertLines(startLine, settings_.strMsgBoxCode);
         pasted = true;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
+        throw; // not the IDE's failure: the caller's to report
+    } catch (const std::logic_error&) {
+        throw; // a fault of this code (a wrong control name, say), not the IDE's
+    } catch (const std::exception&) {
         // Every failure of the IDE ends in the same message, which points the user to Copy.
     }
     if (!pasted) {

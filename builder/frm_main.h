@@ -68,7 +68,8 @@ public:
     void cmdPaste_Click();
 
 private:
-    ControlRef Ctl(std::string_view name, int index = layout::kNoIndex) {
+    // By the names of `layout::ctl` only: a name that is not a control does not compile.
+    ControlRef Ctl(layout::ControlName name, int index = layout::kNoIndex) {
         return model_.Ctl(name, index);
     }
     // Copies what the generators read straight from the controls into the record.

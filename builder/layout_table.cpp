@@ -35,7 +35,8 @@ constexpr ControlSpec PictureButton(std::string_view name, std::string_view tool
 }
 
 constexpr ControlSpec IconImage(int index, int top, Picture picture) {
-    ControlSpec c{"imgIcons", K::Image, index, "fraIcons", {}, {}, 150, top, 540, 540, kNoTabIndex};
+    ControlSpec c{ctl::imgIcons, K::Image, index, ctl::fraIcons, {},         {},
+                  150,           top,      540,   540,           kNoTabIndex};
     if (picture != Picture::None) {
         c.picture = PictureSpec{picture, 32, 32, 16, true};
     }
@@ -50,7 +51,8 @@ constexpr ControlSpec TextBox(std::string_view name, std::string_view container,
 }
 
 constexpr ControlSpec BrowseButton() {
-    ControlSpec c{"cmdBrowse", K::CommandButton, N, "fraHelp", "...", {}, 3015, 810, 345, 285, 30};
+    ControlSpec c{
+        ctl::cmdBrowse, K::CommandButton, N, ctl::fraHelp, "...", {}, 3015, 810, 345, 285, 30};
     c.font = FontSpec{"MS Sans Serif", 8.25, 700};
     return c;
 }
@@ -78,78 +80,80 @@ constexpr std::string_view FlagCaption(Flag f) {
 
 constexpr std::array kTable{
     // Directly on the window.
-    Plain("fraIcons", K::Frame, {}, "Icon Options", 45, 45, 2295, 3240, 0),
-    Plain("fraButtons", K::Frame, {}, "Button Options", 2430, 45, 2190, 1920, 6),
-    Plain("fraDefButton", K::Frame, {}, "Default Button", 2430, 2070, 2205, 1215, 13),
-    Plain("fraHelp", K::Frame, {}, "Help Options", 4680, 45, 3450, 1590, 25),
-    Plain("fraCodeOpt", K::Frame, {}, "Code Options", 4710, 1740, 3435, 2100, 32),
-    Plain("fraOtherOpt", K::Frame, {}, "Other Options", 4680, 3915, 3435, 1275, 33),
-    Plain("lblTitle", K::Label, {}, "Title Text", 45, 3375, 660, 195, 20),
-    TextBox("txtTitle", {}, 45, 3645, 4590, 285, 21),
-    Plain("lblCaption", K::Label, {}, "Prompt Text", 45, 4050, 855, 195, 22),
-    TextBox("txtPrompt", {}, 45, 4290, 4590, 1425, 23, true),
-    PictureButton("cmdPreview", " Preview ", 4725, 5310, 19, Picture::Preview),
-    PictureButton("cmdCopy", " Copy to Clipboard ", 5456, 5310, 17, Picture::Copy),
-    PictureButton("cmdPaste", " Paste Into Project ", 6187, 5310, 44, Picture::Paste),
-    PictureButton("cmdHelp", " QVN Help ", 6918, 5340, 40, Picture::Help),
-    PictureButton("cmdExit", " Exit QVN ", 7650, 5310, 18, Picture::Exit),
-    Plain("dlgFileDialog", K::FileDialog, {}, {}, 0, 0, 0, 0, kNoTabIndex),
+    Plain(ctl::fraIcons, K::Frame, {}, "Icon Options", 45, 45, 2295, 3240, 0),
+    Plain(ctl::fraButtons, K::Frame, {}, "Button Options", 2430, 45, 2190, 1920, 6),
+    Plain(ctl::fraDefButton, K::Frame, {}, "Default Button", 2430, 2070, 2205, 1215, 13),
+    Plain(ctl::fraHelp, K::Frame, {}, "Help Options", 4680, 45, 3450, 1590, 25),
+    Plain(ctl::fraCodeOpt, K::Frame, {}, "Code Options", 4710, 1740, 3435, 2100, 32),
+    Plain(ctl::fraOtherOpt, K::Frame, {}, "Other Options", 4680, 3915, 3435, 1275, 33),
+    Plain(ctl::lblTitle, K::Label, {}, "Title Text", 45, 3375, 660, 195, 20),
+    TextBox(ctl::txtTitle, {}, 45, 3645, 4590, 285, 21),
+    Plain(ctl::lblCaption, K::Label, {}, "Prompt Text", 45, 4050, 855, 195, 22),
+    TextBox(ctl::txtPrompt, {}, 45, 4290, 4590, 1425, 23, true),
+    PictureButton(ctl::cmdPreview, " Preview ", 4725, 5310, 19, Picture::Preview),
+    PictureButton(ctl::cmdCopy, " Copy to Clipboard ", 5456, 5310, 17, Picture::Copy),
+    PictureButton(ctl::cmdPaste, " Paste Into Project ", 6187, 5310, 44, Picture::Paste),
+    PictureButton(ctl::cmdHelp, " QVN Help ", 6918, 5340, 40, Picture::Help),
+    PictureButton(ctl::cmdExit, " Exit QVN ", 7650, 5310, 18, Picture::Exit),
+    Plain(ctl::dlgFileDialog, K::FileDialog, {}, {}, 0, 0, 0, 0, kNoTabIndex),
 
     // Icon Options: each picture to the left of the option of the same Index.
     IconImage(0, 240, Picture::None),
-    Member("optIcons", K::Option, 0, "fraIcons", Icon(0), 810, 405, 765, 195, 5, 1),
+    Member(ctl::optIcons, K::Option, 0, ctl::fraIcons, Icon(0), 810, 405, 765, 195, 5, 1),
     IconImage(1, 840, Picture::IconCritical),
-    Member("optIcons", K::Option, 1, "fraIcons", Icon(1), 810, 1035, 795, 195, 1),
+    Member(ctl::optIcons, K::Option, 1, ctl::fraIcons, Icon(1), 810, 1035, 795, 195, 1),
     IconImage(2, 1440, Picture::IconQuestion),
-    Member("optIcons", K::Option, 2, "fraIcons", Icon(2), 810, 1575, 975, 195, 2),
+    Member(ctl::optIcons, K::Option, 2, ctl::fraIcons, Icon(2), 810, 1575, 975, 195, 2),
     IconImage(3, 2025, Picture::IconExclamation),
-    Member("optIcons", K::Option, 3, "fraIcons", Icon(3), 810, 2205, 1215, 195, 3),
+    Member(ctl::optIcons, K::Option, 3, ctl::fraIcons, Icon(3), 810, 2205, 1215, 195, 3),
     IconImage(4, 2610, Picture::IconInformation),
-    Member("optIcons", K::Option, 4, "fraIcons", Icon(4), 810, 2790, 1215, 195, 4),
+    Member(ctl::optIcons, K::Option, 4, ctl::fraIcons, Icon(4), 810, 2790, 1215, 195, 4),
 
     // Button Options.
-    Member("optButtons", K::Option, 0, "fraButtons", ButtonSet(0), 120, 225, 945, 210, 12, 1),
-    Member("optButtons", K::Option, 1, "fraButtons", ButtonSet(1), 120, 468, 1395, 255, 11),
-    Member("optButtons", K::Option, 2, "fraButtons", ButtonSet(2), 120, 756, 1950, 255, 10),
-    Member("optButtons", K::Option, 3, "fraButtons", ButtonSet(3), 120, 1044, 1785, 255, 9),
-    Member("optButtons", K::Option, 4, "fraButtons", ButtonSet(4), 120, 1332, 1185, 255, 8),
-    Member("optButtons", K::Option, 5, "fraButtons", ButtonSet(5), 120, 1620, 1605, 255, 7),
+    Member(ctl::optButtons, K::Option, 0, ctl::fraButtons, ButtonSet(0), 120, 225, 945, 210, 12, 1),
+    Member(ctl::optButtons, K::Option, 1, ctl::fraButtons, ButtonSet(1), 120, 468, 1395, 255, 11),
+    Member(ctl::optButtons, K::Option, 2, ctl::fraButtons, ButtonSet(2), 120, 756, 1950, 255, 10),
+    Member(ctl::optButtons, K::Option, 3, ctl::fraButtons, ButtonSet(3), 120, 1044, 1785, 255, 9),
+    Member(ctl::optButtons, K::Option, 4, ctl::fraButtons, ButtonSet(4), 120, 1332, 1185, 255, 8),
+    Member(ctl::optButtons, K::Option, 5, ctl::fraButtons, ButtonSet(5), 120, 1620, 1605, 255, 7),
 
     // Default Button: design captions, relabelled at run time.
-    Member("optDefBtn", K::Option, 0, "fraDefButton", DefButton(0), 150, 240, 1695, 195, 16, 1),
-    Member("optDefBtn", K::Option, 1, "fraDefButton", DefButton(1), 150, 480, 1455, 195, 15),
-    Member("optDefBtn", K::Option, 2, "fraDefButton", DefButton(2), 150, 720, 1455, 195, 14),
-    Member("optDefBtn", K::Option, 3, "fraDefButton", DefButton(3), 150, 960, 1245, 195, 24),
+    Member(ctl::optDefBtn, K::Option, 0, ctl::fraDefButton, DefButton(0), 150, 240, 1695, 195, 16,
+           1),
+    Member(ctl::optDefBtn, K::Option, 1, ctl::fraDefButton, DefButton(1), 150, 480, 1455, 195, 15),
+    Member(ctl::optDefBtn, K::Option, 2, ctl::fraDefButton, DefButton(2), 150, 720, 1455, 195, 14),
+    Member(ctl::optDefBtn, K::Option, 3, ctl::fraDefButton, DefButton(3), 150, 960, 1245, 195, 24),
 
     // Help Options.
-    Plain("chkHelp", K::CheckBox, "fraHelp", FlagCaption(Flag::Help), 135, 270, 1545, 285, 26),
-    Plain("lblHelpFile", K::Label, "fraHelp", "Help File Name", 90, 585, 1080, 195, 31),
-    TextBox("txtHelpFile", "fraHelp", 90, 810, 2925, 285, 27),
+    Plain(ctl::chkHelp, K::CheckBox, ctl::fraHelp, FlagCaption(Flag::Help), 135, 270, 1545, 285,
+          26),
+    Plain(ctl::lblHelpFile, K::Label, ctl::fraHelp, "Help File Name", 90, 585, 1080, 195, 31),
+    TextBox(ctl::txtHelpFile, ctl::fraHelp, 90, 810, 2925, 285, 27),
     BrowseButton(),
-    Plain("lblHelpContext", K::Label, "fraHelp", "Help Context ID", 90, 1230, 1125, 195, 29),
-    TextBox("txtHelpContext", "fraHelp", 1350, 1170, 720, 285, 28),
+    Plain(ctl::lblHelpContext, K::Label, ctl::fraHelp, "Help Context ID", 90, 1230, 1125, 195, 29),
+    TextBox(ctl::txtHelpContext, ctl::fraHelp, 1350, 1170, 720, 285, 28),
 
     // Code Options.
-    Member("optCodeOption", K::Option, 0, "fraCodeOpt", Shape(0), 135, 270, 1050, 240, 41, 1),
-    Member("optCodeOption", K::Option, 1, "fraCodeOpt", Shape(1), 135, 522, 1455, 240, 42),
-    Plain("lblVarName", K::Label, "fraCodeOpt", "Name", 690, 780, 420, 195, 46),
-    TextBox("txtVarName", "fraCodeOpt", 1170, 750, 1815, 285, 47),
-    Plain("chkAddSelect", K::CheckBox, "fraCodeOpt", "Add Select Case Code", 675, 1080, 1950, 195,
-          38),
-    Member("optCodeOption", K::Option, 2, "fraCodeOpt", Shape(2), 135, 1305, 1230, 240, 43),
-    Plain("chkNotEqual", K::CheckBox, "fraCodeOpt", "<>", 675, 1560, 600, 240, 45),
-    Plain("chkOptValOnly", K::CheckBox, "fraCodeOpt", "Buttons Value Only", 135, 1815, 2220, 195,
-          39),
+    Member(ctl::optCodeOption, K::Option, 0, ctl::fraCodeOpt, Shape(0), 135, 270, 1050, 240, 41, 1),
+    Member(ctl::optCodeOption, K::Option, 1, ctl::fraCodeOpt, Shape(1), 135, 522, 1455, 240, 42),
+    Plain(ctl::lblVarName, K::Label, ctl::fraCodeOpt, "Name", 690, 780, 420, 195, 46),
+    TextBox(ctl::txtVarName, ctl::fraCodeOpt, 1170, 750, 1815, 285, 47),
+    Plain(ctl::chkAddSelect, K::CheckBox, ctl::fraCodeOpt, "Add Select Case Code", 675, 1080, 1950,
+          195, 38),
+    Member(ctl::optCodeOption, K::Option, 2, ctl::fraCodeOpt, Shape(2), 135, 1305, 1230, 240, 43),
+    Plain(ctl::chkNotEqual, K::CheckBox, ctl::fraCodeOpt, "<>", 675, 1560, 600, 240, 45),
+    Plain(ctl::chkOptValOnly, K::CheckBox, ctl::fraCodeOpt, "Buttons Value Only", 135, 1815, 2220,
+          195, 39),
 
     // Other Options.
-    Plain("chkSysModal", K::CheckBox, "fraOtherOpt", FlagCaption(Flag::SysModal), 135, 225, 2355,
-          240, 34),
-    Plain("chkSetForeground", K::CheckBox, "fraOtherOpt", FlagCaption(Flag::SetForeground), 135,
-          480, 2310, 240, 35),
-    Plain("chkRightAlign", K::CheckBox, "fraOtherOpt", FlagCaption(Flag::RightAlign), 135, 735,
-          1455, 240, 36),
-    Plain("chkRtlReading", K::CheckBox, "fraOtherOpt", FlagCaption(Flag::RtlReading), 135, 990,
-          1860, 195, 37),
+    Plain(ctl::chkSysModal, K::CheckBox, ctl::fraOtherOpt, FlagCaption(Flag::SysModal), 135, 225,
+          2355, 240, 34),
+    Plain(ctl::chkSetForeground, K::CheckBox, ctl::fraOtherOpt, FlagCaption(Flag::SetForeground),
+          135, 480, 2310, 240, 35),
+    Plain(ctl::chkRightAlign, K::CheckBox, ctl::fraOtherOpt, FlagCaption(Flag::RightAlign), 135,
+          735, 1455, 240, 36),
+    Plain(ctl::chkRtlReading, K::CheckBox, ctl::fraOtherOpt, FlagCaption(Flag::RtlReading), 135,
+          990, 1860, 195, 37),
 };
 
 } // namespace

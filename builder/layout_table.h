@@ -60,6 +60,62 @@ struct FontSpec {
     int weight = 0;
 };
 
+// A control's name as the code refers to it: one of the constants of `ctl` below, so that a
+// misspelt name does not compile. It reads as the name's text wherever text is wanted.
+struct ControlName {
+    std::string_view text;
+    constexpr operator std::string_view() const { return text; }
+};
+
+// Every control name of the window, once.
+#define QVN_BUILDER_CONTROLS(X)                                                                    \
+    X(fraButtons)                                                                                  \
+    X(optButtons)                                                                                  \
+    X(fraIcons)                                                                                    \
+    X(optIcons)                                                                                    \
+    X(imgIcons)                                                                                    \
+    X(fraDefButton)                                                                                \
+    X(optDefBtn)                                                                                   \
+    X(fraCodeOpt)                                                                                  \
+    X(optCodeOption)                                                                               \
+    X(lblVarName)                                                                                  \
+    X(txtVarName)                                                                                  \
+    X(chkAddSelect)                                                                                \
+    X(chkNotEqual)                                                                                 \
+    X(fraOtherOpt)                                                                                 \
+    X(chkSysModal)                                                                                 \
+    X(chkSetForeground)                                                                            \
+    X(chkRightAlign)                                                                               \
+    X(chkRtlReading)                                                                               \
+    X(chkOptValOnly)                                                                               \
+    X(fraHelp)                                                                                     \
+    X(chkHelp)                                                                                     \
+    X(lblHelpFile)                                                                                 \
+    X(txtHelpFile)                                                                                 \
+    X(lblHelpContext)                                                                              \
+    X(txtHelpContext)                                                                              \
+    X(cmdBrowse)                                                                                   \
+    X(lblTitle)                                                                                    \
+    X(txtTitle)                                                                                    \
+    X(lblCaption)                                                                                  \
+    X(txtPrompt)                                                                                   \
+    X(cmdPreview)                                                                                  \
+    X(cmdCopy)                                                                                     \
+    X(cmdPaste)                                                                                    \
+    X(cmdHelp)                                                                                     \
+    X(cmdExit)                                                                                     \
+    X(dlgFileDialog)
+
+namespace ctl {
+#define QVN_CONTROL_CONSTANT(name) inline constexpr ControlName name{#name};
+QVN_BUILDER_CONTROLS(QVN_CONTROL_CONSTANT)
+#undef QVN_CONTROL_CONSTANT
+} // namespace ctl
+
+#define QVN_CONTROL_ENTRY(name) ctl::name,
+inline constexpr ControlName kControlNames[] = {QVN_BUILDER_CONTROLS(QVN_CONTROL_ENTRY)};
+#undef QVN_CONTROL_ENTRY
+
 struct ControlSpec {
     std::string_view name;
     ControlKind kind;
@@ -86,7 +142,7 @@ struct ControlSpec {
 };
 
 // The common file dialog's design properties.
-inline constexpr std::string_view kFileDialogName = "dlgFileDialog";
+inline constexpr std::string_view kFileDialogName = ctl::dlgFileDialog;
 inline constexpr std::string_view kFileDialogTitle = "Select Help File for Message Box Help";
 inline constexpr std::string_view kFileDialogFilter = "Help (*.hlp)|*.hlp";
 

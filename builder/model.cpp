@@ -75,6 +75,16 @@ void FormModel::OnChange(std::string_view name, Handler handler) {
     changeHandlers_[std::string(name)] = std::move(handler);
 }
 
+std::vector<std::string> FormModel::HandlerNames() const {
+    std::vector<std::string> names;
+    for (const auto* handlers : {&clickHandlers_, &changeHandlers_}) {
+        for (const auto& entry : *handlers) {
+            names.push_back(entry.first);
+        }
+    }
+    return names;
+}
+
 void FormModel::ResetToDesign() {
     focus_.reset();
     formCaption_ = std::string(layout::kDesignCaption);

@@ -65,6 +65,8 @@ public:
     // boxes), by control name; one handler serves a whole control array.
     void OnClick(std::string_view name, Handler handler);
     void OnChange(std::string_view name, Handler handler);
+    // The names handlers were registered under, for checking them against the table.
+    [[nodiscard]] std::vector<std::string> HandlerNames() const;
 
     // Every control back to its design state (no handler runs, no focus), announced control
     // by control. User input is taken only while the model is active.

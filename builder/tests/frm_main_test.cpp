@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -622,6 +623,24 @@ TEST_F(FrmMainTest, PasteInsertsBeforeTheSelectionStartAndReleasesThePane) {
     EXPECT_EQ(ide->log.livePanes, 0);
     EXPECT_EQ(ide->log.liveModules, 0);
     EXPECT_TRUE(form.IsLoaded());
+}
+
+// The names the code uses and the table's rows are one set, and every handler the window
+// registers belongs to a control of the table: a renamed control fails here, not silently.
+TEST_F(FrmMainTest, EveryNameAndEveryHandlerBelongsToAControlOfTheTable) {
+    std::set<std::string_view> named;
+    for (const auto& name : layout::kControlNames) {
+        named.insert(name);
+        EXPECT_TRUE(FindRow(name) || FindRow(name, 0)) << name.text << " has no row";
+    }
+    for (const auto& row : layout::Controls()) {
+        EXPECT_TRUE(named.count(row.name)) << row.name << " is not among the names";
+    }
+    const auto handlers = M().HandlerNames();
+    EXPECT_EQ(handlers.size(), 14u);
+    for (const auto& name : handlers) {
+        EXPECT_TRUE(named.count(name)) << "a handler for " << name << ", which is no control";
+    }
 }
 
 TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {

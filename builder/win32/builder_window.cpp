@@ -3,6 +3,7 @@
 #include "builder/layout_table.h"
 #include "builder/win32/button_art.h"
 #include "builder/win32/dpi.h"
+#include "win32util/error_log.h"
 #include "win32util/system_message.h"
 #include "win32util/text.h"
 
@@ -335,6 +336,7 @@ bool BuilderWindow::HandleKey(const MSG& msg) {
             return false;
         }
     } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
         return true;
     }
 }
@@ -701,6 +703,7 @@ LRESULT CALLBACK BuilderWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPara
             try {
                 self->form_.Unload();
             } catch (...) {
+                LOG_CAUGHT_EXCEPTION();
             }
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -711,7 +714,9 @@ LRESULT CALLBACK BuilderWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPara
     try {
         return self->OnMessage(message, wParam, lParam);
     } catch (...) {
-        // Nothing may unwind through the system's code; the handlers report their own failures.
+        // Nothing may unwind through the system's code; the handlers report their own
+        // failures, and what they let through is traced.
+        LOG_CAUGHT_EXCEPTION();
         return 0;
     }
 }
