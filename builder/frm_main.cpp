@@ -13,6 +13,9 @@ namespace ctl = layout::ctl;
 namespace {
 
 // Message-box style values of the toolkit.
+// The default-button options, one per button a message box can have.
+constexpr int kDefaultButtonCount = static_cast<int>(kDefaultButtons.size());
+
 using names::kStyleCritical;
 using names::kStyleInformation;
 using names::kStyleOkOnly;
@@ -141,7 +144,7 @@ void frmMain::Form_Load() {
     Ctl(ctl::optDefBtn, 0).SetValue(1);
     Ctl(ctl::optDefBtn, 0).SetCaption(std::string(kFirstButtonLabel));
     settings_.intDefButton = 0;
-    for (int i = 1; i <= 3; ++i) {
+    for (int i = 1; i < kDefaultButtonCount; ++i) {
         Ctl(ctl::optDefBtn, i).SetEnabled(false);
         Ctl(ctl::optDefBtn, i).SetVisible(false);
     }
@@ -149,16 +152,7 @@ void frmMain::Form_Load() {
     Ctl(ctl::optIcons, 0).SetValue(1);
     settings_.intIcon = 0;
 
-    Ctl(ctl::optCodeOption, 0).SetValue(1);
-    Ctl(ctl::optCodeOption, 1).SetEnabled(false);
-    Ctl(ctl::optCodeOption, 2).SetEnabled(false);
-    settings_.intCodeOption = 0;
-
-    Ctl(ctl::lblVarName).SetEnabled(false);
-    Ctl(ctl::txtVarName).SetEnabled(false);
-    Ctl(ctl::txtVarName).SetText("");
-    Ctl(ctl::chkAddSelect).SetEnabled(false);
-    Ctl(ctl::chkNotEqual).SetEnabled(false);
+    BackToStandardCode();
 
     Ctl(ctl::chkHelp).SetValue(0);
     const bool help = Ctl(ctl::chkHelp).Value() != 0;
@@ -220,32 +214,39 @@ void frmMain::optButtons_click(int Index) {
     Ctl(ctl::optDefBtn, 0).SetValue(1);
 
     int buttons = 1;
-    while (buttons < 4 && !set.labels[static_cast<std::size_t>(buttons)].empty()) {
+    while (buttons < kDefaultButtonCount &&
+           !set.labels[static_cast<std::size_t>(buttons)].empty()) {
         ShowDefaultButton(buttons, std::string(set.labels[static_cast<std::size_t>(buttons)]));
         ++buttons;
     }
-    for (int i = buttons; i <= 3; ++i) {
+    for (int i = buttons; i < kDefaultButtonCount; ++i) {
         HideDefaultButton(i);
     }
 
     if (Index == 0) {
-        Ctl(ctl::optCodeOption, 0).SetValue(1);
-        Ctl(ctl::optCodeOption, 1).SetEnabled(false);
-        Ctl(ctl::optCodeOption, 2).SetEnabled(false);
-        settings_.intCodeOption = 0;
-        Ctl(ctl::lblVarName).SetEnabled(false);
-        Ctl(ctl::txtVarName).SetEnabled(false);
-        Ctl(ctl::txtVarName).SetText("");
-        Ctl(ctl::chkAddSelect).SetEnabled(false);
-        Ctl(ctl::chkNotEqual).SetEnabled(false);
+        BackToStandardCode();
     } else {
         Ctl(ctl::optCodeOption, 1).SetEnabled(true);
         Ctl(ctl::optCodeOption, 2).SetEnabled(true);
     }
 
-    if (Ctl(ctl::chkHelp).Value() != 0 && buttons <= 3) {
+    if (Ctl(ctl::chkHelp).Value() != 0 && buttons < kDefaultButtonCount) {
         ShowDefaultButton(buttons, std::string(kHelpLabel));
     }
+}
+
+// With OK alone there is nothing to ask about: the code shape goes back to "Standard" and the
+// other shapes, the variable name and the shape options are switched off.
+void frmMain::BackToStandardCode() {
+    Ctl(ctl::optCodeOption, kCodeStandard).SetValue(1);
+    Ctl(ctl::optCodeOption, kCodeVariableReturn).SetEnabled(false);
+    Ctl(ctl::optCodeOption, kCodeIfThenElse).SetEnabled(false);
+    settings_.intCodeOption = kCodeStandard;
+    Ctl(ctl::lblVarName).SetEnabled(false);
+    Ctl(ctl::txtVarName).SetEnabled(false);
+    Ctl(ctl::txtVarName).SetText("");
+    Ctl(ctl::chkAddSelect).SetEnabled(false);
+    Ctl(ctl::chkNotEqual).SetEnabled(false);
 }
 
 void frmMain::optCodeOption_Click(int Index) {
@@ -314,7 +315,7 @@ void frmMain::ReadControls() {
     settings_.chkOptValOnly = Ctl(ctl::chkOptValOnly).Value();
     settings_.chkAddSelect = Ctl(ctl::chkAddSelect).Value();
     settings_.chkNotEqual = Ctl(ctl::chkNotEqual).Value();
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kDefaultButtonCount; ++i) {
         settings_.labels[static_cast<std::size_t>(i)] = Ctl(ctl::optDefBtn, i).Caption();
     }
 }
@@ -367,7 +368,7 @@ bool frmMain::CheckBeforeGenerating() {
         return false;
     }
     if (settings_.intCodeOption == kCodeIfThenElse && settings_.intDefButton >= 0 &&
-        settings_.intDefButton <= 3 &&
+        settings_.intDefButton < kDefaultButtonCount &&
         Ctl(ctl::optDefBtn, settings_.intDefButton).Caption() == kHelpLabel) {
         services_.ShowMessage(kDefButtonText, kStyleCritical, std::string(kDefButtonTitle));
         return false;
