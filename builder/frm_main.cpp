@@ -2,6 +2,7 @@
 
 #include "ide/names.h"
 
+#include "composition/generation_check.h"
 #include "composition/option_tables.h"
 
 #include <exception>
@@ -357,21 +358,26 @@ void frmMain::cmdExit_Click() {
 }
 
 bool frmMain::CheckBeforeGenerating() {
-    const bool noHelpFile = Ctl(ctl::txtHelpFile).Text().empty();
-    const bool noHelpContext = Ctl(ctl::txtHelpContext).Text().empty();
-    if (noHelpFile != noHelpContext) {
+    const int defaultButton = settings_.intDefButton;
+    const std::string defaultLabel = defaultButton >= 0 && defaultButton < kDefaultButtonCount
+                                         ? Ctl(ctl::optDefBtn, defaultButton).Caption()
+                                         : std::string();
+    const std::string helpFile = Ctl(ctl::txtHelpFile).Text();
+    const std::string helpContext = Ctl(ctl::txtHelpContext).Text();
+    const std::string variable = Ctl(ctl::txtVarName).Text();
+    switch (
+        CheckGeneration({helpFile, helpContext, settings_.intCodeOption, variable, defaultLabel})) {
+    case GenerationProblem::HelpFileOrContextAlone:
         services_.ShowMessage(kHelpCheckText, kStyleCritical, std::string(kHelpCheckTitle));
         return false;
-    }
-    if (Ctl(ctl::txtVarName).Text().empty() && settings_.intCodeOption == kCodeVariableReturn) {
+    case GenerationProblem::NoVariableName:
         services_.ShowMessage(kVarNameText, kStyleCritical, std::string(kVarNameTitle));
         return false;
-    }
-    if (settings_.intCodeOption == kCodeIfThenElse && settings_.intDefButton >= 0 &&
-        settings_.intDefButton < kDefaultButtonCount &&
-        Ctl(ctl::optDefBtn, settings_.intDefButton).Caption() == kHelpLabel) {
+    case GenerationProblem::HelpButtonTested:
         services_.ShowMessage(kDefButtonText, kStyleCritical, std::string(kDefButtonTitle));
         return false;
+    case GenerationProblem::None:
+        break;
     }
     return true;
 }

@@ -1,32 +1,39 @@
 #include "cli/compose_request.h"
 
+#include "composition/generation_check.h"
 #include "composition/option_tables.h"
-
-#include <algorithm>
-#include <iterator>
 
 namespace qvn::cli {
 
-const char* const kButtonNames[6] = {"ok",     "ok-cancel",   "abort-retry-ignore", "yes-no-cancel",
-                                     "yes-no", "retry-cancel"};
-const char* const kIconNames[5] = {"none", "critical", "question", "exclamation", "information"};
-const char* const kShapeNames[3] = {"standard", "variable", "if"};
-
 namespace {
 
-template <std::size_t N> int IndexOf(const char* const (&names)[N], const std::string& name) {
-    const auto it = std::find(std::begin(names), std::end(names), name);
-    return it == std::end(names) ? -1 : static_cast<int>(it - std::begin(names));
+// The index of the choice whose command name is `name`, or -1.
+template <class Table> int IndexOf(const Table& table, const std::string& name) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i].commandName == name)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
-template <std::size_t N> std::string Choices(const char* const (&names)[N]) {
+template <class Table> std::string Choices(const Table& table) {
     std::string out;
-    for (const char* name : names)
-        out += (out.empty() ? "" : "|") + std::string(name);
+    for (const auto& option : table)
+        out += (out.empty() ? "" : "|") + std::string(option.commandName);
     return out;
 }
 
 } // namespace
+
+std::string ButtonChoices() {
+    return Choices(kButtonSets);
+}
+std::string IconChoices() {
+    return Choices(kIcons);
+}
+std::string ShapeChoices() {
+    return Choices(kCodeShapes);
+}
 
 std::string LineFeedsToBreaks(const std::string& text) {
     std::string out;
@@ -48,15 +55,15 @@ std::string DropFinalLineBreak(std::string text) {
 }
 
 std::variant<MsgBoxSettings, Refusal> BuildSettings(const ComposeRequest& r) {
-    const int set = IndexOf(kButtonNames, r.buttons);
+    const int set = IndexOf(kButtonSets, r.buttons);
     if (set < 0)
-        return Refusal{"unknown --buttons '" + r.buttons + "'; use " + Choices(kButtonNames)};
-    const int icon = IndexOf(kIconNames, r.icon);
+        return Refusal{"unknown --buttons '" + r.buttons + "'; use " + ButtonChoices()};
+    const int icon = IndexOf(kIcons, r.icon);
     if (icon < 0)
-        return Refusal{"unknown --icon '" + r.icon + "'; use " + Choices(kIconNames)};
-    const int shape = IndexOf(kShapeNames, r.shape);
+        return Refusal{"unknown --icon '" + r.icon + "'; use " + IconChoices()};
+    const int shape = IndexOf(kCodeShapes, r.shape);
     if (shape < 0)
-        return Refusal{"unknown --shape '" + r.shape + "'; use " + Choices(kShapeNames)};
+        return Refusal{"unknown --shape '" + r.shape + "'; use " + ShapeChoices()};
 
     MsgBoxSettings s;
     s.intButtonSet = static_cast<std::int16_t>(set);
@@ -80,16 +87,21 @@ std::variant<MsgBoxSettings, Refusal> BuildSettings(const ComposeRequest& r) {
         return Refusal{"--select-case needs --shape variable"};
     if (r.notEqual && shape != kCodeIfThenElse)
         return Refusal{"--not-equal needs --shape if"};
-    if (shape == kCodeVariableReturn && r.var.empty())
-        return Refusal{"--shape variable needs a variable name: give --var NAME"};
-    if (!r.helpFile.empty() != !r.helpContext.empty())
+    // The window's own refusals, in the command line's words.
+    const std::string_view defaultLabel = s.labels[static_cast<std::size_t>(s.intDefButton)];
+    switch (CheckGeneration({r.helpFile, r.helpContext, shape, r.var, defaultLabel})) {
+    case GenerationProblem::HelpFileOrContextAlone:
         return Refusal{"give both --help-file and --help-context, or neither"};
-    if (!r.helpFile.empty() && !r.helpButton)
-        return Refusal{"--help-file and --help-context need --help-button"};
-    if (shape == kCodeIfThenElse &&
-        s.labels[static_cast<std::size_t>(s.intDefButton)] == kHelpLabel)
+    case GenerationProblem::NoVariableName:
+        return Refusal{"--shape variable needs a variable name: give --var NAME"};
+    case GenerationProblem::HelpButtonTested:
         return Refusal{"the Help button returns no value to test; choose another --default "
                        "or another --shape"};
+    case GenerationProblem::None:
+        break;
+    }
+    if (!r.helpFile.empty() && !r.helpButton)
+        return Refusal{"--help-file and --help-context need --help-button"};
 
     s.txtPrompt = r.prompt;
     s.strTitle = r.title;

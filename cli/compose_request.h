@@ -33,10 +33,10 @@ struct ComposeRequest {
     bool lf = false;
 };
 
-// The names accepted by --buttons, --icon and --shape, in the order of the option tables.
-extern const char* const kButtonNames[6];
-extern const char* const kIconNames[5];
-extern const char* const kShapeNames[3];
+// The names accepted by --buttons, --icon and --shape, from the option tables, joined by "|".
+std::string ButtonChoices();
+std::string IconChoices();
+std::string ShapeChoices();
 
 // Why a request whose code no arrangement fits into one statement of the language is refused.
 inline constexpr const char* kCodeTooLong =

@@ -38,11 +38,8 @@ int main(int argc, char** argv) {
                    "read the message text from FILE (its final line break is dropped)")
         ->excludes(prompt);
     app.add_option("--title", request.title, "title of the message box");
-    app.add_option("--buttons", request.buttons,
-                   "ok|ok-cancel|abort-retry-ignore|yes-no-cancel|yes-no|retry-cancel")
-        ->capture_default_str();
-    app.add_option("--icon", request.icon, "none|critical|question|exclamation|information")
-        ->capture_default_str();
+    app.add_option("--buttons", request.buttons, qvn::cli::ButtonChoices())->capture_default_str();
+    app.add_option("--icon", request.icon, qvn::cli::IconChoices())->capture_default_str();
     app.add_option("--default", request.defaultButton, "default button, 1..4")
         ->capture_default_str();
     app.add_flag("--help-button", request.helpButton, "add a Help button");
@@ -52,7 +49,7 @@ int main(int argc, char** argv) {
     app.add_flag("--foreground", request.foreground, "message box as foreground window");
     app.add_flag("--right-align", request.rightAlign, "right-aligned text");
     app.add_flag("--rtl-reading", request.rtlReading, "right-to-left reading");
-    app.add_option("--shape", request.shape, "standard|variable|if")->capture_default_str();
+    app.add_option("--shape", request.shape, qvn::cli::ShapeChoices())->capture_default_str();
     app.add_option("--var", request.var, "variable that receives the result (variable shape)")
         ->capture_default_str();
     app.add_flag("--select-case", request.selectCase,

@@ -16,12 +16,14 @@ struct ButtonSetOption {
     // Names of the buttons in the order the message box shows them; empty where the set
     // has no such button. The next free position takes "Help" when the Help button is on.
     std::array<std::string_view, 4> labels;
+    std::string_view commandName; // as qvn-compose's --buttons takes it
 };
 
 struct ValueOption {
     std::string_view caption;
     std::string_view constant;
     std::int32_t value;
+    std::string_view commandName = {}; // as qvn-compose takes it, where it names the choice
 };
 
 // Check boxes that add a flag to the buttons argument, in the order their terms are written.
@@ -37,23 +39,28 @@ struct FlagOption {
 
 struct CodeShapeOption {
     std::string_view caption;
+    std::string_view commandName; // as qvn-compose's --shape takes it
 };
 
 inline constexpr std::array<ButtonSetOption, 6> kButtonSets{{
-    {"OK Only", "", 0, {"OK", "", "", ""}},
-    {"OK and Cancel", "vbOKCancel", 1, {"OK", "Cancel", "", ""}},
-    {"Abort, Retry and Ignore", "vbAbortRetryIgnore", 2, {"Abort", "Retry", "Ignore", ""}},
-    {"Yes, No and Cancel", "vbYesNoCancel", 3, {"Yes", "No", "Cancel", ""}},
-    {"Yes and No", "vbYesNo", 4, {"Yes", "No", "", ""}},
-    {"Retry and Cancel", "vbRetryCancel", 5, {"Retry", "Cancel", "", ""}},
+    {"OK Only", "", 0, {"OK", "", "", ""}, "ok"},
+    {"OK and Cancel", "vbOKCancel", 1, {"OK", "Cancel", "", ""}, "ok-cancel"},
+    {"Abort, Retry and Ignore",
+     "vbAbortRetryIgnore",
+     2,
+     {"Abort", "Retry", "Ignore", ""},
+     "abort-retry-ignore"},
+    {"Yes, No and Cancel", "vbYesNoCancel", 3, {"Yes", "No", "Cancel", ""}, "yes-no-cancel"},
+    {"Yes and No", "vbYesNo", 4, {"Yes", "No", "", ""}, "yes-no"},
+    {"Retry and Cancel", "vbRetryCancel", 5, {"Retry", "Cancel", "", ""}, "retry-cancel"},
 }};
 
 inline constexpr std::array<ValueOption, 5> kIcons{{
-    {"None", "", 0},
-    {"Critical", "vbCritical", 16},
-    {"Question", "vbQuestion", 32},
-    {"Exclamation", "vbExclamation", 48},
-    {"Information", "vbInformation", 64},
+    {"None", "", 0, "none"},
+    {"Critical", "vbCritical", 16, "critical"},
+    {"Question", "vbQuestion", 32, "question"},
+    {"Exclamation", "vbExclamation", 48, "exclamation"},
+    {"Information", "vbInformation", 64, "information"},
 }};
 
 // The captions are the design captions of the default-button options; the window relabels
@@ -76,9 +83,9 @@ inline constexpr std::array<FlagOption, 5> kFlags{{
 }};
 
 inline constexpr std::array<CodeShapeOption, 3> kCodeShapes{{
-    {"Standard"},
-    {"Variable Return"},
-    {"If-Then-Else"},
+    {"Standard", "standard"},
+    {"Variable Return", "variable"},
+    {"If-Then-Else", "if"},
 }};
 
 inline constexpr int kCodeStandard = 0;
