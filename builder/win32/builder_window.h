@@ -53,6 +53,7 @@ private:
                                        LPARAM lParam) noexcept;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
+    void OnDestroyedFromOutside() noexcept;
 
     void ControlChanged(int row, Property property) override;
     void FormCaptionChanged(const std::string& caption) override;
