@@ -3,6 +3,11 @@
 # Warnings as errors for our own targets only (GoogleTest and friends keep their own flags).
 function(qvn_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# The Windows headers as our code uses them: the wide-character functions, no rarely used
+# parts, no min/max macros, and the system version the binaries run on. Nothing on Linux.
+function(qvn_windows_defines target)
     if(WIN32)
         target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                      _WIN32_WINNT=0x0601)
@@ -52,6 +57,7 @@ function(qvn_add_test_program target)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
     qvn_warnings(${target})
+    qvn_windows_defines(${target})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
