@@ -15,6 +15,7 @@
 // went wrong and what to do.
 #include "package/journey/example_session.h"
 #include "package/journey/ui_driver.h"
+#include "testsupport/wine_helpers.h"
 
 #include <tlhelp32.h>
 
@@ -69,22 +70,6 @@ std::vector<std::string> AnswerBoxes(DWORD processId, std::vector<HWND>& answere
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), 0);
     }
     return seen;
-}
-
-bool RegistrationToolRunning() {
-    bool running = false;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !running;
-         more = Process32NextW(snapshot, &entry)) {
-        running = lstrcmpiW(entry.szExeFile, L"regsvr32.exe") == 0;
-    }
-    CloseHandle(snapshot);
-    return running;
 }
 
 std::wstring RegistryDefault(HKEY root, const std::wstring& path) {
@@ -143,7 +128,7 @@ int Install(const std::wstring& folder) {
     const bool registered = WaitUntil(
         [&] {
             clsid = RegistryDefault(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID");
-            return !clsid.empty() && !RegistrationToolRunning();
+            return !clsid.empty() && !::qvn::testing::ProgramRunning(L"regsvr32.exe");
         },
         60s);
     if (!registered) {
@@ -164,18 +149,6 @@ std::string ReadFile(const std::wstring& path) {
 void Redraw(HWND window) {
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
-// Under Wine on an X server without a window manager, Wine draws the window frames itself
-// when asked to; the pictures then show title bars as Windows would.
-void LetWineDrawFrames() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        const wchar_t no[] = L"N";
-        RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no), sizeof no);
-        RegCloseKey(key);
-    }
 }
 
 struct Session {
@@ -225,7 +198,9 @@ struct Session {
 int PlaySession(const std::wstring& idehost, const std::wstring& module, long caret,
                 const std::wstring& pictures, const std::wstring& saved, bool drawFrames) {
     if (drawFrames) {
-        LetWineDrawFrames();
+        // Without a window manager Wine draws the frames itself when asked to; the pictures
+        // then show title bars as Windows would.
+        ::qvn::testing::LetWinePlaceWindows(nullptr);
     }
     DeleteFileW(saved.c_str());
     std::wstring command = L"\"" + idehost + L"\" --module \"" + module + L"\" --caret " +

@@ -11,6 +11,7 @@
 #include "host/stand_in_ide.h"
 #include "testsupport/message_box_watcher.h"
 #include "testsupport/registry_image.h"
+#include "testsupport/wine_helpers.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -91,22 +92,6 @@ std::wstring AddInListEntry() {
     return value;
 }
 
-bool RegistrationToolRunning() {
-    bool running = false;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !running;
-         more = Process32NextW(snapshot, &entry)) {
-        running = lstrcmpiW(entry.szExeFile, L"regsvr32.exe") == 0;
-    }
-    CloseHandle(snapshot);
-    return running;
-}
-
 // Starts a setup tool from its folder as a user's double click would and waits for it; the
 // watcher answers its message box meanwhile.
 DWORD RunTool(const fs::path& folder, const wchar_t* name) {
@@ -181,22 +166,7 @@ std::string PressExit(HWND builder) {
 // On an X server without a window manager Wine waits two seconds for one each time a window
 // is hidden; placing its windows itself avoids that. Wine reads the setting when its display
 // driver starts, so it is written before main runs. Nothing changes on Windows.
-const bool kWineDrawsFrames = [] {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) {
-        return false;
-    }
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER,
-                        L"Software\\Wine\\AppDefaults\\qvn_journey_test.exe\\X11 Driver", 0,
-                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const wchar_t no[] = L"N";
-    RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no), sizeof no);
-    RegCloseKey(key);
-    return true;
-}();
+const bool kWineDrawsFrames = ::qvn::testing::LetWinePlaceWindows(L"qvn_journey_test.exe");
 
 const std::wstring kSampleModule =
     L"Option Explicit\r\n\r\nPrivate Sub cmdQuit_Click()\r\n\r\nEnd Sub";
@@ -251,7 +221,7 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
         ASSERT_TRUE(WaitUntil(
             [&] {
                 clsid = RegistryString(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID");
-                return !clsid.empty() && !RegistrationToolRunning();
+                return !clsid.empty() && !::qvn::testing::ProgramRunning(L"regsvr32.exe");
             },
             60s))
             << "Quorvane.Connect was not registered within 60 s";
@@ -405,7 +375,8 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
         EXPECT_EQ(seen[before].text, L"QVN removed from VBAddin.ini.");
         EXPECT_TRUE(WaitUntil(
             [&] {
-                return !RegistryKeyExists(HKEY_CLASSES_ROOT, kProgId) && !RegistrationToolRunning();
+                return !RegistryKeyExists(HKEY_CLASSES_ROOT, kProgId) &&
+                       !::qvn::testing::ProgramRunning(L"regsvr32.exe");
             },
             60s))
             << "Quorvane.Connect is still registered 60 s after QVNRemove";

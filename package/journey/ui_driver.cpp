@@ -84,19 +84,6 @@ bool WriteBmp(const std::wstring& path, int width, int height,
 
 } // namespace
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
-    const auto until = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= until) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
 HWND FindTopWindow(const wchar_t* className, DWORD processId) {
     TopSearch search{className, processId, nullptr};
     EnumWindows(VisitTop, reinterpret_cast<LPARAM>(&search));

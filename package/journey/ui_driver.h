@@ -4,6 +4,7 @@
 // by the journey test. Every wait polls a condition against a deadline.
 #pragma once
 
+#include "testsupport/wine_helpers.h"
 #include "win32util/text.h"
 
 #include "builder/layout_table.h"
@@ -27,8 +28,7 @@ inline constexpr const wchar_t* kBuilderWindowClass = L"QvnBuilderWindow";
 using win32util::Utf8;
 using win32util::Wide;
 
-// Polls `condition` until it holds (true) or `deadline` has passed (false).
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline);
+using ::qvn::testing::WaitUntil;
 
 // A visible top-level window of class `className`, of process `processId` unless that is 0.
 HWND FindTopWindow(const wchar_t* className, DWORD processId = 0);

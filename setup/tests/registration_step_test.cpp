@@ -142,13 +142,8 @@ protected:
 
     // Polls, since the tools do not wait for the registration tool they start.
     static bool WaitUntilResolves(bool wanted) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (ProgIdResolves() != wanted) {
-            if (std::chrono::steady_clock::now() > until)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return true;
+        return qvn::testing::WaitUntil([wanted] { return ProgIdResolves() == wanted; },
+                                       std::chrono::seconds(60), std::chrono::milliseconds(100));
     }
 
     ListFileGuard lists_;

@@ -146,27 +146,6 @@ ToolRun RunTool(const fs::path& folder, const wchar_t* tool, const std::wstring&
     return run;
 }
 
-bool WaitForRegistrationTools(std::chrono::milliseconds deadline) {
-    const auto until = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        bool running = false;
-        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (snapshot != INVALID_HANDLE_VALUE) {
-            PROCESSENTRY32W entry = {};
-            entry.dwSize = sizeof entry;
-            for (BOOL more = Process32FirstW(snapshot, &entry); more && !running;
-                 more = Process32NextW(snapshot, &entry))
-                running = lstrcmpiW(entry.szExeFile, L"regsvr32.exe") == 0;
-            CloseHandle(snapshot);
-        }
-        if (!running)
-            return true;
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-}
-
 FakeRegistrationTool::FakeRegistrationTool() {
     RemoveLeftovers();
     if (GetFileAttributesA(kClassicFolder) == INVALID_FILE_ATTRIBUTES) {

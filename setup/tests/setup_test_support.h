@@ -6,6 +6,7 @@
 #include "win32util/text.h"
 
 #include "testsupport/message_box_watcher.h"
+#include "testsupport/wine_helpers.h"
 
 #include <windows.h>
 
@@ -47,8 +48,7 @@ fs::path MakeToolFolder(const std::wstring& name, bool withComponent = true);
 // waits for it to end.
 ToolRun RunTool(const fs::path& folder, const wchar_t* tool, const std::wstring& arguments = {});
 
-// Waits until no process named regsvr32.exe runs any more.
-bool WaitForRegistrationTools(std::chrono::milliseconds deadline = std::chrono::seconds(60));
+using qvn::testing::WaitForRegistrationTools;
 
 // The stand-in registration tool at the classic path; it logs its command lines.
 class FakeRegistrationTool {
