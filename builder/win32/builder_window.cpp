@@ -239,11 +239,8 @@ LRESULT CALLBACK BuilderWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 // Destroyed by someone else: an unload like any other closing of the window.
 void BuilderWindow::OnDestroyedFromOutside() noexcept {
-    hwnd_ = nullptr;
-    tooltip_ = nullptr;
-    controls_.clear();
+    ForgetNativeWindow();
     showing_ = false;
-    services_->SetOwner(nullptr);
     FreeDrawingObjects();
     EnableOtherWindows();
     try {

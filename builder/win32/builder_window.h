@@ -62,6 +62,8 @@ private:
     void CreateFonts();
     void CreateControl(int row);
     void CreateTooltips();
+    // Drops the handles of the window and its controls and returns the window's.
+    HWND ForgetNativeWindow() noexcept;
     void DestroyNativeWindow();
     void FreeDrawingObjects();
     void MirrorEnabled(int row);

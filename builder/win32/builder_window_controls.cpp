@@ -209,12 +209,17 @@ void BuilderWindow::CreateTooltips() {
     }
 }
 
-void BuilderWindow::DestroyNativeWindow() {
-    // Forgotten first: what the controls report while they are destroyed is not input.
+HWND BuilderWindow::ForgetNativeWindow() noexcept {
     HWND window = std::exchange(hwnd_, nullptr);
     tooltip_ = nullptr;
     controls_.clear();
     services_->SetOwner(nullptr);
+    return window;
+}
+
+void BuilderWindow::DestroyNativeWindow() {
+    // Forgotten first: what the controls report while they are destroyed is not input.
+    HWND window = ForgetNativeWindow();
     if (window != nullptr) {
         DestroyWindow(window);
     }

@@ -36,7 +36,6 @@ bool RegisterWindowClass(WNDPROC proc) {
     return RegisterClassExW(&cls) != 0;
 }
 
-
 const layout::ControlSpec& LayoutOf(int row) {
     return FormModel::Layout(row);
 }
