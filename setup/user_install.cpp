@@ -1,5 +1,6 @@
 #include "setup/user_install.h"
 
+#include "setup/elevation.h"
 #include "setup/get_short_path.h"
 #include "setup/registration_tool.h"
 #include "setup/tool_message.h"
@@ -170,6 +171,21 @@ void ReportBadArgument(bool remove, const char* programTitle) {
                             : "install for this user only (the "
                               "VBA editor)."),
                 kFailureStyle, programTitle);
+}
+
+int ToolMain(bool remove, const char* programTitle, int (*machineMode)()) {
+    switch (ModeFromArguments(ProcessArguments())) {
+    case ToolMode::User:
+        return RunForUser(remove, programTitle);
+    case ToolMode::BadArgument:
+        ReportBadArgument(remove, programTitle);
+        return 4;
+    case ToolMode::Machine:
+        break;
+    }
+    if (const auto status = RunElevatedIfNeeded(remove, programTitle))
+        return *status;
+    return machineMode();
 }
 
 } // namespace qvn::setup

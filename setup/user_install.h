@@ -22,4 +22,9 @@ int RunForUser(bool remove, const char* programTitle);
 // The message of a bad argument (exit status 4).
 void ReportBadArgument(bool remove, const char* programTitle);
 
+// A tool's start: with /user it registers for this user only; with no argument it runs
+// `machineMode` (the tool's Main), asking for administrator rights first when it has none;
+// any other argument is refused. Returns the exit status.
+int ToolMain(bool remove, const char* programTitle, int (*machineMode)());
+
 } // namespace qvn::setup

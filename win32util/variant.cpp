@@ -84,53 +84,46 @@ bool DispArgs::Has(UINT index) const {
     return At(index) != nullptr;
 }
 
-HRESULT DispArgs::Long(UINT index, long* value, UINT* argErr) const {
+HRESULT DispArgs::Converted(UINT index, VARTYPE type, VARIANT* converted, UINT* argErr) const {
     VARIANT* v = At(index);
     if (v == nullptr) {
         *argErr = index;
         return DISP_E_PARAMNOTOPTIONAL;
     }
-    VARIANT converted;
-    VariantInit(&converted);
-    if (FAILED(VariantChangeType(&converted, v, 0, VT_I4))) {
+    VariantInit(converted);
+    if (FAILED(VariantChangeType(converted, v, 0, type))) {
         *argErr = Position(index);
         return DISP_E_TYPEMISMATCH;
     }
-    *value = converted.lVal;
     return S_OK;
 }
 
-HRESULT DispArgs::Bool(UINT index, VARIANT_BOOL* value, UINT* argErr) const {
-    VARIANT* v = At(index);
-    if (v == nullptr) {
-        *argErr = index;
-        return DISP_E_PARAMNOTOPTIONAL;
-    }
+HRESULT DispArgs::Long(UINT index, long* value, UINT* argErr) const {
     VARIANT converted;
-    VariantInit(&converted);
-    if (FAILED(VariantChangeType(&converted, v, 0, VT_BOOL))) {
-        *argErr = Position(index);
-        return DISP_E_TYPEMISMATCH;
+    const HRESULT hr = Converted(index, VT_I4, &converted, argErr);
+    if (SUCCEEDED(hr)) {
+        *value = converted.lVal;
     }
-    *value = converted.boolVal;
-    return S_OK;
+    return hr;
+}
+
+HRESULT DispArgs::Bool(UINT index, VARIANT_BOOL* value, UINT* argErr) const {
+    VARIANT converted;
+    const HRESULT hr = Converted(index, VT_BOOL, &converted, argErr);
+    if (SUCCEEDED(hr)) {
+        *value = converted.boolVal;
+    }
+    return hr;
 }
 
 HRESULT DispArgs::String(UINT index, BSTR* value, UINT* argErr) const {
     *value = nullptr;
-    VARIANT* v = At(index);
-    if (v == nullptr) {
-        *argErr = index;
-        return DISP_E_PARAMNOTOPTIONAL;
-    }
     VARIANT converted;
-    VariantInit(&converted);
-    if (FAILED(VariantChangeType(&converted, v, 0, VT_BSTR))) {
-        *argErr = Position(index);
-        return DISP_E_TYPEMISMATCH;
+    const HRESULT hr = Converted(index, VT_BSTR, &converted, argErr);
+    if (SUCCEEDED(hr)) {
+        *value = converted.bstrVal; // the caller's to free
     }
-    *value = converted.bstrVal;
-    return S_OK;
+    return hr;
 }
 
 HRESULT DispArgs::Dispatch(UINT index, IDispatch** value, UINT* argErr) const {

@@ -56,6 +56,8 @@ public:
     [[nodiscard]] UINT Position(UINT index) const { return params_->cArgs - 1 - index; }
 
 private:
+    // Argument `index` converted to `type` into `converted`, with the errors of a reader.
+    HRESULT Converted(UINT index, VARTYPE type, VARIANT* converted, UINT* argErr) const;
     DISPPARAMS* params_;
 };
 

@@ -1,7 +1,6 @@
 // QVNRemove: takes the add-in out of the IDE's add-in list, then has the system's
 // registration tool unregister the component beside this program.
 #include "setup/addin_list.h"
-#include "setup/elevation.h"
 #include "setup/get_short_path.h"
 #include "setup/registration_tool.h"
 #include "setup/tool_message.h"
@@ -70,21 +69,6 @@ int Main() {
 
 } // namespace Module1
 
-// With /user the tool registers for this user only; with no argument it does what Main
-// says, asking for administrator rights first when it has none.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    using namespace qvn::setup;
-    constexpr bool remove = true;
-    switch (ModeFromArguments(ProcessArguments())) {
-    case ToolMode::User:
-        return RunForUser(remove, Module1::kTitle);
-    case ToolMode::BadArgument:
-        ReportBadArgument(remove, Module1::kTitle);
-        return 4;
-    case ToolMode::Machine:
-        break;
-    }
-    if (const auto status = RunElevatedIfNeeded(remove, Module1::kTitle))
-        return *status;
-    return Module1::Main();
+    return qvn::setup::ToolMain(true, Module1::kTitle, Module1::Main);
 }
