@@ -16,8 +16,9 @@ namespace {
 std::wstring DefaultValue(HKEY root, const std::wstring& subKey) {
     wchar_t value[MAX_PATH * 2] = {};
     DWORD size = sizeof value;
-    if (RegGetValueW(root, subKey.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
-                     value, &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(root, subKey.c_str(), nullptr,
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value,
+                     &size) != ERROR_SUCCESS) {
         return {};
     }
     return value;
