@@ -12,7 +12,7 @@ namespace {
 // registry view: on 64-bit Windows a 32-bit host sees the 32-bit classes, as COM would show
 // it. Wine keeps a single HKCU\Software\Classes\CLSID for both bitnesses, so there the last
 // per-user registration of either bitness wins, and a DLL of the other bitness fails to load
-// (reported as ERROR_BAD_EXE_FORMAT) instead of being passed over.
+// (Connect returns LoadLibrary's error) instead of being passed over.
 std::wstring DefaultValue(HKEY root, const std::wstring& subKey) {
     wchar_t value[MAX_PATH * 2] = {};
     DWORD size = sizeof value;
