@@ -85,10 +85,14 @@ endif()
 # One IDL file through widl: the compiled type library (checked for this build's SYSKIND),
 # its C header <stem>.h and its identifiers <stem>_i.c, all in OUTPUT_DIR.
 #   qvn_add_typelib(<idl> TLB <file name> OUTPUT_DIR <dir> [IMPORT_DIRS <dir>...]
-#                   [DEPENDS <file or target>...] [COMMENT <text>])
+#                   [DEPENDS <file or target>...] [COMMENT <text>]
+#                   [LIBRARY_ONLY] [HEADER_DEFINES <name>...])
 # IMPORT_DIRS are searched for imported IDL files and for the libraries importlib() names.
+# LIBRARY_ONLY builds the library file alone (for a library whose C names would repeat another
+# header's); HEADER_DEFINES are preprocessor names defined for the header and identifiers only.
 function(qvn_add_typelib idl)
-    cmake_parse_arguments(ARG "" "TLB;OUTPUT_DIR;COMMENT" "IMPORT_DIRS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "LIBRARY_ONLY" "TLB;OUTPUT_DIR;COMMENT" "IMPORT_DIRS;DEPENDS;HEADER_DEFINES"
+                          ${ARGN})
     if(NOT ARG_TLB OR NOT ARG_OUTPUT_DIR)
         message(FATAL_ERROR "qvn_add_typelib(${idl}): TLB and OUTPUT_DIR are required")
     endif()
@@ -99,13 +103,24 @@ function(qvn_add_typelib idl)
     foreach(dir IN LISTS ARG_IMPORT_DIRS)
         list(APPEND flags -I${dir} -L${dir})
     endforeach()
+    set(outputs ${out}/${ARG_TLB})
+    set(header_commands)
+    if(NOT ARG_LIBRARY_ONLY)
+        set(header_flags ${flags})
+        foreach(name IN LISTS ARG_HEADER_DEFINES)
+            list(APPEND header_flags -D${name})
+        endforeach()
+        list(APPEND outputs ${out}/${stem}.h ${out}/${stem}_i.c)
+        set(header_commands
+            COMMAND ${QVN_WIDL} ${header_flags} -h -o ${out}/${stem}.h ${idl}
+            COMMAND ${QVN_WIDL} ${header_flags} -u -o ${out}/${stem}_i.c ${idl})
+    endif()
     add_custom_command(
-        OUTPUT ${out}/${ARG_TLB} ${out}/${stem}.h ${out}/${stem}_i.c
+        OUTPUT ${outputs}
         COMMAND ${QVN_WIDL} ${flags} -t -o ${out}/${ARG_TLB} ${idl}
         COMMAND ${CMAKE_COMMAND} -DTLB=${out}/${ARG_TLB} -DBITS=${QVN_WIN_BITS}
                 -P ${CMAKE_SOURCE_DIR}/cmake/check_typelib.cmake
-        COMMAND ${QVN_WIDL} ${flags} -h -o ${out}/${stem}.h ${idl}
-        COMMAND ${QVN_WIDL} ${flags} -u -o ${out}/${stem}_i.c ${idl}
+        ${header_commands}
         DEPENDS ${idl} ${CMAKE_SOURCE_DIR}/cmake/check_typelib.cmake ${ARG_DEPENDS}
         COMMENT "widl: ${ARG_COMMENT}"
         VERBATIM)

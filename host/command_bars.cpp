@@ -2,7 +2,12 @@
 
 #include "win32util/com_object.h"
 
+#include "ide/host_ids.h"
+
+#include "host/connection_point.h"
 #include "host/event_source.h"
+
+#include <olectl.h>
 
 #include <algorithm>
 
@@ -21,6 +26,7 @@ constexpr DISPID kControlDelete = 0x60040007;
 constexpr DISPID kControlIndex = 0x60040014;
 constexpr DISPID kControlParent = 0x6004001c;
 constexpr DISPID kControlType = 0x60040028;
+constexpr DISPID kControlTag = 0x60040023;
 constexpr DISPID kControlsAdd = 0x60030000;
 constexpr DISPID kControlsCount = 0x60030001;
 constexpr DISPID kItem = 0;
@@ -37,6 +43,10 @@ const DispMember kControlMembers[] = {{L"Caption", kControlCaption},
                                       {L"Index", kControlIndex},
                                       {L"Parent", kControlParent},
                                       {L"Type", kControlType}};
+// The later library's controls add Tag.
+const DispMember kTaggedControlMembers[] = {
+    {L"Caption", kControlCaption}, {L"Delete", kControlDelete}, {L"Index", kControlIndex},
+    {L"Parent", kControlParent},   {L"Type", kControlType},     {L"Tag", kControlTag}};
 const DispMember kControlsMembers[] = {{L"Add", kControlsAdd},
                                        {L"Count", kControlsCount},
                                        {L"Item", kItem},
@@ -103,12 +113,74 @@ template <class Iface, class Obj> HRESULT Hand(Obj* object, Iface** out) {
 // --- CommandBarControl ---------------------------------------------------------------------
 
 ControlObject::ControlObject(std::shared_ptr<HostState> state, ControlsObject* owner, long type)
-    : DispatchObject(std::move(state), L"CommandBarControl"), owner_(owner), type_(type) {}
+    : DispatchObject(std::move(state), L"CommandBarControl"), owner_(owner), type_(type) {
+    state_->controls.push_back(this);
+    if (state_->IsVba()) {
+        auto* point = new ConnectionPoint(state_, static_cast<IConnectionPointContainer*>(this),
+                                          ide::kDiidCommandBarButtonEvents);
+        clickPointImpl_ = point;
+        clickPoint_ = win32util::Adopt<IConnectionPoint>(point);
+    }
+}
 
-ControlObject::~ControlObject() = default;
+ControlObject::~ControlObject() {
+    if (clickPointImpl_ != nullptr) {
+        clickPointImpl_->DetachSource();
+    }
+    auto& controls = state_->controls;
+    controls.erase(std::remove(controls.begin(), controls.end(), this), controls.end());
+}
 
 void* ControlObject::OtherInterface(REFIID riid) {
-    return riid == IID_HostControl ? static_cast<::CommandBarControl*>(this) : nullptr;
+    if (riid == IID_HostControl) {
+        return static_cast<::CommandBarControl*>(this);
+    }
+    if (riid == IID_IConnectionPointContainer && clickPoint_) {
+        return static_cast<IConnectionPointContainer*>(this);
+    }
+    return nullptr;
+}
+
+HRESULT ControlObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
+    if (!clickPoint_) {
+        return E_NOTIMPL;
+    }
+    return EnumerateOnePoint(state_, clickPoint_.Get(), points);
+}
+
+HRESULT ControlObject::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
+    if (point == nullptr) {
+        return E_POINTER;
+    }
+    *point = nullptr;
+    if (!clickPoint_ || riid != clickPointImpl_->Iid()) {
+        return CONNECT_E_NOCONNECTION;
+    }
+    *point = clickPoint_.Get();
+    (*point)->AddRef();
+    return S_OK;
+}
+
+HRESULT ControlObject::get_Tag(BSTR* tag) {
+    if (tag == nullptr) {
+        return E_POINTER;
+    }
+    *tag = nullptr;
+    HRESULT hr = CheckAlive();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *tag = SysAllocString(tag_.c_str());
+    return *tag != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT ControlObject::put_Tag(BSTR tag) {
+    HRESULT hr = CheckAlive();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    tag_ = tag != nullptr ? std::wstring(tag, SysStringLen(tag)) : std::wstring();
+    return S_OK;
 }
 
 HRESULT ControlObject::CheckAlive() {
@@ -202,13 +274,42 @@ void ControlObject::RemoveSource(EventSource* source) {
     sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
 }
 
+int ControlObject::RaiseButtonClick() {
+    // Office routes a button's Click by Tag: the sinks of every control with the same Tag hear
+    // it (a deleted one can no longer be reached); without a Tag only the control's own do.
+    std::vector<ComPtr<ControlObject>> targets{this};
+    if (!tag_.empty()) {
+        for (ControlObject* other : state_->controls) {
+            if (other != this && !other->Deleted() && other->clickPoint_ && other->tag_ == tag_) {
+                targets.emplace_back(other);
+            }
+        }
+    }
+    // One CancelDefault for the whole click, passed by reference: each sink sees what the
+    // sinks before it set.
+    VARIANT_BOOL cancelDefault = VARIANT_FALSE;
+    int called = 0;
+    for (const auto& target : targets) {
+        for (const auto& sink : target->clickPointImpl_->Sinks()) {
+            VARIANT args[2];
+            args[1].vt = VT_DISPATCH;
+            args[1].pdispVal = static_cast<::CommandBarControl*>(this);
+            args[0].vt = VT_BOOL | VT_BYREF;
+            args[0].pboolVal = &cancelDefault;
+            InvokeClick(sink.Get(), args, 2);
+            ++called;
+        }
+    }
+    return called;
+}
+
 int ControlObject::RaiseClick() {
     ComPtr<ControlObject> keep(this);
+    int called = clickPoint_ ? RaiseButtonClick() : 0;
     std::vector<ComPtr<EventSource>> sources;
     for (auto* source : sources_) {
         sources.emplace_back(source);
     }
-    int called = 0;
     for (const auto& source : sources) {
         called += source->RaiseClick();
     }
@@ -216,6 +317,9 @@ int ControlObject::RaiseClick() {
 }
 
 std::span<const DispMember> ControlObject::Members() const {
+    if (state_->IsVba()) {
+        return kTaggedControlMembers;
+    }
     return kControlMembers;
 }
 
@@ -265,6 +369,30 @@ HRESULT ControlObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT
             HRESULT hr = get_Parent(&bar);
             if (SUCCEEDED(hr)) {
                 SetResult(result, static_cast<IDispatch*>(bar));
+            }
+            return hr;
+        }
+        break;
+    case kControlTag:
+        if (!state_->IsVba()) {
+            break;
+        }
+        if (IsPut(flags)) {
+            VARIANT* value = args.PutValue();
+            VARIANT text;
+            VariantInit(&text);
+            if (value == nullptr || FAILED(VariantChangeType(&text, value, 0, VT_BSTR))) {
+                return DISP_E_TYPEMISMATCH;
+            }
+            HRESULT hr = put_Tag(text.bstrVal);
+            VariantClear(&text);
+            return hr;
+        }
+        if (IsGet(flags)) {
+            BSTR tag = nullptr;
+            HRESULT hr = get_Tag(&tag);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, tag);
             }
             return hr;
         }

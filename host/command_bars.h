@@ -11,6 +11,22 @@
 
 namespace qvn::host {
 
+// A control as the later Office library (office2000.idl, MSO.DLL) lays it out: office.h's
+// CommandBarControl with Tag appended. That library's C names repeat office.h's, so its header
+// is not generated and this one vtable is declared here.
+struct TaggedCommandBarControl : public ::CommandBarControl {
+    virtual HRESULT STDMETHODCALLTYPE get_Tag(BSTR* tag) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Tag(BSTR tag) = 0;
+};
+
+} // namespace qvn::host
+
+__CRT_UUID_DECL(qvn::host::TaggedCommandBarControl, 0x000C0308, 0x0000, 0x0000, 0xC0, 0x00, 0x00,
+                0x00, 0x00, 0x00, 0x00, 0x46)
+
+namespace qvn::host {
+
+class ConnectionPoint;
 class ControlsObject;
 class EventSource;
 
@@ -18,10 +34,18 @@ class EventSource;
 // tell its own controls from foreign objects without guessing at their layout.
 extern const IID IID_HostControl;
 
-class ControlObject final : public DispatchObject<CommandBarControl> {
+// In the VBA editor a control is also the source of its own Click (_CommandBarButtonEvents).
+class ControlObject final : public DispatchObject<TaggedCommandBarControl>,
+                            public IConnectionPointContainer {
 public:
     ControlObject(std::shared_ptr<HostState> state, ControlsObject* owner, long type);
     ~ControlObject() override;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        return DispatchObject::QueryInterface(riid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+    ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
 
     HRESULT STDMETHODCALLTYPE get_Caption(BSTR* caption) override;
     HRESULT STDMETHODCALLTYPE put_Caption(BSTR caption) override;
@@ -29,12 +53,18 @@ public:
     HRESULT STDMETHODCALLTYPE get_Index(int* index) override;
     HRESULT STDMETHODCALLTYPE get_Parent(::CommandBar** parent) override;
     HRESULT STDMETHODCALLTYPE get_Type(int* type) override;
+    HRESULT STDMETHODCALLTYPE get_Tag(BSTR* tag) override;
+    HRESULT STDMETHODCALLTYPE put_Tag(BSTR tag) override;
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
 
     [[nodiscard]] const std::wstring& Caption() const { return caption_; }
+    [[nodiscard]] const std::wstring& Tag() const { return tag_; }
     [[nodiscard]] bool Deleted() const { return owner_ == nullptr; }
     void Detach() { owner_ = nullptr; }
-    // Raises Click on every event source bound to this control; returns how many sinks
-    // were called.
+    // Raises Click as choosing the control does: in the VBA editor first the button's own
+    // Click to the sinks of every control sharing its Tag, then on every event source bound
+    // to this control; returns how many sinks were called.
     int RaiseClick();
     void AddSource(EventSource* source) { sources_.push_back(source); }
     void RemoveSource(EventSource* source);
@@ -48,11 +78,15 @@ protected:
 
 private:
     HRESULT CheckAlive();
+    int RaiseButtonClick();
 
     ControlsObject* owner_;
     long type_;
     std::wstring caption_;
+    std::wstring tag_;
     std::vector<EventSource*> sources_;
+    Microsoft::WRL::ComPtr<IConnectionPoint> clickPoint_; // VBA editor only
+    ConnectionPoint* clickPointImpl_ = nullptr;           // the same object, for raising
 };
 
 class CommandBarObject;

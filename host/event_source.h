@@ -5,41 +5,11 @@
 #include "ide/host_ids.h"
 
 #include "host/command_bars.h"
+#include "host/connection_point.h"
 
 #include <vbide.h>
 
-#include <map>
-
 namespace qvn::host {
-
-class EventSource;
-
-class ConnectionPoint final : public IConnectionPoint, public HostObject {
-public:
-    ConnectionPoint(std::shared_ptr<HostState> state, EventSource* source, const IID& iid);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
-    ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
-    HRESULT STDMETHODCALLTYPE
-    GetConnectionPointContainer(IConnectionPointContainer** container) override;
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override;
-
-    void DetachSource() { source_ = nullptr; }
-    [[nodiscard]] std::size_t SinkCount() const { return sinks_.size(); }
-    // Calls Click on a copy of the sink list, so a sink may unadvise (or the host may shut
-    // down) while it runs.
-    int RaiseClick(IDispatch* control);
-
-private:
-    EventSource* source_;
-    IID iid_;
-    std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> sinks_;
-    DWORD nextCookie_ = 1;
-};
 
 class EventSource final : public DispatchObject<::CommandBarEvents>,
                           public IConnectionPointContainer {

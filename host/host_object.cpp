@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <mutex>
+#include <span>
+#include <vector>
 
 namespace qvn::host {
 
@@ -29,10 +31,22 @@ bool IsCallingError(HRESULT hr) {
 std::mutex gTypeLibMutex;
 std::wstring gTypeLibFolder;
 
-ITypeLib* LoadIdeLibrary(REFGUID libid, WORD major, const wchar_t* fileName) {
+ITypeLib* LoadIdeLibrary(REFGUID libid, WORD major, WORD minor, const wchar_t* fileName) {
     ITypeLib* lib = nullptr;
-    if (SUCCEEDED(LoadRegTypeLib(libid, major, 0, LOCALE_NEUTRAL, &lib))) {
-        return lib;
+    if (SUCCEEDED(LoadRegTypeLib(libid, major, minor, LOCALE_NEUTRAL, &lib))) {
+        // A registered library of the same id but the other flavour's version would describe
+        // the wrong layout.
+        TLIBATTR* attr = nullptr;
+        bool usable = SUCCEEDED(lib->GetLibAttr(&attr)) && attr->wMajorVerNum == major &&
+                      attr->wMinorVerNum == minor;
+        if (attr != nullptr) {
+            lib->ReleaseTLibAttr(attr);
+        }
+        if (usable) {
+            return lib;
+        }
+        lib->Release();
+        lib = nullptr;
     }
     std::vector<std::wstring> folders;
     wchar_t path[MAX_PATH] = {};
@@ -113,24 +127,53 @@ HRESULT ToDispatchResultImpl(HRESULT hr, EXCEPINFO* excepInfo) {
     return DISP_E_EXCEPTION;
 }
 
-ITypeInfo* IdeTypeInfo(REFIID iid) {
-    static const GUID vbide = {
-        0xEF404E00, 0xEDA6, 0x101A, {0x8D, 0xAF, 0x00, 0xDD, 0x01, 0x0F, 0x7E, 0xBB}};
-    static const GUID office = {
-        0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}};
+ITypeInfo* IdeTypeInfo(REFIID iid, HostFlavour flavour) {
+    // The stand-in's libraries are never registered: they are found beside the program.
+    // Registering them per user would not keep them to the user under Wine, whose
+    // RegisterTypeLibForUser writes machine-wide, where they would outlive the test.
+    struct Library {
+        GUID libid;
+        WORD major;
+        WORD minor;
+        const wchar_t* file;
+        ITypeLib* loaded;
+        bool tried;
+    };
+    static Library vb5[] = {
+        {{0xEF404E00, 0xEDA6, 0x101A, {0x8D, 0xAF, 0x00, 0xDD, 0x01, 0x0F, 0x7E, 0xBB}},
+         5,
+         0,
+         L"VB5EXT.OLB",
+         nullptr,
+         false},
+        {{0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}},
+         2,
+         0,
+         L"MSO97.DLL",
+         nullptr,
+         false}};
+    static Library vba[] = {
+        {{0x0002E157, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}},
+         5,
+         3,
+         L"VBE6EXT.OLB",
+         nullptr,
+         false},
+        {{0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}},
+         2,
+         1,
+         L"MSO.DLL",
+         nullptr,
+         false}};
     std::lock_guard lock(gTypeLibMutex);
-    static ITypeLib* libs[2] = {};
-    static bool tried[2] = {};
-    const GUID* ids[2] = {&vbide, &office};
-    const WORD majors[2] = {5, 2};
-    const wchar_t* files[2] = {L"VB5EXT.OLB", L"MSO97.DLL"};
-    for (int i = 0; i < 2; ++i) {
-        if (!tried[i]) {
-            libs[i] = LoadIdeLibrary(*ids[i], majors[i], files[i]);
-            tried[i] = libs[i] != nullptr; // retry later when a folder is configured
+    for (Library& lib :
+         flavour == HostFlavour::Vba ? std::span<Library>(vba) : std::span<Library>(vb5)) {
+        if (!lib.tried) {
+            lib.loaded = LoadIdeLibrary(lib.libid, lib.major, lib.minor, lib.file);
+            lib.tried = lib.loaded != nullptr; // retry later when a folder is configured
         }
         ITypeInfo* info = nullptr;
-        if (libs[i] != nullptr && SUCCEEDED(libs[i]->GetTypeInfoOfGuid(iid, &info))) {
+        if (lib.loaded != nullptr && SUCCEEDED(lib.loaded->GetTypeInfoOfGuid(iid, &info))) {
             info->Release(); // the library keeps it alive for the process
             return info;
         }

@@ -48,8 +48,9 @@ private:
 };
 
 // The type description of one of the IDE's interfaces, from the registered library or the
-// library files beside the program (VB5EXT.OLB, MSO97.DLL); nullptr when neither is found.
-ITypeInfo* IdeTypeInfo(REFIID iid);
+// library files beside the program (VB5EXT.OLB and MSO97.DLL for the VB5 IDE, VBE6EXT.OLB and
+// MSO.DLL for the VBA editor); nullptr when neither is found.
+ITypeInfo* IdeTypeInfo(REFIID iid, HostFlavour flavour = HostFlavour::Vb5);
 // An extra folder to look for the library files in (tests point it at the build tree).
 void SetIdeTypeLibraryFolder(const std::wstring& folder);
 
@@ -66,7 +67,7 @@ public:
             return E_POINTER;
         }
         *object = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(Iface)) {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == *iid_) {
             *object = static_cast<Iface*>(this);
         } else if (riid == IID_ISupportErrorInfo) {
             *object = static_cast<ISupportErrorInfo*>(this);
@@ -83,14 +84,14 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
 
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
-        return riid == __uuidof(Iface) || riid == IID_IDispatch ? S_OK : S_FALSE;
+        return riid == *iid_ || riid == IID_IDispatch ? S_OK : S_FALSE;
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (count == nullptr) {
             return E_POINTER;
         }
-        *count = IdeTypeInfo(__uuidof(Iface)) != nullptr ? 1 : 0;
+        *count = IdeTypeInfo(*iid_, state_->flavour) != nullptr ? 1 : 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
@@ -101,7 +102,7 @@ public:
         if (index != 0) {
             return DISP_E_BADINDEX;
         }
-        *info = IdeTypeInfo(__uuidof(Iface));
+        *info = IdeTypeInfo(*iid_, state_->flavour);
         if (*info == nullptr) {
             return TYPE_E_ELEMENTNOTFOUND;
         }
@@ -118,6 +119,11 @@ public:
     }
 
 protected:
+    // The interface id this object answers for its vtable, when the flavour's library gives
+    // the same layout another id (the VBA editor's VBE is the VB IDE's under {0002E166-...}).
+    void ServeAs(const IID& iid) { iid_ = &iid; }
+    [[nodiscard]] const IID& ServedIid() const { return *iid_; }
+
     virtual void* OtherInterface(REFIID) { return nullptr; }
     [[nodiscard]] virtual std::span<const DispMember> Members() const = 0;
     // Runs one member; failures leave their description as the thread's error info.
@@ -126,11 +132,13 @@ protected:
 
     // Fails with a description, as the IDE's objects do.
     HRESULT Fail(HRESULT hr, const std::wstring& description) {
-        return ReportError(hr, description, Source(), __uuidof(Iface));
+        return ReportError(hr, description, Source(), *iid_);
     }
     [[nodiscard]] virtual const wchar_t* Source() const { return L"VBIDE"; }
 
 private:
+    const IID* iid_ = &__uuidof(Iface);
+
     static HRESULT NamesToIds(std::span<const DispMember> members, LPOLESTR* names, UINT count,
                               DISPID* ids);
     HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,

@@ -22,6 +22,14 @@ struct InjectedFailure {
     int remaining = -1; // calls left to fail; -1 fails until cleared
 };
 
+// Which IDE the stand-in plays: the VB5 IDE (VBIDE 5.0, Office 97 command bars, vbaddin.ini,
+// IDTExtensibility) or the VBA editor of Office (VBA Extensibility 5.3, Office 2000 command
+// bars, the add-in list in HKCU, IDTExtensibility2).
+enum class HostFlavour {
+    Vb5,
+    Vba,
+};
+
 // The outgoing interface an event source offers.
 enum class EventInterface {
     Vb5, // {0002E198-...}, the IDE's own library
@@ -29,6 +37,7 @@ enum class EventInterface {
 };
 
 struct HostState {
+    HostFlavour flavour = HostFlavour::Vb5;
     bool hasAddInsBar = true;
     bool hasCodePane = true;
     bool refuseEventBinding = false;
@@ -41,7 +50,8 @@ struct HostState {
     std::vector<std::wstring> lines;
     long selStartLine = 1, selStartColumn = 1, selEndLine = 1, selEndColumn = 1;
 
-    std::vector<HostObject*> live; // every host COM object not yet destroyed
+    std::vector<HostObject*> live;        // every host COM object not yet destroyed
+    std::vector<ControlObject*> controls; // every command-bar control among them, in creation order
 
     // Set by the window so that the model and the native controls stay in step.
     std::function<void()> menuChanged;
@@ -51,6 +61,8 @@ struct HostState {
     // Fails `operation` when a failure was injected for it: records the description as the
     // thread's error info and returns the injected HRESULT; S_OK otherwise.
     HRESULT Check(const wchar_t* operation, const wchar_t* source);
+
+    [[nodiscard]] bool IsVba() const { return flavour == HostFlavour::Vba; }
 };
 
 // Records `description` as the calling thread's IErrorInfo and returns `hr`.

@@ -51,9 +51,10 @@ HWND IdeHost::CreateMainWindow(int show, bool quitOnDestroy) {
     managerMenu_ = CreatePopupMenu();
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(managerMenu_), L"Add-In &Manager");
 
-    window_ = CreateWindowExW(0, kWindowClass, L"Project1 - Microsoft Visual Basic [design]",
-                              WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, nullptr,
-                              bar, instance, this);
+    const wchar_t* title = state_->IsVba() ? L"Microsoft Visual Basic for Applications - VBAProject"
+                                           : L"Project1 - Microsoft Visual Basic [design]";
+    window_ = CreateWindowExW(0, kWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 800, 600, nullptr, bar, instance, this);
     if (window_ == nullptr) {
         DestroyMenu(bar);
         addInsMenu_ = managerMenu_ = nullptr;
@@ -105,9 +106,10 @@ void IdeHost::RebuildMenu() {
     }
     auto connected = ConnectedAddIns();
     for (UINT i = 0; i < listed_.size() && i < kMaxItems; ++i) {
-        bool on = std::find(connected.begin(), connected.end(), listed_[i]) != connected.end();
+        bool on =
+            std::find(connected.begin(), connected.end(), listed_[i].progId) != connected.end();
         AppendMenuW(managerMenu_, MF_STRING | (on ? MF_CHECKED : MF_UNCHECKED),
-                    kFirstManagerItem + i, listed_[i].c_str());
+                    kFirstManagerItem + i, listed_[i].caption.c_str());
     }
     if (listed_.empty()) {
         AppendMenuW(managerMenu_, MF_STRING | MF_GRAYED, kFirstManagerItem + kMaxItems,
@@ -178,7 +180,7 @@ void IdeHost::OnCommand(UINT id) {
     } else if (id >= kFirstManagerItem && id < kFirstManagerItem + kMaxItems) {
         std::size_t index = id - kFirstManagerItem;
         if (index < listed_.size()) {
-            std::wstring name = listed_[index];
+            std::wstring name = listed_[index].progId;
             auto connected = ConnectedAddIns();
             if (std::find(connected.begin(), connected.end(), name) != connected.end()) {
                 Disconnect(name, kDisconnectUserClosed);

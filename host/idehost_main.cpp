@@ -1,5 +1,6 @@
-// idehost.exe: the stand-in IDE as a program. Switches (see README.md) set up the code pane,
-// steer the object model and script a few user actions for demos and outside tests.
+// idehost.exe: the stand-in IDE as a program. Switches (see README.md) choose the IDE it plays,
+// set up the code pane, steer the object model and script a few user actions for demos and
+// outside tests.
 #include "host/stand_in_ide.h"
 
 #include <objbase.h>
@@ -11,6 +12,7 @@
 
 namespace {
 
+using qvn::host::HostFlavour;
 using qvn::host::IdeHost;
 
 struct Options {
@@ -74,8 +76,12 @@ Options Parse(IdeHost& host, int argc, wchar_t** argv) {
             options.module = next();
         } else if (arg == L"--caret") {
             options.caret = std::wcstol(next().c_str(), nullptr, 10);
+        } else if (arg == L"--host") {
+            ++i; // read before the host was made (FlavourOf)
         } else if (arg == L"--ini") {
             options.ini = next();
+            // The VBA editor has no list file: its add-ins are listed in the registry.
+            options.ok = options.ok && host.Flavour() == HostFlavour::Vb5;
         } else if (arg == L"--no-code-pane") {
             host.SetCodePaneOpen(false);
         } else if (arg == L"--no-addins-bar") {
@@ -99,8 +105,27 @@ Options Parse(IdeHost& host, int argc, wchar_t** argv) {
     return options;
 }
 
+// The IDE to play, from --host vb5|vba (the VB5 IDE when absent); false for any other name.
+bool FlavourOf(int argc, wchar_t** argv, HostFlavour* flavour) {
+    *flavour = HostFlavour::Vb5;
+    for (int i = 1; i < argc; ++i) {
+        if (std::wstring(argv[i]) != L"--host") {
+            continue;
+        }
+        std::wstring name = i + 1 < argc ? argv[i + 1] : L"";
+        if (name == L"vba") {
+            *flavour = HostFlavour::Vba;
+        } else if (name != L"vb5") {
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
 constexpr wchar_t kUsage[] =
-    L"idehost [--module FILE] [--caret LINE] [--ini FILE] [--no-code-pane] [--no-addins-bar]\n"
+    L"idehost [--host vb5|vba] [--module FILE] [--caret LINE] [--ini FILE (vb5 only)]\n"
+    L"        [--no-code-pane] [--no-addins-bar]\n"
     L"        [--refuse-events] [--vba-events] [--fail OPERATION=HRESULT[:TEXT]]...\n"
     L"        [--click CAPTION]... [--save-module FILE] [--close]";
 
@@ -112,10 +137,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     }
     int code = 0;
     {
-        IdeHost host;
         int argc = 0;
         wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+        HostFlavour flavour = HostFlavour::Vb5;
+        const bool knownHost = FlavourOf(argc, argv, &flavour);
+        IdeHost host(flavour);
         Options options = Parse(host, argc, argv);
+        options.ok = options.ok && knownHost;
         LocalFree(argv);
         if (!options.ok) {
             MessageBoxW(nullptr, kUsage, L"idehost", MB_OK | MB_ICONINFORMATION);

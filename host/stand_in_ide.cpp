@@ -1,14 +1,16 @@
 #include "host/stand_in_ide.h"
 
+#include "win32util/registry_key.h"
 #include "win32util/text.h"
 
 #include "host/module_text.h"
-
 #include "host/vbe_objects.h"
-#include <algorithm>
 
+#include <extensibility2.h>
 #include <vbide.h>
 #include <wrl/client.h>
+
+#include <algorithm>
 
 #include <fstream>
 #include <sstream>
@@ -17,11 +19,16 @@ namespace qvn::host {
 
 using Microsoft::WRL::ComPtr;
 
-struct IdeHost::AddIn {
-    std::wstring name;
-    ComPtr<IDTExtensibility> extensibility;
-    bool connected = false;
-};
+// Both libraries number the connection modes alike, so one set of constants serves both.
+constexpr bool SameNumber(int a, int b) {
+    return a == b;
+}
+static_assert(SameNumber(ext_cm_AfterStartup, vbext_cm_AfterStartup) &&
+              SameNumber(ext_cm_Startup, vbext_cm_Startup) &&
+              SameNumber(ext_cm_External, vbext_cm_External) &&
+              SameNumber(ext_cm_CommandLine, vbext_cm_CommandLine) &&
+              SameNumber(ext_dm_HostShutdown, vbext_dm_HostShutdown) &&
+              SameNumber(ext_dm_UserClosed, vbext_dm_UserClosed));
 
 namespace {
 
@@ -42,9 +49,76 @@ private:
     SAFEARRAY* array_;
 };
 
+std::wstring ReadString(HKEY key, const wchar_t* subKey, const wchar_t* value) {
+    DWORD size = 0;
+    if (RegGetValueW(key, subKey, value, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+        size < sizeof(wchar_t)) {
+        return {};
+    }
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    if (RegGetValueW(key, subKey, value, RRF_RT_REG_SZ, nullptr, text.data(), &size) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
 } // namespace
 
-IdeHost::IdeHost() : state_(std::make_shared<HostState>()) {
+// One add-in as the host holds it: the connection interface of the flavour (the VB5 IDE's
+// IDTExtensibility or the VBA editor's IDTExtensibility2) and, for a class the host loaded
+// from a per-user DLL, that DLL.
+struct IdeHost::AddIn {
+    std::wstring name;
+    std::unique_ptr<LoadedServer> server; // outlives the references below
+    ComPtr<IDTExtensibility> extensibility;
+    ComPtr<IDTExtensibility2> extensibility2;
+    bool connected = false;
+
+    void Release() {
+        extensibility.Reset();
+        extensibility2.Reset();
+    }
+};
+
+namespace {
+
+// The calls the host makes on a connected add-in, on a copy of its references, so that the
+// add-in may disconnect (or be disconnected) from inside them.
+struct Connection {
+    ComPtr<IDTExtensibility> vb;
+    ComPtr<IDTExtensibility2> vba;
+
+    HRESULT OnConnection(IDispatch* root, long mode) const {
+        CustomArray custom;
+        return vba ? vba->OnConnection(root, static_cast<ext_ConnectMode>(mode), nullptr,
+                                       custom.Get())
+                   : vb->OnConnection(root, static_cast<vbext_ConnectMode>(mode), nullptr,
+                                      custom.Get());
+    }
+    HRESULT OnDisconnection(long mode) const {
+        CustomArray custom;
+        return vba ? vba->OnDisconnection(static_cast<ext_DisconnectMode>(mode), custom.Get())
+                   : vb->OnDisconnection(static_cast<vbext_DisconnectMode>(mode), custom.Get());
+    }
+    HRESULT OnStartupComplete() const {
+        CustomArray custom;
+        return vba ? vba->OnStartupComplete(custom.Get()) : vb->OnStartupComplete(custom.Get());
+    }
+    HRESULT OnBeginShutdown() const {
+        CustomArray custom;
+        return vba ? vba->OnBeginShutdown(custom.Get()) : S_OK;
+    }
+};
+
+} // namespace
+
+IdeHost::IdeHost(HostFlavour flavour) : state_(std::make_shared<HostState>()) {
+    state_->flavour = flavour;
+    if (flavour == HostFlavour::Vba) {
+        state_->eventInterface = EventInterface::Vba;
+    }
     auto* bars = new CommandBarsObject(state_);
     bars->AddBar(L"Menu Bar");
     bars->AddBar(L"Standard");
@@ -222,20 +296,63 @@ std::vector<AddInListEntry> IdeHost::ReadAddInList(const std::wstring& iniPath) 
         wchar_t value[256] = {};
         GetPrivateProfileStringW(names::kAddInListSectionW, key.c_str(), L"", value, 256,
                                  iniPath.c_str());
-        entries.push_back({key, value});
+        AddInListEntry entry;
+        entry.progId = key;
+        entry.value = value;
+        entries.push_back(std::move(entry));
     }
     return entries;
 }
 
-HRESULT IdeHost::StartUp(const std::wstring& iniPath) {
-    auto entries = ReadAddInList(iniPath.empty() ? DefaultAddInListPath() : iniPath);
+std::wstring IdeHost::DefaultVbaAddInsKey() {
+    return kHost64Bit ? names::kVbaAddIns64KeyW : names::kVbaAddInsKeyW;
+}
+
+std::vector<AddInListEntry> IdeHost::ReadVbaAddInList(const std::wstring& userKey) {
+    std::vector<AddInListEntry> entries;
+    win32util::RegistryKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, userKey.c_str(), 0, KEY_READ, key.Put()) !=
+        ERROR_SUCCESS) {
+        return entries;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256] = {};
+        DWORD length = 256;
+        LONG rc = RegEnumKeyExW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (rc != ERROR_SUCCESS) {
+            continue; // a name longer than any ProgID can be
+        }
+        AddInListEntry entry;
+        entry.progId = name;
+        entry.friendlyName = ReadString(key.Get(), name, names::kVbaAddInFriendlyNameW);
+        entry.description = ReadString(key.Get(), name, names::kVbaAddInDescriptionW);
+        DWORD behavior = 0;
+        DWORD size = sizeof behavior;
+        if (RegGetValueW(key.Get(), name, names::kVbaAddInLoadBehaviorW, RRF_RT_REG_DWORD, nullptr,
+                         &behavior, &size) == ERROR_SUCCESS) {
+            entry.loadBehavior = behavior;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+HRESULT IdeHost::StartUp(const std::wstring& list) {
+    const bool vba = state_->IsVba();
+    auto entries = vba ? ReadVbaAddInList(list.empty() ? DefaultVbaAddInsKey() : list)
+                       : ReadAddInList(list.empty() ? DefaultAddInListPath() : list);
     HRESULT first = S_OK;
     std::vector<std::wstring> started;
     for (const auto& entry : entries) {
-        if (std::find(listed_.begin(), listed_.end(), entry.progId) == listed_.end()) {
-            listed_.push_back(entry.progId);
+        if (std::none_of(listed_.begin(), listed_.end(),
+                         [&](const Listed& l) { return l.progId == entry.progId; })) {
+            listed_.push_back(
+                {entry.progId, entry.friendlyName.empty() ? entry.progId : entry.friendlyName});
         }
-        if (entry.value != L"1") {
+        if (vba ? entry.loadBehavior != kLoadAtStartup : entry.value != L"1") {
             continue;
         }
         HRESULT hr = Connect(entry.progId, kConnectStartup);
@@ -251,9 +368,7 @@ HRESULT IdeHost::StartUp(const std::wstring& iniPath) {
         if (addIn == nullptr || !addIn->connected) {
             continue;
         }
-        ComPtr<IDTExtensibility> keep = addIn->extensibility;
-        CustomArray custom;
-        HRESULT hr = keep->OnStartupComplete(custom.Get());
+        HRESULT hr = Connection{addIn->extensibility, addIn->extensibility2}.OnStartupComplete();
         if (FAILED(hr) && SUCCEEDED(first)) {
             first = hr;
         }
@@ -274,27 +389,43 @@ HRESULT IdeHost::Connect(const std::wstring& progId, long mode) {
     if (AddIn* existing = FindAddIn(progId); existing != nullptr && existing->connected) {
         return S_FALSE;
     }
-    CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-    if (FAILED(hr)) {
-        return hr;
-    }
+    // The DLL is declared before the object so that the object goes first.
+    std::unique_ptr<LoadedServer> server;
     ComPtr<IUnknown> object;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                          reinterpret_cast<void**>(object.GetAddressOf()));
+    HRESULT hr = S_OK;
+    if (state_->IsVba()) {
+        hr = CreateAddInObject(progId, &server, object.GetAddressOf());
+    } else {
+        CLSID clsid{};
+        hr = CLSIDFromProgID(progId.c_str(), &clsid);
+        if (SUCCEEDED(hr)) {
+            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                  IID_IUnknown, reinterpret_cast<void**>(object.GetAddressOf()));
+        }
+    }
     if (FAILED(hr)) {
         return hr;
     }
-    return ConnectObject(object.Get(), progId, mode);
+    return ConnectCreated(object.Get(), progId, mode, server);
 }
 
 HRESULT IdeHost::ConnectObject(IUnknown* addIn, const std::wstring& name, long mode) {
+    std::unique_ptr<LoadedServer> none;
+    return ConnectCreated(addIn, name, mode, none);
+}
+
+HRESULT IdeHost::ConnectCreated(IUnknown* addIn, const std::wstring& name, long mode,
+                                std::unique_ptr<LoadedServer>& server) {
     if (addIn == nullptr) {
         return E_POINTER;
     }
-    ComPtr<IDTExtensibility> extensibility;
-    HRESULT hr = addIn->QueryInterface(IID_IDTExtensibility,
-                                       reinterpret_cast<void**>(extensibility.GetAddressOf()));
+    Connection connection;
+    HRESULT hr =
+        state_->IsVba()
+            ? addIn->QueryInterface(IID_IDTExtensibility2,
+                                    reinterpret_cast<void**>(connection.vba.GetAddressOf()))
+            : addIn->QueryInterface(IID_IDTExtensibility,
+                                    reinterpret_cast<void**>(connection.vb.GetAddressOf()));
     if (FAILED(hr)) {
         return hr;
     }
@@ -307,17 +438,21 @@ HRESULT IdeHost::ConnectObject(IUnknown* addIn, const std::wstring& name, long m
     if (record->connected) {
         return S_FALSE;
     }
-    record->extensibility = extensibility;
+    record->server = std::move(server);
+    record->extensibility = connection.vb;
+    record->extensibility2 = connection.vba;
     record->connected = true;
     RebuildMenu();
-    CustomArray custom;
-    hr = extensibility->OnConnection(Root(), static_cast<vbext_ConnectMode>(mode), nullptr,
-                                     custom.Get());
+    hr = connection.OnConnection(Root(), mode);
     if (FAILED(hr)) {
-        // An add-in that refuses the connection is released at once.
+        // An add-in that refuses the connection is released at once; its DLL goes back to
+        // the caller, who still holds the object.
         if (AddIn* again = FindAddIn(name)) {
             again->connected = false;
-            again->extensibility.Reset();
+            again->Release();
+            if (again->server) {
+                server = std::move(again->server);
+            }
         }
         RebuildMenu();
     }
@@ -330,14 +465,15 @@ HRESULT IdeHost::Disconnect(const std::wstring& name, long mode) {
         return S_FALSE;
     }
     // The record is updated before the call: OnDisconnection may run a message loop in
-    // which the host is asked to disconnect again.
-    ComPtr<IDTExtensibility> extensibility = std::move(record->extensibility);
+    // which the host is asked to disconnect again, or to connect the add-in anew.
+    std::unique_ptr<LoadedServer> server = std::move(record->server);
+    Connection connection{std::move(record->extensibility), std::move(record->extensibility2)};
     record->connected = false;
     RebuildMenu();
-    CustomArray custom;
-    HRESULT hr =
-        extensibility->OnDisconnection(static_cast<vbext_DisconnectMode>(mode), custom.Get());
-    extensibility.Reset();
+    HRESULT hr = connection.OnDisconnection(mode);
+    // The host's references go before the DLL is offered to unload.
+    connection = Connection{};
+    server.reset();
     return hr;
 }
 
@@ -346,6 +482,14 @@ void IdeHost::ShutDown() {
         return;
     }
     shuttingDown_ = true;
+    if (state_->IsVba()) {
+        // The VBA editor tells every add-in that it is closing before it disconnects any.
+        for (std::size_t i = 0; i < addIns_.size(); ++i) {
+            if (addIns_[i]->connected) {
+                Connection{addIns_[i]->extensibility, addIns_[i]->extensibility2}.OnBeginShutdown();
+            }
+        }
+    }
     for (std::size_t i = 0; i < addIns_.size(); ++i) {
         if (addIns_[i]->connected) {
             Disconnect(addIns_[i]->name, kDisconnectHostShutdown);
@@ -365,7 +509,11 @@ std::vector<std::wstring> IdeHost::ConnectedAddIns() const {
 }
 
 std::vector<std::wstring> IdeHost::ListedAddIns() const {
-    return listed_;
+    std::vector<std::wstring> progIds;
+    for (const auto& listed : listed_) {
+        progIds.push_back(listed.progId);
+    }
+    return progIds;
 }
 
 } // namespace qvn::host

@@ -5,6 +5,7 @@
 
 #include "ide/names.h"
 
+#include "host/addin_class.h"
 #include "host/host_state.h"
 
 #include <windows.h>
@@ -32,8 +33,17 @@ struct ObjectRefs {
 
 struct AddInListEntry {
     std::wstring progId;
-    std::wstring value; // "1" means: load at start-up
+    std::wstring value; // vbaddin.ini: "1" means load at start-up
+    // The VBA editor's list (HKCU ...\Addins or Addins64): the subkey's values.
+    std::wstring friendlyName;
+    std::wstring description;
+    DWORD loadBehavior = 0; // 3 connects at start-up, 0 lists only
 };
+
+// The VBA editor's LoadBehavior that connects an add-in at start-up.
+inline constexpr DWORD kLoadAtStartup = 3;
+// True in the 64-bit build, whose VBA editor reads Addins64 and fails Events.CommandBarEvents.
+inline constexpr bool kHost64Bit = sizeof(void*) == 8;
 
 // Connection modes the IDE passes to OnConnection and OnDisconnection, as its library names them.
 inline constexpr long kConnectAfterStartup = vbext_cm_AfterStartup;
@@ -47,13 +57,15 @@ inline constexpr const wchar_t* kAddInsBarName = names::kAddInsBarW;
 
 class IdeHost {
 public:
-    IdeHost();
+    // The VB5 IDE unless told otherwise.
+    explicit IdeHost(HostFlavour flavour = HostFlavour::Vb5);
     ~IdeHost();
     IdeHost(const IdeHost&) = delete;
     IdeHost& operator=(const IdeHost&) = delete;
 
     // The root object handed to add-ins (not AddRef'd for the caller).
     [[nodiscard]] IDispatch* Root() const;
+    [[nodiscard]] HostFlavour Flavour() const { return state_->flavour; }
 
     // --- Steering for tests and the demo -----------------------------------------------
     // Makes the named operation (CommandBars, Item, Controls, Add, Caption, Events,
@@ -91,16 +103,25 @@ public:
     // --- Add-ins -----------------------------------------------------------------------------
     static std::wstring DefaultAddInListPath(); // vbaddin.ini in the Windows folder
     static std::vector<AddInListEntry> ReadAddInList(const std::wstring& iniPath);
-    // Reads the list (default path when empty), connects each entry whose value is "1" in
-    // mode 1, then calls OnStartupComplete on each; returns the first failure, if any.
-    HRESULT StartUp(const std::wstring& iniPath = {});
-    // Creates the add-in by ProgID (if not yet created) and connects it.
+    // The VBA editor's list below HKEY_CURRENT_USER: Addins for a 32-bit host, Addins64 for a
+    // 64-bit one.
+    static std::wstring DefaultVbaAddInsKey();
+    static std::vector<AddInListEntry> ReadVbaAddInList(const std::wstring& userKey);
+    // Reads the flavour's list (the VB5 IDE: the ini file, default path when empty; the VBA
+    // editor: the HKCU key, default key when empty), connects each start-up entry (value "1";
+    // LoadBehavior 3) in mode 1, then calls OnStartupComplete on each; returns the first
+    // failure, if any.
+    HRESULT StartUp(const std::wstring& list = {});
+    // Creates the add-in by ProgID (if not yet created) and connects it. The VBA editor finds
+    // the class for the user (host/addin_class.h).
     HRESULT Connect(const std::wstring& progId, long mode);
-    // Connects an add-in object the caller created (a test's own add-in).
+    // Connects an add-in object the caller created (a test's own add-in). The VB5 IDE asks it
+    // for IDTExtensibility, the VBA editor for IDTExtensibility2.
     HRESULT ConnectObject(IUnknown* addIn, const std::wstring& name, long mode);
     HRESULT Disconnect(const std::wstring& name, long mode);
-    // Disconnects every connected add-in (mode 0) and releases them; safe to call from
-    // inside an add-in's modal loop and more than once.
+    // Disconnects every connected add-in (mode 0) and releases them; the VBA editor first
+    // calls OnBeginShutdown on each. Safe to call from inside an add-in's modal loop and more
+    // than once.
     void ShutDown();
     [[nodiscard]] std::vector<std::wstring> ConnectedAddIns() const;
     [[nodiscard]] std::vector<std::wstring> ListedAddIns() const;
@@ -116,6 +137,14 @@ public:
 
 private:
     struct AddIn;
+    struct Listed {
+        std::wstring progId;
+        std::wstring caption; // what the Add-In Manager shows
+    };
+    // `server` (the DLL the object came from, if the host loaded it) moves into the add-in's
+    // record when the connection is made, and stays with the caller otherwise.
+    HRESULT ConnectCreated(IUnknown* addIn, const std::wstring& name, long mode,
+                           std::unique_ptr<LoadedServer>& server);
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
     LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void OnCommand(UINT id);
@@ -129,7 +158,7 @@ private:
     VbeObject* vbe_ = nullptr;
     CommandBarsObject* bars_ = nullptr;
     std::vector<std::unique_ptr<AddIn>> addIns_;
-    std::vector<std::wstring> listed_;
+    std::vector<Listed> listed_;
     HWND window_ = nullptr;
     HWND edit_ = nullptr;
     HMENU addInsMenu_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include "host/module_text.h"
 
+#include <vba_extensibility.h>
+
 #include <algorithm>
 
 namespace qvn::host {
@@ -61,7 +63,11 @@ template <class Iface, class Getter> HRESULT GetObjectResult(VARIANT* result, Ge
 // --- CodeModule ----------------------------------------------------------------------------
 
 CodeModuleObject::CodeModuleObject(std::shared_ptr<HostState> state)
-    : DispatchObject(std::move(state), L"CodeModule") {}
+    : DispatchObject(std::move(state), L"CodeModule") {
+    if (state_->IsVba()) {
+        ServeAs(IID__CodeModule);
+    }
+}
 
 void CodeModuleObject::Changed() {
     if (state_->moduleChanged) {
@@ -228,6 +234,9 @@ HRESULT CodeModuleObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
 
 CodePaneObject::CodePaneObject(std::shared_ptr<HostState> state)
     : DispatchObject(std::move(state), L"CodePane") {
+    if (state_->IsVba()) {
+        ServeAs(IID__CodePane);
+    }
     module_ = win32util::Adopt(new CodeModuleObject(state_));
     module_->SetPane(this);
 }
@@ -332,7 +341,11 @@ HRESULT CodePaneObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIAN
 // --- Events --------------------------------------------------------------------------------
 
 EventsObject::EventsObject(std::shared_ptr<HostState> state)
-    : DispatchObject(std::move(state), L"Events") {}
+    : DispatchObject(std::move(state), L"Events") {
+    if (state_->IsVba()) {
+        ServeAs(IID_VbaEvents);
+    }
+}
 
 HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvents** events) {
     if (events == nullptr) {
@@ -342,6 +355,12 @@ HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvent
     HRESULT hr = state_->Check(L"CommandBarEvents", Source());
     if (FAILED(hr)) {
         return hr;
+    }
+    if (state_->IsVba() && sizeof(void*) == 8) {
+        // The 64-bit VBA editor is reported to crash here; the stand-in fails instead, so that
+        // an add-in shows it takes the button's own Click in that editor.
+        return Fail(E_FAIL, L"Events.CommandBarEvents is not available in the 64-bit VBA editor; "
+                            L"handle the Click event of the CommandBarButton instead.");
     }
     if (state_->refuseEventBinding) {
         return Fail(kInvalidCall, L"Events cannot be bound to this command bar control.");
@@ -384,13 +403,17 @@ HRESULT EventsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT*
 
 VbeObject::VbeObject(std::shared_ptr<HostState> state, CommandBarsObject* bars,
                      EventsObject* events, CodePaneObject* pane)
-    : DispatchObject(std::move(state), L"VBE"), bars_(bars), events_(events), pane_(pane) {}
+    : DispatchObject(std::move(state), L"VBE"), bars_(bars), events_(events), pane_(pane) {
+    if (state_->IsVba()) {
+        ServeAs(IID_VbaVBE);
+    }
+}
 
 HRESULT VbeObject::get_Version(BSTR* version) {
     if (version == nullptr) {
         return E_POINTER;
     }
-    *version = SysAllocString(L"5.00");
+    *version = SysAllocString(state_->IsVba() ? L"7.01" : L"5.00");
     return *version != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -26,6 +26,13 @@ QVN_NAME(kProductName, QVN_PRODUCT_NAME)
 // The IDE's list of add-ins (kept in the Windows folder) and the section the 32-bit IDEs read.
 QVN_NAME(kAddInListFile, "vbaddin.ini")
 QVN_NAME(kAddInListSection, "Add-Ins32")
+// The VBA editor's list of add-ins below HKEY_CURRENT_USER, one subkey per ProgID; the 32-bit
+// and the 64-bit editor each read their own. The values of an entry.
+QVN_NAME(kVbaAddInsKey, "Software\\Microsoft\\VBA\\VBE\\6.0\\Addins")
+QVN_NAME(kVbaAddIns64Key, "Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64")
+QVN_NAME(kVbaAddInFriendlyName, "FriendlyName")
+QVN_NAME(kVbaAddInDescription, "Description")
+QVN_NAME(kVbaAddInLoadBehavior, "LoadBehavior")
 // The command bar whose controls make up the IDE's Add-Ins menu.
 QVN_NAME(kAddInsBar, "Add-Ins")
 

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <office.h>
 #include <olectl.h>
+#include <vba_extensibility.h>
 #include <vbide.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -95,43 +97,49 @@ protected:
 };
 
 TEST_F(ObjectModelTest, NamesResolveToTheLibraryMemberIds) {
-    auto root = host_->Root();
-    auto bars = Get(root, L"CommandBars").Object();
-    auto bar = AddInsBar();
-    auto controls = Get(bar.Get(), L"Controls").Object();
-    auto item = AddItem(L"X");
-    auto events = Get(root, L"Events").Object();
-    auto pane = Get(root, L"ActiveCodePane").Object();
-    auto module = Get(pane.Get(), L"CodeModule").Object();
-    struct Case {
-        IDispatch* object;
-        const wchar_t* name;
-        DISPID id;
-    } cases[] = {
-        {root, L"CommandBars", 0x6C},
-        {root, L"Events", 0x6F},
-        {root, L"ActiveCodePane", 0xCE},
-        {root, L"activecodepane", 0xCE},
-        {events.Get(), L"CommandBarEvents", 0xCD},
-        {bars.Get(), L"Item", 0},
-        {bar.Get(), L"Controls", 0x60040003},
-        {controls.Get(), L"Add", 0x60030000},
-        {item.Get(), L"Caption", 0x60040003},
-        {item.Get(), L"Delete", 0x60040007},
-        {pane.Get(), L"GetSelection", 0x60020003},
-        {pane.Get(), L"CodeModule", 0x60020008},
-        {module.Get(), L"InsertLines", 0x60020008},
-        {module.Get(), L"CountOfLines", 0x60020007},
-        {module.Get(), L"Lines", 0x60020006},
-    };
-    for (const auto& c : cases) {
-        HRESULT hr = E_FAIL;
-        EXPECT_EQ(c.id, testing::IdOf(c.object, c.name, &hr)) << testing::Utf8Name(c.name);
-        EXPECT_EQ(S_OK, hr);
+    // Both editors number their members alike; only the VBA editor's controls know Tag.
+    for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vba}) {
+        host_ = std::make_unique<IdeHost>(flavour);
+        const bool vba = flavour == HostFlavour::Vba;
+        auto root = host_->Root();
+        auto bars = Get(root, L"CommandBars").Object();
+        auto bar = AddInsBar();
+        auto controls = Get(bar.Get(), L"Controls").Object();
+        auto item = AddItem(L"X");
+        auto events = Get(root, L"Events").Object();
+        auto pane = Get(root, L"ActiveCodePane").Object();
+        auto module = Get(pane.Get(), L"CodeModule").Object();
+        struct Case {
+            IDispatch* object;
+            const wchar_t* name;
+            DISPID id;
+        } cases[] = {
+            {root, L"CommandBars", 0x6C},
+            {root, L"Events", 0x6F},
+            {root, L"ActiveCodePane", 0xCE},
+            {root, L"activecodepane", 0xCE},
+            {events.Get(), L"CommandBarEvents", 0xCD},
+            {bars.Get(), L"Item", 0},
+            {bar.Get(), L"Controls", 0x60040003},
+            {controls.Get(), L"Add", 0x60030000},
+            {item.Get(), L"Caption", 0x60040003},
+            {item.Get(), L"Delete", 0x60040007},
+            {item.Get(), L"Tag", vba ? 0x60040023 : DISPID_UNKNOWN},
+            {pane.Get(), L"GetSelection", 0x60020003},
+            {pane.Get(), L"CodeModule", 0x60020008},
+            {module.Get(), L"InsertLines", 0x60020008},
+            {module.Get(), L"CountOfLines", 0x60020007},
+            {module.Get(), L"Lines", 0x60020006},
+        };
+        for (const auto& c : cases) {
+            HRESULT hr = E_FAIL;
+            EXPECT_EQ(c.id, testing::IdOf(c.object, c.name, &hr)) << testing::Utf8Name(c.name);
+            EXPECT_EQ(c.id == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK, hr);
+        }
+        HRESULT hr = S_OK;
+        EXPECT_EQ(DISPID_UNKNOWN, testing::IdOf(root, L"NoSuchMember", &hr));
+        EXPECT_EQ(DISP_E_UNKNOWNNAME, hr);
     }
-    HRESULT hr = S_OK;
-    EXPECT_EQ(DISPID_UNKNOWN, testing::IdOf(root, L"NoSuchMember", &hr));
-    EXPECT_EQ(DISP_E_UNKNOWNNAME, hr);
 }
 
 TEST_F(ObjectModelTest, ObjectsAnswerTheirLibraryInterfaces) {
@@ -436,17 +444,22 @@ namespace {
 // The type libraries travel beside the programs; objects describe themselves from them.
 TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    {
-        IdeHost host;
+    for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vba}) {
+        IdeHost host(flavour);
         auto bars = testing::Get(host.Root(), L"CommandBars").Object();
+        auto bar = testing::Get(bars.Get(), L"Item", {testing::Text(L"Add-Ins")}).Object();
+        auto controls = testing::Get(bar.Get(), L"Controls").Object();
+        auto item = testing::Method(controls.Get(), L"Add", {testing::Long(1)}).Object();
         struct Case {
             IDispatch* object;
             const wchar_t* name;
-        } cases[] = {{host.Root(), L"VBE"}, {bars.Get(), L"CommandBars"}};
+        } cases[] = {{host.Root(), L"VBE"},
+                     {bars.Get(), L"CommandBars"},
+                     {item.Get(), L"CommandBarControl"}};
         for (const auto& c : cases) {
             UINT count = 0;
             ASSERT_EQ(S_OK, c.object->GetTypeInfoCount(&count));
-            ASSERT_EQ(1u, count) << "VB5EXT.OLB and MSO97.DLL beside the test program";
+            ASSERT_EQ(1u, count) << "the flavour's libraries beside the test program";
             Microsoft::WRL::ComPtr<ITypeInfo> info;
             ASSERT_EQ(S_OK, c.object->GetTypeInfo(0, 0, &info));
             BSTR name = nullptr;
@@ -454,8 +467,343 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
             EXPECT_STREQ(c.name, name);
             SysFreeString(name);
         }
+        // The description is the flavour's library: VBA's root under its own id, and Tag
+        // on the later library's controls.
+        Microsoft::WRL::ComPtr<ITypeInfo> root;
+        ASSERT_EQ(S_OK, host.Root()->GetTypeInfo(0, 0, &root));
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(S_OK, root->GetTypeAttr(&attr));
+        EXPECT_TRUE(IsEqualGUID(flavour == HostFlavour::Vba ? IID_VbaVBE : IID_VBE, attr->guid));
+        root->ReleaseTypeAttr(attr);
+        Microsoft::WRL::ComPtr<ITypeInfo> control;
+        ASSERT_EQ(S_OK, item->GetTypeInfo(0, 0, &control));
+        LPOLESTR tag[] = {const_cast<LPOLESTR>(L"Tag")};
+        MEMBERID id = MEMBERID_NIL;
+        EXPECT_EQ(flavour == HostFlavour::Vba, SUCCEEDED(control->GetIDsOfNames(tag, 1, &id)));
     }
     OleUninitialize();
+}
+
+} // namespace
+} // namespace qvn::host
+
+namespace qvn::host {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using testing::Get;
+using testing::Long;
+using testing::Method;
+using testing::Object;
+using testing::Put;
+using testing::Text;
+
+std::vector<std::wstring> gButtonClicks;
+
+// A sink of a button's own Click: logs "<name>" for each call, checks the call's shape, and
+// may set CancelDefault to show that later sinks see it.
+class ButtonSink final : public IDispatch {
+public:
+    explicit ButtonSink(std::wstring name, bool cancel = false)
+        : name_(std::move(name)), cancel_(cancel) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch ||
+            riid == ide::kDiidCommandBarButtonEvents) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; } // lives on the test's stack
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        gButtonClicks.push_back(name_);
+        wellFormed = id == 1 && params->cArgs == 2 && params->rgvarg[1].vt == VT_DISPATCH &&
+                     params->rgvarg[0].vt == (VT_BOOL | VT_BYREF);
+        if (!wellFormed) {
+            return S_OK;
+        }
+        control = params->rgvarg[1].pdispVal;
+        sawCancel = *params->rgvarg[0].pboolVal;
+        if (cancel_) {
+            *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+        }
+        return S_OK;
+    }
+
+    ULONG refs = 0;
+    bool wellFormed = false;
+    IDispatch* control = nullptr;
+    VARIANT_BOOL sawCancel = VARIANT_FALSE;
+
+private:
+    std::wstring name_;
+    bool cancel_;
+};
+
+std::wstring GuidText(const GUID& guid) {
+    wchar_t text[64] = {};
+    StringFromGUID2(guid, text, 64);
+    return text;
+}
+
+bool SameObject(IUnknown* a, IUnknown* b) {
+    ComPtr<IUnknown> x;
+    ComPtr<IUnknown> y;
+    a->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(x.GetAddressOf()));
+    b->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(y.GetAddressOf()));
+    return x.Get() == y.Get();
+}
+
+class VbaObjectModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+        gButtonClicks.clear();
+    }
+    void TearDown() override {
+        host_.reset();
+        OleUninitialize();
+    }
+    ComPtr<IDispatch> AddButton(const wchar_t* caption, const wchar_t* tag) {
+        auto bars = Get(host_->Root(), L"CommandBars").Object();
+        auto bar = Get(bars.Get(), L"Item", {Text(L"Add-Ins")}).Object();
+        auto controls = Get(bar.Get(), L"Controls").Object();
+        auto button = Method(controls.Get(), L"Add", {Long(1)}).Object();
+        EXPECT_EQ(S_OK, Put(button.Get(), L"Caption", Text(caption)));
+        EXPECT_EQ(S_OK, Put(button.Get(), L"Tag", Text(tag)));
+        return button;
+    }
+    // Advises `sink` on the button's own Click; returns the point to unadvise on.
+    static ComPtr<IConnectionPoint> Advise(IDispatch* button, ButtonSink* sink, DWORD* cookie) {
+        ComPtr<IConnectionPointContainer> container;
+        ComPtr<IConnectionPoint> point;
+        EXPECT_EQ(S_OK, button->QueryInterface(IID_IConnectionPointContainer,
+                                               reinterpret_cast<void**>(container.GetAddressOf())));
+        if (container) {
+            EXPECT_EQ(S_OK,
+                      container->FindConnectionPoint(ide::kDiidCommandBarButtonEvents, &point));
+        }
+        if (point) {
+            EXPECT_EQ(S_OK, point->Advise(sink, cookie));
+        }
+        return point;
+    }
+
+    std::unique_ptr<IdeHost> host_ = std::make_unique<IdeHost>(HostFlavour::Vba);
+};
+
+TEST_F(VbaObjectModelTest, ObjectsAnswerOnlyTheVbaLibrarysInterfaces) {
+    auto root = host_->Root();
+    auto events = Get(root, L"Events").Object();
+    auto pane = Get(root, L"ActiveCodePane").Object();
+    auto module = Get(pane.Get(), L"CodeModule").Object();
+    auto button = AddButton(L"Quorvane", L"");
+    struct Case {
+        IDispatch* object;
+        IID answered;
+        IID refused;
+    } cases[] = {
+        {root, IID_VbaVBE, IID_VBE},
+        {events.Get(), IID_VbaEvents, IID_Events},
+        {pane.Get(), IID__CodePane, IID_CodePane},
+        {module.Get(), IID__CodeModule, IID_CodeModule},
+        {button.Get(), IID_IConnectionPointContainer, IID_CommandBars},
+        {Get(root, L"CommandBars").Object().Get(), IID_CommandBars, IID_CommandBar},
+    };
+    for (const auto& c : cases) {
+        ComPtr<IUnknown> answer;
+        EXPECT_EQ(S_OK, c.object->QueryInterface(c.answered,
+                                                 reinterpret_cast<void**>(answer.GetAddressOf())))
+            << testing::Utf8Name(GuidText(c.answered).c_str());
+        ComPtr<IUnknown> none;
+        EXPECT_EQ(E_NOINTERFACE, c.object->QueryInterface(
+                                     c.refused, reinterpret_cast<void**>(none.GetAddressOf())))
+            << testing::Utf8Name(GuidText(c.refused).c_str());
+        EXPECT_EQ(nullptr, none.Get());
+    }
+    // The VB5 IDE's controls are no event sources of their own.
+    IdeHost vb5;
+    auto bars = Get(vb5.Root(), L"CommandBars").Object();
+    auto controls = Get(Get(bars.Get(), L"Item", {Text(L"Add-Ins")}).Object().Get(), L"Controls");
+    auto vb5Item = Method(controls.Object().Get(), L"Add", {Long(1)}).Object();
+    ComPtr<IUnknown> container;
+    EXPECT_EQ(E_NOINTERFACE,
+              vb5Item->QueryInterface(IID_IConnectionPointContainer,
+                                      reinterpret_cast<void**>(container.GetAddressOf())));
+}
+
+TEST_F(VbaObjectModelTest, EarlyBoundCallsThroughTheVbaHeaderReachTheSameObjects) {
+    host_->SetModuleText(L"Sub Main()\r\nEnd Sub");
+    host_->SetCaretLine(2);
+    ComPtr<VbaVBE> vbe;
+    ASSERT_EQ(S_OK, host_->Root()->QueryInterface(IID_VbaVBE,
+                                                  reinterpret_cast<void**>(vbe.GetAddressOf())));
+    ComPtr<::CommandBars> bars;
+    ASSERT_EQ(S_OK, vbe->get_CommandBars(&bars));
+    VARIANT name;
+    name.vt = VT_BSTR;
+    name.bstrVal = SysAllocString(L"Add-Ins");
+    ComPtr<::CommandBar> bar;
+    EXPECT_EQ(S_OK, bars->get_Item(name, &bar));
+    VariantClear(&name);
+    ComPtr<VbaEvents> events;
+    EXPECT_EQ(S_OK, vbe->get_VbaEvents(&events));
+    ComPtr<_CodePane> pane;
+    ASSERT_EQ(S_OK, vbe->get_ActiveCodePane(&pane));
+    LONG line = 0, column = 0, endLine = 0, endColumn = 0;
+    ASSERT_EQ(S_OK, pane->GetSelection(&line, &column, &endLine, &endColumn));
+    EXPECT_EQ(2, line);
+    ComPtr<_CodeModule> module;
+    ASSERT_EQ(S_OK, pane->get_CodeModule(&module));
+    BSTR text = SysAllocString(L"MsgBox \"Hi\"");
+    EXPECT_EQ(S_OK, module->InsertLines(line, text));
+    SysFreeString(text);
+    EXPECT_EQ((std::vector<std::wstring>{L"Sub Main()", L"MsgBox \"Hi\"", L"End Sub"}),
+              host_->ModuleLines());
+}
+
+TEST_F(VbaObjectModelTest, ButtonClickReachesTheSinksOfEveryButtonWithItsTag) {
+    auto a = AddButton(L"A", L"qvn");
+    auto b = AddButton(L"B", L"qvn");
+    auto c = AddButton(L"C", L"");
+    auto d = AddButton(L"D", L"");
+    auto e = AddButton(L"E", L"other");
+    EXPECT_EQ(L"qvn", Get(a.Get(), L"Tag").Text());
+    ButtonSink sinks[] = {ButtonSink(L"A"), ButtonSink(L"B"), ButtonSink(L"C"), ButtonSink(L"D"),
+                          ButtonSink(L"E")};
+    IDispatch* buttons[] = {a.Get(), b.Get(), c.Get(), d.Get(), e.Get()};
+    DWORD cookies[5] = {};
+    ComPtr<IConnectionPoint> points[5];
+    for (int i = 0; i < 5; ++i) {
+        points[i] = Advise(buttons[i], &sinks[i], &cookies[i]);
+    }
+    struct Case {
+        std::function<void()> before; // changes made before the click
+        const wchar_t* clicked;
+        std::vector<std::wstring> heard;
+    } cases[] = {
+        {[] {}, L"A", {L"A", L"B"}},
+        {[] {}, L"B", {L"A", L"B"}},
+        {[] {}, L"C", {L"C"}},
+        {[] {}, L"D", {L"D"}},
+        {[] {}, L"E", {L"E"}},
+        {[&] { Put(b.Get(), L"Tag", Text(L"other")); }, L"A", {L"A"}},
+        {[] {}, L"E", {L"B", L"E"}},
+        {[&] { Method(b.Get(), L"Delete"); }, L"E", {L"E"}},
+        {[&] { Put(d.Get(), L"Tag", Text(L"qvn")); }, L"A", {L"A", L"D"}},
+    };
+    for (const auto& x : cases) {
+        x.before();
+        gButtonClicks.clear();
+        int called = host_->ClickAddInsItem(x.clicked);
+        auto heard = gButtonClicks;
+        std::sort(heard.begin(), heard.end());
+        EXPECT_EQ(x.heard, heard) << testing::Utf8Name(x.clicked);
+        EXPECT_EQ(static_cast<int>(x.heard.size()), called);
+        IDispatch* clicked = buttons[x.clicked[0] - L'A'];
+        for (int i = 0; i < 5; ++i) {
+            std::wstring name(1, static_cast<wchar_t>(L'A' + i));
+            if (std::find(x.heard.begin(), x.heard.end(), name) != x.heard.end()) {
+                EXPECT_TRUE(sinks[i].wellFormed) << "Click(Ctrl, CancelDefault)";
+                EXPECT_TRUE(SameObject(sinks[i].control, clicked)) << "Ctrl is the clicked button";
+            }
+        }
+    }
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(S_OK, points[i]->Unadvise(cookies[i]));
+        EXPECT_EQ(0u, sinks[i].refs);
+    }
+}
+
+TEST_F(VbaObjectModelTest, CancelDefaultComesByReferenceThroughTheWholeClick) {
+    auto button = AddButton(L"Quorvane", L"qvn");
+    auto twin = AddButton(L"Twin", L"qvn");
+    ButtonSink first(L"first", true);
+    ButtonSink second(L"second");
+    DWORD cookies[2] = {};
+    auto p1 = Advise(button.Get(), &first, &cookies[0]);
+    auto p2 = Advise(twin.Get(), &second, &cookies[1]);
+    for (int click = 0; click < 2; ++click) {
+        gButtonClicks.clear();
+        EXPECT_EQ(2, host_->ClickAddInsItem(L"Quorvane"));
+        ASSERT_EQ((std::vector<std::wstring>{L"first", L"second"}), gButtonClicks);
+        EXPECT_EQ(VARIANT_FALSE, first.sawCancel) << "each click starts without CancelDefault";
+        EXPECT_EQ(VARIANT_TRUE, second.sawCancel) << "set by the sink before";
+    }
+    p1->Unadvise(cookies[0]);
+    p2->Unadvise(cookies[1]);
+}
+
+TEST_F(VbaObjectModelTest, CommandBarEventsFailsOnlyInThe64BitEditor) {
+    auto button = AddButton(L"Quorvane", L"");
+    auto events = Get(host_->Root(), L"Events").Object();
+    auto result = Get(events.Get(), L"CommandBarEvents", {Object(button.Get())});
+    if (kHost64Bit) {
+        EXPECT_EQ(DISP_E_EXCEPTION, result.hr);
+        EXPECT_EQ(E_FAIL, result.scode);
+        EXPECT_FALSE(result.description.empty());
+        return;
+    }
+    ASSERT_EQ(S_OK, result.hr);
+    auto source = result.Object();
+    ComPtr<IUnknown> vb5;
+    EXPECT_EQ(E_NOINTERFACE, source->QueryInterface(IID_CommandBarEvents,
+                                                    reinterpret_cast<void**>(vb5.GetAddressOf())));
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(S_OK, source.As(&container));
+    ComPtr<IConnectionPoint> point;
+    EXPECT_EQ(CONNECT_E_NOCONNECTION,
+              container->FindConnectionPoint(DIID__dispCommandBarControlEvents, &point));
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__dispVbaCommandBarControlEvents, &point));
+    ClickSink sink(DIID__dispVbaCommandBarControlEvents);
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, point->Advise(&sink, &cookie));
+    ButtonSink own(L"own");
+    DWORD ownCookie = 0;
+    auto ownPoint = Advise(button.Get(), &own, &ownCookie);
+    EXPECT_EQ(2, host_->ClickAddInsItem(L"Quorvane")) << "both kinds of sink hear the click";
+    EXPECT_EQ(1, sink.clicks);
+    EXPECT_TRUE(sink.byRefBools);
+    point->Unadvise(cookie);
+    ownPoint->Unadvise(ownCookie);
+}
+
+TEST_F(VbaObjectModelTest, ObjectsGoBackToTheirCountsWhenTheCallerLetsGo) {
+    const auto before = host_->Objects();
+    {
+        auto button = AddButton(L"Quorvane", L"qvn");
+        auto twin = AddButton(L"Twin", L"qvn");
+        ButtonSink sink(L"sink");
+        DWORD cookie = 0;
+        auto point = Advise(button.Get(), &sink, &cookie);
+        ComPtr<IEnumConnectionPoints> points;
+        ComPtr<IConnectionPointContainer> container;
+        button.As(&container);
+        ASSERT_EQ(S_OK, container->EnumConnectionPoints(&points));
+        EXPECT_EQ(1, host_->ClickAddInsItem(L"Twin"));
+        EXPECT_GT(host_->LiveObjectCount(), before.size());
+        point->Unadvise(cookie);
+        Method(button.Get(), L"Delete");
+        Method(twin.Get(), L"Delete");
+    }
+    const auto after = host_->Objects();
+    ASSERT_EQ(before.size(), after.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(before[i].type, after[i].type);
+        EXPECT_EQ(before[i].refs, after[i].refs) << testing::Utf8Name(before[i].type.c_str());
+    }
 }
 
 } // namespace
