@@ -32,7 +32,8 @@ SetCompressor /SOLID lzma
 !include "nsDialogs.nsh"
 
 !define PRODUCT "Quorvane"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define UNINSTALL_LIST "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!define UNINSTALL_KEY "${UNINSTALL_LIST}\${PRODUCT}"
 !define PROGID_KEY "Quorvane.Connect"
 !define EXIT_NOT_REGISTERED 8
 !define EXIT_REFUSED 32
@@ -502,6 +503,11 @@ Section "Uninstall"
     RMDir "$INSTDIR\x64"
     RMDir "$INSTDIR"
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    ; A user's list of installed programs may have been made for this one entry; the
+    ; machine's list belongs to Windows and stays, even when empty.
+    ${If} $AllUsers = 0
+        DeleteRegKey /ifempty HKCU "${UNINSTALL_LIST}"
+    ${EndIf}
     ${If} $2 = 1
         SetErrorLevel ${EXIT_IN_USE}
     ${EndIf}
