@@ -512,3 +512,59 @@ TEST_F(ConnectHostTest, EveryMemberAnswersLateBoundWithoutTheIdesLibrariesRegist
 
 } // namespace
 } // namespace qvn::addin::testing
+
+namespace qvn::addin::testing {
+namespace {
+
+// In the VBA editor: the item on the Add-Ins menu, its click through the button's own event
+// (never through Events.CommandBarEvents, which the 64-bit editor cannot offer), Paste into
+// the editor's code pane, VBInstance the editor's own root and no MenuHandler.
+TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes) {
+    host_->ShutDown();
+    host_ = std::make_unique<host::IdeHost>(host::HostFlavour::Vba);
+    host_->SetModuleText(L"Sub Main()\r\nEnd Sub");
+    host_->SetCaretLine(2);
+    WriteSetting(std::wstring(L"0"));
+    const auto menuBefore = host_->AddInsMenu();
+    auto addIn = NewConnect();
+    ASSERT_EQ(ConnectAs(addIn.Get(), ext_cm_Startup), S_OK);
+    EXPECT_TRUE(forms_.messages.empty()) << "the connection reported a failure";
+    ASSERT_EQ(host_->AddInsMenu().size(), menuBefore.size() + 1);
+    EXPECT_EQ(host_->AddInsMenu().back(), L"Quorvane");
+
+    ComPtr<_Connect> connect;
+    ASSERT_EQ(addIn.As(&connect), S_OK);
+    VBE* root = nullptr;
+    ASSERT_EQ(connect->get_VBInstance(&root), S_OK);
+    ComPtr<IUnknown> rootIdentity;
+    ComPtr<IUnknown> hostIdentity;
+    ASSERT_NE(root, nullptr);
+    root->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(rootIdentity.GetAddressOf()));
+    host_->Root()->QueryInterface(IID_IUnknown,
+                                  reinterpret_cast<void**>(hostIdentity.GetAddressOf()));
+    EXPECT_EQ(rootIdentity.Get(), hostIdentity.Get()) << "VBInstance is the editor's own root";
+    root->Release();
+    CommandBarEvents* handler = reinterpret_cast<CommandBarEvents*>(1);
+    ASSERT_EQ(connect->get_MenuHandler(&handler), S_OK);
+    EXPECT_EQ(handler, nullptr) << "the editor has no CommandBarEvents object for the item";
+
+    std::string code;
+    forms_.whileShown = [&](TestBuilderForm& form) {
+        form.Form().Model().Ctl("txtPrompt").SetText("Done");
+        form.Form().cmdPaste_Click();
+        code = form.Form().Settings().strMsgBoxCode;
+    };
+    ASSERT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+    EXPECT_EQ(forms_.displays, 1);
+    EXPECT_TRUE(forms_.messages.empty());
+    EXPECT_EQ(code, "MsgBox \"Done\"");
+    EXPECT_EQ(host_->ModuleLines(),
+              (std::vector<std::wstring>{L"Sub Main()", L"MsgBox \"Done\"", L"End Sub"}));
+
+    ASSERT_EQ(host_->Disconnect(kName, ext_dm_UserClosed), S_OK);
+    EXPECT_EQ(host_->AddInsMenu(), menuBefore);
+    EXPECT_EQ(ReadSetting(), L"0");
+}
+
+} // namespace
+} // namespace qvn::addin::testing
