@@ -27,6 +27,7 @@ struct InjectedFailure {
 // bars, the add-in list in HKCU, IDTExtensibility2).
 enum class HostFlavour {
     Vb5,
+    Vb6, // the VB5 IDE's object model and add-in list, with the 6.0 library (5.3)
     Vba,
 };
 

@@ -52,7 +52,9 @@ HWND IdeHost::CreateMainWindow(int show, bool quitOnDestroy) {
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(managerMenu_), L"Add-In &Manager");
 
     const wchar_t* title = state_->IsVba() ? L"Microsoft Visual Basic for Applications - VBAProject"
-                                           : L"Project1 - Microsoft Visual Basic [design]";
+                           : state_->flavour == HostFlavour::Vb6
+                               ? L"Project1 - Microsoft Visual Basic 6.0 [design]"
+                               : L"Project1 - Microsoft Visual Basic [design]";
     window_ = CreateWindowExW(0, kWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 800, 600, nullptr, bar, instance, this);
     if (window_ == nullptr) {

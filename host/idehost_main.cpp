@@ -81,7 +81,7 @@ Options Parse(IdeHost& host, int argc, wchar_t** argv) {
         } else if (arg == L"--ini") {
             options.ini = next();
             // The VBA editor has no list file: its add-ins are listed in the registry.
-            options.ok = options.ok && host.Flavour() == HostFlavour::Vb5;
+            options.ok = options.ok && host.Flavour() != HostFlavour::Vba;
         } else if (arg == L"--no-code-pane") {
             host.SetCodePaneOpen(false);
         } else if (arg == L"--no-addins-bar") {
@@ -105,7 +105,7 @@ Options Parse(IdeHost& host, int argc, wchar_t** argv) {
     return options;
 }
 
-// The IDE to play, from --host vb5|vba (the VB5 IDE when absent); false for any other name.
+// The IDE to play, from --host vb5|vb6|vba (the VB5 IDE when absent); false for any other name.
 bool FlavourOf(int argc, wchar_t** argv, HostFlavour* flavour) {
     *flavour = HostFlavour::Vb5;
     for (int i = 1; i < argc; ++i) {
@@ -115,6 +115,8 @@ bool FlavourOf(int argc, wchar_t** argv, HostFlavour* flavour) {
         std::wstring name = i + 1 < argc ? argv[i + 1] : L"";
         if (name == L"vba") {
             *flavour = HostFlavour::Vba;
+        } else if (name == L"vb6") {
+            *flavour = HostFlavour::Vb6;
         } else if (name != L"vb5") {
             return false;
         }
@@ -124,7 +126,7 @@ bool FlavourOf(int argc, wchar_t** argv, HostFlavour* flavour) {
 }
 
 constexpr wchar_t kUsage[] =
-    L"idehost [--host vb5|vba] [--module FILE] [--caret LINE] [--ini FILE (vb5 only)]\n"
+    L"idehost [--host vb5|vb6|vba] [--module FILE] [--caret LINE] [--ini FILE (vb5, vb6)]\n"
     L"        [--no-code-pane] [--no-addins-bar]\n"
     L"        [--refuse-events] [--vba-events] [--fail OPERATION=HRESULT[:TEXT]]...\n"
     L"        [--click CAPTION]... [--save-module FILE] [--close]";

@@ -413,7 +413,9 @@ HRESULT VbeObject::get_Version(BSTR* version) {
     if (version == nullptr) {
         return E_POINTER;
     }
-    *version = SysAllocString(state_->IsVba() ? L"7.01" : L"5.00");
+    *version = SysAllocString(state_->IsVba()                       ? L"7.01"
+                              : state_->flavour == HostFlavour::Vb6 ? L"6.00"
+                                                                    : L"5.00");
     return *version != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -98,7 +98,7 @@ protected:
 
 TEST_F(ObjectModelTest, NamesResolveToTheLibraryMemberIds) {
     // Both editors number their members alike; only the VBA editor's controls know Tag.
-    for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vba}) {
+    for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vb6, HostFlavour::Vba}) {
         host_ = std::make_unique<IdeHost>(flavour);
         const bool vba = flavour == HostFlavour::Vba;
         auto root = host_->Root();
@@ -444,7 +444,7 @@ namespace {
 // The type libraries travel beside the programs; objects describe themselves from them.
 TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vba}) {
+    for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vb6, HostFlavour::Vba}) {
         IdeHost host(flavour);
         auto bars = testing::Get(host.Root(), L"CommandBars").Object();
         auto bar = testing::Get(bars.Get(), L"Item", {testing::Text(L"Add-Ins")}).Object();
@@ -475,6 +475,16 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
         ASSERT_EQ(S_OK, root->GetTypeAttr(&attr));
         EXPECT_TRUE(IsEqualGUID(flavour == HostFlavour::Vba ? IID_VbaVBE : IID_VBE, attr->guid));
         root->ReleaseTypeAttr(attr);
+        // The VB6 IDE's library is the VB5 one's id at version 5.3.
+        Microsoft::WRL::ComPtr<ITypeLib> library;
+        UINT index = 0;
+        ASSERT_EQ(S_OK, root->GetContainingTypeLib(&library, &index));
+        TLIBATTR* libraryAttr = nullptr;
+        ASSERT_EQ(S_OK, library->GetLibAttr(&libraryAttr));
+        EXPECT_EQ(libraryAttr->wMinorVerNum, flavour == HostFlavour::Vb6   ? 3
+                                             : flavour == HostFlavour::Vba ? 3
+                                                                           : 0);
+        library->ReleaseTLibAttr(libraryAttr);
         Microsoft::WRL::ComPtr<ITypeInfo> control;
         ASSERT_EQ(S_OK, item->GetTypeInfo(0, 0, &control));
         LPOLESTR tag[] = {const_cast<LPOLESTR>(L"Tag")};
