@@ -502,6 +502,17 @@ HRESULT UninstallForUser() {
     if (!otherRemains) {
         note(DeleteTree(HKEY_CURRENT_USER, UserKey(kProgId)));
     }
+    // The containers the installation had to make, when nothing else is in them now: the
+    // user's class keys hold nothing without the entries below them. (The VBA editor's
+    // add-in lists stay: the editor keeps them.)
+    for (const wchar_t* container : {L"CLSID", L"Interface", L"TypeLib"}) {
+        if (KeyIsEmpty(HKEY_CURRENT_USER, UserKey(container))) {
+            note(DeleteTree(HKEY_CURRENT_USER, UserKey(container)));
+        }
+    }
+    if (KeyIsEmpty(HKEY_CURRENT_USER, L"Software\\Classes")) {
+        note(DeleteTree(HKEY_CURRENT_USER, L"Software\\Classes"));
+    }
     return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include <qvn.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -388,6 +389,14 @@ protected:
         for (bool sixtyFour : {false, true}) {
             DeleteTree(HKEY_CURRENT_USER, VbaList(sixtyFour) + L"\\Quorvane.Connect");
         }
+        // Empty class containers, as a fresh profile has none (earlier tests may leave them).
+        for (const wchar_t* container : {L"CLSID", L"Interface", L"TypeLib", L""}) {
+            const std::wstring path = std::wstring(L"Software\\Classes\\") + container;
+            if (KeyTree(HKEY_CURRENT_USER, path).size() == 1 &&
+                !ReadString(HKEY_CURRENT_USER, path, nullptr)) {
+                RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+            }
+        }
     }
     std::vector<std::wstring> created_;
 };
@@ -409,8 +418,13 @@ TEST_P(UserRegistrationTest, WritesOnlyItsOwnKeysUnderTheUserAndUndoesThemComple
         L"+ HKCU\\Software\\Classes\\Wow6432Node\\" + kInterfaceKey,
         L"+ HKCU\\" + OwnVbaList() + L"\\Quorvane.Connect",
     };
+    // The user's class containers, where the profile had none yet.
+    const std::string containers[] = {
+        "+ HKCU\\Software\\Classes", "+ HKCU\\Software\\Classes\\CLSID",
+        "+ HKCU\\Software\\Classes\\Interface", "+ HKCU\\Software\\Classes\\TypeLib"};
     for (const auto& change : registered) {
-        bool isOurs = false;
+        bool isOurs =
+            std::find(std::begin(containers), std::end(containers), change) != std::end(containers);
         for (const auto& prefix : ours) {
             isOurs |= StartsWithNoCase(change, prefix);
         }

@@ -94,9 +94,12 @@ std::wstring AddInListEntry() {
 
 // Starts a setup tool from its folder as a user's double click would and waits for it; the
 // watcher answers its message box meanwhile.
-DWORD RunTool(const fs::path& folder, const wchar_t* name) {
+DWORD RunTool(const fs::path& folder, const wchar_t* name, const wchar_t* arguments = nullptr) {
     const fs::path program = folder / name;
     std::wstring command = L"\"" + program.wstring() + L"\"";
+    if (arguments != nullptr) {
+        command += L" " + std::wstring(arguments);
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -172,8 +175,28 @@ const std::wstring kSampleModule =
     L"Option Explicit\r\n\r\nPrivate Sub cmdQuit_Click()\r\n\r\nEnd Sub";
 constexpr long kCaretLine = 4;
 
+// Which host the journey uses and how it installs: the VB IDEs for every user of the machine
+// (vbaddin.ini and the machine's registration), the VBA editor for this user alone.
+struct Route {
+    qvn::host::HostFlavour host;
+    bool perUser;
+};
+
+bool SixtyFourBitWindows() {
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+// The VBA editor's add-in list of the given bitness.
+std::wstring VbaEntry(bool sixtyFourBit) {
+    return std::wstring(L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins") +
+           (sixtyFourBit ? L"64" : L"") + L"\\" + kProgId;
+}
+
 class Journey : public ::testing::Test {
 protected:
+    void Travel(const Route& route);
+
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
     void TearDown() override { OleUninitialize(); }
 
@@ -193,14 +216,53 @@ protected:
     MessageBoxWatcher boxes_; // reads and answers every message box of any process
 };
 
-TEST_F(Journey, InstallUseTheBuilderAndRemove) {
-    const fs::path folder = L"C:\\Program Files\\Quorvane";
+void Journey::Travel(const Route& route) {
+    using qvn::host::HostFlavour;
+    const bool perUser = route.perUser;
+    fs::path folder = L"C:\\Program Files\\Quorvane";
+    if (perUser) {
+        wchar_t local[MAX_PATH] = {};
+        GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+        folder = fs::path(local) / L"Programs" / L"Quorvane";
+    }
+    bool with32 = false;
+    bool with64 = false;
     {
-        Stage stage("copying the package's three files into a folder");
+        Stage stage("copying the package's files into a folder");
         fs::create_directories(folder);
         for (const wchar_t* file : kPackageFiles) {
-            fs::copy_file(ThisProgramFolder() / file, folder / file,
+            if (std::wstring(file) != L"qvn.dll") {
+                fs::copy_file(ThisProgramFolder() / file, folder / file,
+                              fs::copy_options::overwrite_existing);
+            }
+        }
+        if (!perUser) {
+            fs::copy_file(ThisProgramFolder() / L"qvn.dll", folder / L"qvn.dll",
                           fs::copy_options::overwrite_existing);
+        } else {
+            // The package's two add-ins: this build's and, where it is built, the other one.
+            const bool own64 = sizeof(void*) == 8;
+            const fs::path own = folder / (own64 ? L"x64\\QVN.dll" : L"QVN.dll");
+            const fs::path other = folder / (own64 ? L"QVN.dll" : L"x64\\QVN.dll");
+            fs::create_directories(own.parent_path());
+            fs::copy_file(ThisProgramFolder() / L"qvn.dll", own,
+                          fs::copy_options::overwrite_existing);
+            // Wine keeps one per-user class key for both bitnesses, so the build registered
+            // last is the one created: the 32-bit journey on 64-bit Windows leaves the 64-bit
+            // add-in out (on 32-bit Windows the tool skips it by itself).
+            const bool otherFits = own64 || !SixtyFourBitWindows();
+            if (otherFits && GetFileAttributesW(QVN_OTHER_BUILD_DLL) != INVALID_FILE_ATTRIBUTES) {
+                fs::create_directories(other.parent_path());
+                fs::copy_file(QVN_OTHER_BUILD_DLL, other, fs::copy_options::overwrite_existing);
+            }
+            with32 = fs::exists(folder / L"QVN.dll");
+            with64 = fs::exists(folder / L"x64\\QVN.dll") && SixtyFourBitWindows();
+            // An editor that is installed keeps its add-in lists, empty or not.
+            for (bool sixtyFour : {false, true}) {
+                const std::wstring list = VbaEntry(sixtyFour);
+                RegSetKeyValueW(HKEY_CURRENT_USER, list.substr(0, list.rfind(L'\\')).c_str(),
+                                nullptr, REG_NONE, nullptr, 0);
+            }
         }
     }
     ASSERT_EQ(AddInListEntry(), L"***") << "the prefix is not fresh: the add-in is listed";
@@ -209,13 +271,38 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
 
     std::wstring clsid;
     std::wstring libid;
-    {
+    std::wstring officeLines;
+    if (with32) {
+        officeLines += L"\n  32-bit Office";
+    }
+    if (with64) {
+        officeLines += L"\n  64-bit Office";
+    }
+    const std::wstring installed =
+        perUser ? L"QVN installed for this user in the VBA editor:" + officeLines
+                : L"QVN installed in VBAddin.ini.";
+    const std::wstring removed =
+        perUser ? L"QVN removed for this user from the VBA editor:" + officeLines
+                : L"QVN removed from VBAddin.ini.";
+    if (perUser) {
+        Stage stage("QVNInstall.exe /user");
+        EXPECT_EQ(RunTool(folder, L"QVNInstall.exe", L"/user"), 0U);
+        ASSERT_TRUE(boxes_.WaitForCount(1, 10s)) << "QVNInstall showed no message";
+        const auto seen = boxes_.Seen();
+        EXPECT_EQ(seen[0].title, L"QVNInstall");
+        EXPECT_EQ(MessageBoxWatcher::Lf(seen[0].text), installed);
+        EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, VbaEntry(sizeof(void*) == 8)));
+        EXPECT_EQ(AddInListEntry(), L"***") << "the per-user install lists nothing in vbaddin.ini";
+        clsid = RegistryString(HKEY_CURRENT_USER,
+                               std::wstring(L"Software\\Classes\\") + kProgId + L"\\CLSID");
+        EXPECT_FALSE(clsid.empty()) << "the ProgID is not registered for the user";
+    } else {
         Stage stage("QVNInstall.exe and the registration tool");
         EXPECT_EQ(RunTool(folder, L"QVNInstall.exe"), 0U);
         ASSERT_TRUE(boxes_.WaitForCount(1, 10s)) << "QVNInstall showed no message";
         const auto seen = boxes_.Seen();
         EXPECT_EQ(seen[0].title, L"QVNInstall");
-        EXPECT_EQ(seen[0].text, L"QVN installed in VBAddin.ini.");
+        EXPECT_EQ(seen[0].text, installed);
         EXPECT_TRUE(seen[0].hasIcon) << "the message shows the information icon";
         // Wine's registration tool reports on its console, not in a box: wait for its work.
         ASSERT_TRUE(WaitUntil(
@@ -225,22 +312,22 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
             },
             60s))
             << "Quorvane.Connect was not registered within 60 s";
+        EXPECT_EQ(AddInListEntry(), L"1");
+        const std::wstring server =
+            RegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\InprocServer32");
+        wchar_t longServer[MAX_PATH] = {};
+        GetLongPathNameW(server.c_str(), longServer, MAX_PATH);
+        EXPECT_EQ(lstrcmpiW(longServer, (folder / L"qvn.dll").c_str()), 0)
+            << "the class is served from " << Utf8(server) << ", not from the install folder";
+        libid = RegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib");
+        EXPECT_FALSE(libid.empty()) << "the class names no type library";
+        EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + libid));
     }
-    EXPECT_EQ(AddInListEntry(), L"1");
-    const std::wstring server =
-        RegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\InprocServer32");
-    wchar_t longServer[MAX_PATH] = {};
-    GetLongPathNameW(server.c_str(), longServer, MAX_PATH);
-    EXPECT_EQ(lstrcmpiW(longServer, (folder / L"qvn.dll").c_str()), 0)
-        << "the class is served from " << Utf8(server) << ", not from the install folder";
-    libid = RegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib");
-    EXPECT_FALSE(libid.empty()) << "the class names no type library";
-    EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + libid));
 
     const std::string code = IfThenElseExampleCode();
     {
         Stage stage("first session: menu item, composing, Paste, Exit");
-        IdeHost ide;
+        IdeHost ide(route.host);
         Open(ide);
         ASSERT_EQ(ide.StartUp(), S_OK);
         EXPECT_EQ(ide.ConnectedAddIns(), std::vector<std::wstring>{kProgId});
@@ -300,7 +387,7 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
 
     {
         Stage stage("second session: IDE closed while the window shows");
-        IdeHost ide;
+        IdeHost ide(route.host);
         Open(ide);
         std::atomic<bool> started{false};
         Hands watch([&]() -> std::string {
@@ -345,7 +432,7 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
 
     {
         Stage stage("third session: the window opens by itself");
-        IdeHost ide;
+        IdeHost ide(route.host);
         Open(ide);
         bool opened = false;
         Hands hands([&]() -> std::string {
@@ -365,14 +452,24 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
         EXPECT_EQ(DisplayOnConnect(), L"0");
     }
 
-    {
+    if (perUser) {
+        Stage stage("QVNRemove.exe /user");
+        const std::size_t before = boxes_.Seen().size();
+        EXPECT_EQ(RunTool(folder, L"QVNRemove.exe", L"/user"), 0U);
+        ASSERT_TRUE(boxes_.WaitForCount(before + 1, 10s)) << "QVNRemove showed no message";
+        const auto seen = boxes_.Seen();
+        EXPECT_EQ(seen[before].title, L"QVNRemove");
+        EXPECT_EQ(MessageBoxWatcher::Lf(seen[before].text), removed);
+        EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, VbaEntry(false)));
+        EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, VbaEntry(true)));
+    } else {
         Stage stage("QVNRemove.exe and the registration tool");
         const std::size_t before = boxes_.Seen().size();
         EXPECT_EQ(RunTool(folder, L"QVNRemove.exe"), 0U);
         ASSERT_TRUE(boxes_.WaitForCount(before + 1, 10s)) << "QVNRemove showed no message";
         const auto seen = boxes_.Seen();
         EXPECT_EQ(seen[before].title, L"QVNRemove");
-        EXPECT_EQ(seen[before].text, L"QVN removed from VBAddin.ini.");
+        EXPECT_EQ(seen[before].text, removed);
         EXPECT_TRUE(WaitUntil(
             [&] {
                 return !RegistryKeyExists(HKEY_CLASSES_ROOT, kProgId) &&
@@ -380,11 +477,11 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
             },
             60s))
             << "Quorvane.Connect is still registered 60 s after QVNRemove";
+        EXPECT_EQ(AddInListEntry(), L"***") << "the add-in is still listed in vbaddin.ini";
+        EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid));
+        EXPECT_FALSE(libid.empty() || RegistryKeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + libid))
+            << "the type library is still registered";
     }
-    EXPECT_EQ(AddInListEntry(), L"***") << "the add-in is still listed in vbaddin.ini";
-    EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid));
-    EXPECT_FALSE(libid.empty() || RegistryKeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + libid))
-        << "the type library is still registered";
     // Install and removal leave every key of every view as they found it, but for the one
     // setting the add-in keeps for the user on purpose: whether the window was left open.
     auto changes = qvn::testing::RegistryChanges(registryBefore, qvn::testing::ReadRegistry());
@@ -401,10 +498,22 @@ TEST_F(Journey, InstallUseTheBuilderAndRemove) {
             EXPECT_NE(box.text.find(L"succeeded"), std::wstring::npos) << Utf8(box.text);
             continue;
         }
-        titles.push_back(box.title + L": " + box.text);
+        titles.push_back(box.title + L": " + MessageBoxWatcher::Lf(box.text));
     }
-    EXPECT_EQ(titles, (std::vector<std::wstring>{L"QVNInstall: QVN installed in VBAddin.ini.",
-                                                 L"QVNRemove: QVN removed from VBAddin.ini."}));
+    EXPECT_EQ(titles,
+              (std::vector<std::wstring>{L"QVNInstall: " + installed, L"QVNRemove: " + removed}));
+}
+
+TEST_F(Journey, InstallUseTheBuilderAndRemove) {
+    Travel({qvn::host::HostFlavour::Vb5, false});
+}
+
+TEST_F(Journey, InTheVb6IdeInstallForEveryUserUseAndRemove) {
+    Travel({qvn::host::HostFlavour::Vb6, false});
+}
+
+TEST_F(Journey, InTheVbaEditorInstallForThisUserUseAndRemove) {
+    Travel({qvn::host::HostFlavour::Vba, true});
 }
 
 } // namespace
