@@ -2,6 +2,7 @@
 // Add-Ins menu of the window, and shutting down while an add-in runs a modal loop.
 #include "host/stand_in_ide.h"
 #include "host/tests/late_bound.h"
+#include "testsupport/wine_helpers.h"
 
 #include <gtest/gtest.h>
 #include <ocidl.h>
@@ -247,15 +248,7 @@ protected:
         out << text;
     }
     static void Pump(const std::function<bool()>& done) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        MSG msg;
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        }
+        qvn::testing::PumpUntil(done, std::chrono::seconds(10));
     }
     static std::vector<std::wstring> MenuItems(HMENU menu) {
         std::vector<std::wstring> items;
