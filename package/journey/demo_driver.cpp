@@ -1,15 +1,17 @@
 // qvn-demo-driver: the hands of scripts/demo under Wine.
 //
-//   qvn-demo-driver install FOLDER
+//   qvn-demo-driver install FOLDER [/user]
 //       runs FOLDER\QVNInstall.exe as a user would, reads and answers its message, and waits
-//       until the registration tool has registered "Quorvane.Connect".
-//   qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED [--draw-frames]
+//       until the registration tool has registered "Quorvane.Connect" (for every user; with
+//       /user, for this user and the VBA editor, which the tool itself waits for).
+//   qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED [--draw-frames] [--host NAME]
 //       starts the stand-in IDE with MODULE open and the caret on line CARET, chooses
 //       Add-Ins > Quorvane, composes the If-Then-Else example through the builder's native
 //       controls, pastes it, takes pictures into the folder PICTURES, closes the window and
 //       the IDE (which writes the module to SAVED), prints the module and checks it against
 //       what the composition engine writes for the example. --draw-frames has Wine draw the
-//       window frames itself, for an X server without a window manager.
+//       window frames itself, for an X server without a window manager; --host names the
+//       stand-in's flavour (vb5, vb6, vba).
 //
 // Exit status 0 when everything happened as it should; 1 otherwise, with a line saying what
 // went wrong and what to do.
@@ -82,9 +84,9 @@ std::wstring RegistryDefault(HKEY root, const std::wstring& path) {
     return value;
 }
 
-int Install(const std::wstring& folder) {
+int Install(const std::wstring& folder, bool perUser) {
     const std::wstring tool = folder + L"\\QVNInstall.exe";
-    std::wstring command = L"\"" + tool + L"\"";
+    std::wstring command = L"\"" + tool + L"\"" + (perUser ? L" /user" : L"");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -122,6 +124,17 @@ int Install(const std::wstring& folder) {
     if (code != 0) {
         return Fail("QVNInstall.exe ended with status " + std::to_string(code) + ".",
                     "Its message above says which step failed.");
+    }
+    if (perUser) {
+        const std::wstring classKey = std::wstring(L"Software\\Classes\\") + kProgId + L"\\CLSID";
+        const std::wstring clsid = RegistryDefault(HKEY_CURRENT_USER, classKey);
+        if (clsid.empty()) {
+            return Fail("\"Quorvane.Connect\" is not registered for the user.",
+                        "Run: wine regsvr32 /n /i:user x64\\QVN.dll in the folder and read its "
+                        "report.");
+        }
+        Say("   registered Quorvane.Connect " + Utf8(clsid) + " for this user");
+        return 0;
     }
     // The registration tool runs on by itself and reports on its console under Wine.
     std::wstring clsid;
@@ -196,16 +209,17 @@ struct Session {
 };
 
 int PlaySession(const std::wstring& idehost, const std::wstring& module, long caret,
-                const std::wstring& pictures, const std::wstring& saved, bool drawFrames) {
+                const std::wstring& pictures, const std::wstring& saved, bool drawFrames,
+                const std::wstring& host) {
     if (drawFrames) {
         // Without a window manager Wine draws the frames itself when asked to; the pictures
         // then show title bars as Windows would.
         ::qvn::testing::LetWinePlaceWindows(nullptr);
     }
     DeleteFileW(saved.c_str());
-    std::wstring command = L"\"" + idehost + L"\" --module \"" + module + L"\" --caret " +
-                           std::to_wstring(caret) + L" --click Quorvane --save-module \"" + saved +
-                           L"\"";
+    std::wstring command = L"\"" + idehost + L"\" --host " + host + L" --module \"" + module +
+                           L"\" --caret " + std::to_wstring(caret) +
+                           L" --click Quorvane --save-module \"" + saved + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     Session session;
@@ -324,15 +338,30 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring usage =
-        L"usage: qvn-demo-driver install FOLDER\n"
-        L"       qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED [--draw-frames]\n";
-    if (argc == 3 && std::wstring(argv[1]) == L"install") {
-        return Install(argv[2]);
+        L"usage: qvn-demo-driver install FOLDER [/user]\n"
+        L"       qvn-demo-driver session IDEHOST MODULE CARET PICTURES SAVED [--draw-frames] "
+        L"[--host vb5|vb6|vba]\n";
+    const std::vector<std::wstring> args(argv + 1, argv + argc);
+    if ((args.size() == 2 || (args.size() == 3 && args[2] == L"/user")) && args[0] == L"install") {
+        return Install(args[1], args.size() == 3);
     }
-    const bool drawFrames = argc == 8 && std::wstring(argv[7]) == L"--draw-frames";
-    if ((argc == 7 || drawFrames) && std::wstring(argv[1]) == L"session") {
-        const long caret = std::wcstol(argv[4], nullptr, 10);
-        return PlaySession(argv[2], argv[3], caret, argv[5], argv[6], drawFrames);
+    if (args.size() >= 6 && args[0] == L"session") {
+        bool drawFrames = false;
+        std::wstring host = L"vb5";
+        bool ok = true;
+        for (std::size_t i = 6; i < args.size(); ++i) {
+            if (args[i] == L"--draw-frames") {
+                drawFrames = true;
+            } else if (args[i] == L"--host" && i + 1 < args.size()) {
+                host = args[++i];
+            } else {
+                ok = false;
+            }
+        }
+        if (ok) {
+            const long caret = std::wcstol(args[3].c_str(), nullptr, 10);
+            return PlaySession(args[1], args[2], caret, args[4], args[5], drawFrames, host);
+        }
     }
     std::fputws(usage.c_str(), stderr);
     return 2;
