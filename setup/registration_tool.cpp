@@ -71,7 +71,7 @@ bool StartRegistrationTool(const std::string& switches, const char* programTitle
     // path still reaches it.
     if (shortPath.empty())
         shortPath = component;
-    std::string command = RegistrationCommand(switches, shortPath);
+    std::string command = RegistrationCommand(Quiet() ? "/s " + switches : switches, shortPath);
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -5,7 +5,14 @@
 
 namespace qvn::setup {
 
+bool Quiet() {
+    char value[4] = {};
+    return GetEnvironmentVariableA("QVN_SETUP_QUIET", value, sizeof value) == 1 && value[0] == '1';
+}
+
 void ShowMessage(const std::string& text, UINT style, const char* programTitle) {
+    if (Quiet())
+        return; // the exit status carries the outcome
     MessageBoxA(nullptr, text.c_str(), programTitle, style);
 }
 

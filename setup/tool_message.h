@@ -13,6 +13,10 @@ inline constexpr UINT kInformationStyle = names::kStyleInformation; // informati
 inline constexpr UINT kFailureStyle = names::kStyleCritical;        // stop icon, OK
 inline constexpr char kEmptyLine[] = "\r\n\r\n";
 
+// True when QVN_SETUP_QUIET is "1", as a silent installation sets it: the tools then show no
+// message (and start the registration tool silently); their exit status tells the outcome.
+bool Quiet();
+
 void ShowMessage(const std::string& text, UINT style, const char* programTitle);
 
 // The system's own description of `error`, without the line break it ends in.

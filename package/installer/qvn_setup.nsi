@@ -373,6 +373,11 @@ Section "${PRODUCT}" SectionMain
     SectionGetSize ${SectionMain} $0
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
 
+    ; A silent installation shows no window: the tools then report through their exit status
+    ; alone, and have the registration tool work silently too.
+    ${If} ${Silent}
+        System::Call 'kernel32::SetEnvironmentVariableW(w "QVN_SETUP_QUIET", w "1")'
+    ${EndIf}
     ClearErrors
     ${If} $AllUsers = 1
         DetailPrint "QVNInstall: adding ${PRODUCT} to vbaddin.ini and registering QVN.dll"
@@ -464,6 +469,9 @@ FunctionEnd
 Section "Uninstall"
     Call un.WaitUntilFilesFree
     ${If} ${FileExists} "$INSTDIR\QVNRemove.exe"
+        ${If} ${Silent}
+            System::Call 'kernel32::SetEnvironmentVariableW(w "QVN_SETUP_QUIET", w "1")'
+        ${EndIf}
         ClearErrors
         ${If} $AllUsers = 1
             DetailPrint "QVNRemove: removing ${PRODUCT} from vbaddin.ini and unregistering QVN.dll"

@@ -112,6 +112,27 @@ TEST_F(UserMode, InstallsAndRemovesEveryComponentForThisUserOnly) {
     EXPECT_FALSE(Listed(true));
 }
 
+// As a silent installation runs them: no message at all, the outcome in the exit status.
+TEST_F(UserMode, QuietToolsShowNothingAndReportThroughTheirStatus) {
+    const fs::path folder = ToolsOnly(L"user mode quiet");
+    Put(folder, kSixtyFourBitTools, Part::Ours);
+    SetEnvironmentVariableW(L"QVN_SETUP_QUIET", L"1");
+    const ToolRun install = RunTool(folder, kInstall, L"/user");
+    const ToolRun remove = RunTool(folder, kRemove, L"/user");
+    Put(folder, kSixtyFourBitTools, Part::NotADll);
+    const ToolRun failing = RunTool(folder, kInstall, L"/user");
+    const ToolRun bad = RunTool(folder, kInstall, L"/nonsense");
+    SetEnvironmentVariableW(L"QVN_SETUP_QUIET", nullptr);
+    EXPECT_EQ(install.exitCode, 0u);
+    EXPECT_EQ(remove.exitCode, 0u);
+    EXPECT_EQ(failing.exitCode, 8u);
+    EXPECT_EQ(bad.exitCode, 4u);
+    for (const ToolRun* run : {&install, &remove, &failing, &bad}) {
+        EXPECT_TRUE(run->boxes.empty()) << Narrow(run->boxes.front().text);
+    }
+    EXPECT_FALSE(Listed(kSixtyFourBitTools));
+}
+
 struct FailureCase {
     const char* name;
     Part ownSlot;
