@@ -279,12 +279,11 @@ protected:
     }
 
     void SetUp() override {
-        // Keys every Windows user has and the lists Office makes for its VBA editor, which a
-        // fresh Wine prefix lacks; the add-in's registration leaves such shared parents alone.
-        for (const wchar_t* shared :
-             {L"Software\\Classes\\CLSID", L"Software\\Classes\\Interface",
-              L"Software\\Classes\\TypeLib", L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins",
-              L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64"}) {
+        // The lists Office makes for its VBA editor, which a fresh Wine prefix lacks; the
+        // add-in's registration leaves them alone. (The user's class containers it makes
+        // itself, and takes away again when they are left empty.)
+        for (const wchar_t* shared : {L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins",
+                                      L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64"}) {
             HKEY key = nullptr;
             ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, shared, 0, nullptr, 0, KEY_READ, nullptr,
                                       &key, nullptr),
