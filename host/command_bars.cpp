@@ -8,6 +8,7 @@
 #include "host/event_source.h"
 
 #include <olectl.h>
+#include <optional>
 
 #include <algorithm>
 
@@ -323,28 +324,44 @@ std::span<const DispMember> ControlObject::Members() const {
     return kControlMembers;
 }
 
+namespace {
+
+// A text property read or written late-bound; nothing when the flags ask for neither.
+template <class Put, class Get>
+std::optional<HRESULT> TextProperty(WORD flags, const Args& args, VARIANT* result, Put put,
+                                    Get get) {
+    if (IsPut(flags)) {
+        VARIANT* value = args.PutValue();
+        VARIANT text;
+        VariantInit(&text);
+        if (value == nullptr || FAILED(VariantChangeType(&text, value, 0, VT_BSTR))) {
+            return DISP_E_TYPEMISMATCH;
+        }
+        HRESULT hr = put(text.bstrVal);
+        VariantClear(&text);
+        return hr;
+    }
+    if (IsGet(flags)) {
+        BSTR text = nullptr;
+        HRESULT hr = get(&text);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, text);
+        }
+        return hr;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 HRESULT ControlObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
                                 UINT* argErr) {
     switch (id) {
     case kControlCaption:
-        if (IsPut(flags)) {
-            VARIANT* value = args.PutValue();
-            VARIANT text;
-            VariantInit(&text);
-            if (value == nullptr || FAILED(VariantChangeType(&text, value, 0, VT_BSTR))) {
-                return DISP_E_TYPEMISMATCH;
-            }
-            HRESULT hr = put_Caption(text.bstrVal);
-            VariantClear(&text);
-            return hr;
-        }
-        if (IsGet(flags)) {
-            BSTR caption = nullptr;
-            HRESULT hr = get_Caption(&caption);
-            if (SUCCEEDED(hr)) {
-                SetResult(result, caption);
-            }
-            return hr;
+        if (auto hr = TextProperty(
+                flags, args, result, [this](BSTR text) { return put_Caption(text); },
+                [this](BSTR* text) { return get_Caption(text); })) {
+            return *hr;
         }
         break;
     case kControlDelete:
@@ -377,24 +394,10 @@ HRESULT ControlObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT
         if (!state_->IsVba()) {
             break;
         }
-        if (IsPut(flags)) {
-            VARIANT* value = args.PutValue();
-            VARIANT text;
-            VariantInit(&text);
-            if (value == nullptr || FAILED(VariantChangeType(&text, value, 0, VT_BSTR))) {
-                return DISP_E_TYPEMISMATCH;
-            }
-            HRESULT hr = put_Tag(text.bstrVal);
-            VariantClear(&text);
-            return hr;
-        }
-        if (IsGet(flags)) {
-            BSTR tag = nullptr;
-            HRESULT hr = get_Tag(&tag);
-            if (SUCCEEDED(hr)) {
-                SetResult(result, tag);
-            }
-            return hr;
+        if (auto hr = TextProperty(
+                flags, args, result, [this](BSTR text) { return put_Tag(text); },
+                [this](BSTR* text) { return get_Tag(text); })) {
+            return *hr;
         }
         break;
     default:

@@ -139,45 +139,18 @@ ITypeInfo* IdeTypeInfo(REFIID iid, HostFlavour flavour) {
         ITypeLib* loaded;
         bool tried;
     };
-    static Library vb5[] = {
-        {{0xEF404E00, 0xEDA6, 0x101A, {0x8D, 0xAF, 0x00, 0xDD, 0x01, 0x0F, 0x7E, 0xBB}},
-         5,
-         0,
-         L"VB5EXT.OLB",
-         nullptr,
-         false},
-        {{0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}},
-         2,
-         0,
-         L"MSO97.DLL",
-         nullptr,
-         false}};
-    static Library vb6[] = {
-        {{0xEF404E00, 0xEDA6, 0x101A, {0x8D, 0xAF, 0x00, 0xDD, 0x01, 0x0F, 0x7E, 0xBB}},
-         5,
-         3,
-         L"VB6EXT.OLB",
-         nullptr,
-         false},
-        {{0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}},
-         2,
-         0,
-         L"MSO97.DLL",
-         nullptr,
-         false}};
-    static Library vba[] = {
-        {{0x0002E157, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}},
-         5,
-         3,
-         L"VBE6EXT.OLB",
-         nullptr,
-         false},
-        {{0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}},
-         2,
-         1,
-         L"MSO.DLL",
-         nullptr,
-         false}};
+    static constexpr GUID kVbideLibrary = {
+        0xEF404E00, 0xEDA6, 0x101A, {0x8D, 0xAF, 0x00, 0xDD, 0x01, 0x0F, 0x7E, 0xBB}};
+    static constexpr GUID kOfficeLibrary = {
+        0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}};
+    static constexpr GUID kVbaLibrary = {
+        0x0002E157, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    static Library vb5[] = {{kVbideLibrary, 5, 0, L"VB5EXT.OLB", nullptr, false},
+                            {kOfficeLibrary, 2, 0, L"MSO97.DLL", nullptr, false}};
+    static Library vb6[] = {{kVbideLibrary, 5, 3, L"VB6EXT.OLB", nullptr, false},
+                            {kOfficeLibrary, 2, 0, L"MSO97.DLL", nullptr, false}};
+    static Library vba[] = {{kVbaLibrary, 5, 3, L"VBE6EXT.OLB", nullptr, false},
+                            {kOfficeLibrary, 2, 1, L"MSO.DLL", nullptr, false}};
     std::lock_guard lock(gTypeLibMutex);
     const std::span<Library> libraries = flavour == HostFlavour::Vba   ? std::span<Library>(vba)
                                          : flavour == HostFlavour::Vb6 ? std::span<Library>(vb6)
