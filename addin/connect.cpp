@@ -4,10 +4,10 @@
 #include "addin/dispatch_call.h"
 #include "addin/ide_host_adapter.h"
 #include "addin/identifiers.h"
-#include "win32util/error_log.h"
 #include "addin/result_macros.h"
 #include "addin/settings_store.h"
 #include "ide/host_ids.h"
+#include "win32util/error_log.h"
 
 namespace qvn::addin {
 

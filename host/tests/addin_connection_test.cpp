@@ -2,7 +2,9 @@
 // Add-Ins menu of the window, and shutting down while an add-in runs a modal loop.
 #include "host/stand_in_ide.h"
 #include "host/tests/late_bound.h"
+#include "testsupport/com_stubs.h"
 #include "testsupport/wine_helpers.h"
+#include "win32util/com_object.h"
 
 #include <gtest/gtest.h>
 #include <ocidl.h>
@@ -31,45 +33,15 @@ int gAliveAddIns = 0;
 
 // A small add-in: it logs every call, and when asked puts an item on the Add-Ins menu and
 // listens to its clicks the way a real add-in does.
-class TestAddIn final : public IDTExtensibility {
+class TestAddIn final
+    : public win32util::ComObject<::qvn::testing::WithoutTypeInfo<IDTExtensibility>> {
 public:
     explicit TestAddIn(std::wstring name) : name_(std::move(name)) { ++gAliveAddIns; }
-    ~TestAddIn() { --gAliveAddIns; }
+    ~TestAddIn() override { --gAliveAddIns; }
 
     std::function<void()> onClick;
     bool addMenuItem = true;
     int depth = 0; // > 0 while a click runs
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDTExtensibility) {
-            *object = static_cast<IDTExtensibility*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
 
     // Called by the click sink.
     void Click() {
@@ -168,7 +140,6 @@ private:
     };
 
     std::wstring name_;
-    ULONG refs_ = 1;
     Sink sink_{this};
     ComPtr<IDispatch> vb_;
     ComPtr<IDispatch> item_;

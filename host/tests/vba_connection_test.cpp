@@ -1,6 +1,8 @@
 // Add-ins as the stand-in VBA editor loads them: the list in HKCU by bitness, connection
 // through IDTExtensibility2 in the editor's order, and the class found for the user.
 #include "ide/names.h"
+#include "testsupport/com_stubs.h"
+#include "win32util/com_object.h"
 
 #include "host/addin_class.h"
 #include "host/stand_in_ide.h"
@@ -29,42 +31,14 @@ bool IsEmptyVariantArray(SAFEARRAY** custom) {
 
 // Records each IDTExtensibility2 call as "<name> <call> [mode]", with " bad-custom" when the
 // array is not the editor's.
-class RecordingAddIn final : public IDTExtensibility2 {
+class RecordingAddIn final
+    : public win32util::ComObject<::qvn::testing::WithoutTypeInfo<IDTExtensibility2>> {
 public:
     explicit RecordingAddIn(std::wstring name) : name_(std::move(name)) { ++gAlive; }
-    ~RecordingAddIn() { --gAlive; }
+    ~RecordingAddIn() override { --gAlive; }
     RecordingAddIn(const RecordingAddIn&) = delete;
     RecordingAddIn& operator=(const RecordingAddIn&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDTExtensibility2) {
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IDTExtensibility2*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode mode, IDispatch*,
                                            SAFEARRAY** custom) override {
         Record(L"OnConnection " + std::to_wstring(mode), custom);
@@ -100,7 +74,6 @@ private:
     }
 
     std::wstring name_;
-    ULONG refs_ = 1;
     Microsoft::WRL::ComPtr<IDispatch> application_;
     Microsoft::WRL::ComPtr<IDispatch> bars_;
 };
