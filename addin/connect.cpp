@@ -76,13 +76,15 @@ HRESULT Connect::putref_VBInstance(VBE* VBInstance) noexcept {
     return S_OK;
 }
 
-HRESULT Connect::get_MenuHandler(CommandBarEvents** MenuHandler) noexcept {
+HRESULT Connect::get_MenuHandler(_CommandBarControlEvents** MenuHandler) noexcept {
     RETURN_HR_IF_NULL(E_POINTER, MenuHandler);
-    *MenuHandler = ComPtr<::CommandBarEvents>(menuHandler_).Detach();
+    // _CommandBarControlEvents adds nothing to IUnknown, so the source is handed out as it is.
+    *MenuHandler =
+        reinterpret_cast<_CommandBarControlEvents*>(ComPtr<IUnknown>(menuHandler_).Detach());
     return S_OK;
 }
 
-HRESULT Connect::putref_MenuHandler(CommandBarEvents* MenuHandler) noexcept {
+HRESULT Connect::putref_MenuHandler(_CommandBarControlEvents* MenuHandler) noexcept {
     return SetMenuHandler(MenuHandler);
 }
 
@@ -104,7 +106,7 @@ HRESULT Connect::AddToAddInCommandBar(BSTR* sCaption,
     if (sCaption != nullptr && *sCaption != nullptr) {
         caption.assign(*sCaption, SysStringLen(*sCaption));
     }
-    ComPtr<IDispatch> item = AddMenuItem(caption);
+    ComPtr<IDispatch> item = AddMenuItem(caption, false);
     ComPtr<::CommandBarControl> control;
     if (item != nullptr && SUCCEEDED(item.As(&control))) {
         *AddToAddInCommandBar = control.Detach();
@@ -175,14 +177,14 @@ HRESULT Connect::Connection(IDispatch* root, long mode, bool viaExtensibility2) 
         if (commandLine_) {
             return S_OK;
         }
-        menuItem_ = AddMenuItem(kMenuCaption);
+        menuItem_ = AddMenuItem(kMenuCaption, true);
         HRESULT hr = S_OK;
         if (host_ == Host::VbaEditor) {
             // The editor's own command-bar event source is not touched: the button raises
             // its Click itself.
             hr = SubscribeToButton(menuItem_.Get());
         } else {
-            ComPtr<IDispatch> source = CommandBarEventsFor(vbInstance_.Get(), menuItem_.Get());
+            ComPtr<IUnknown> source = CommandBarEventsFor(vbInstance_.Get(), menuItem_.Get());
             hr = SetMenuHandler(source.Get());
         }
         if (FAILED(hr)) {
@@ -204,9 +206,6 @@ HRESULT Connect::SubscribeToButton(IDispatch* button) {
     if (button == nullptr) {
         return S_OK; // no Add-Ins bar: nothing to click
     }
-    // Office hands a button's Click to the sinks of every button with the same Tag.
-    Variant tag{std::wstring(kProgId)};
-    PutProperty(button, L"Tag", tag.Get());
     return subscription_.Advise(button, this);
 }
 
@@ -272,9 +271,29 @@ IUnknown* Connect::HandlerLifetime() {
     return static_cast<_Connect*>(this);
 }
 
-ComPtr<IDispatch> Connect::AddMenuItem(const std::wstring& caption) noexcept try {
-    ComPtr<IDispatch> bar = CommandBarNamed(vbInstance_.Get(), kAddInsBar);
-    return AppendMenuItem(bar.Get(), caption);
+ComPtr<IDispatch> Connect::AddMenuItem(const std::wstring& caption, bool atConnection) noexcept
+    try {
+    ComPtr<IDispatch> bar = AddInsCommandBar(vbInstance_.Get());
+    if (atConnection) {
+        try {
+            DeleteTaggedControls(bar.Get(), kProgId);
+        } catch (const DispatchError&) {
+            // A host without Tag, Count or Item keeps what it has; the item is added anyway.
+            LOG_CAUGHT_EXCEPTION();
+        }
+    }
+    ComPtr<IDispatch> item = AppendMenuItem(bar.Get(), caption);
+    if (atConnection) {
+        try {
+            // The mark the next connection's sweep looks for; Office also hands a button's
+            // Click to the sinks of every button with the same Tag.
+            Variant tag{std::wstring(kProgId)};
+            PutProperty(item.Get(), L"Tag", tag.Get());
+        } catch (const DispatchError&) {
+            LOG_CAUGHT_EXCEPTION();
+        }
+    }
+    return item;
 } catch (...) {
     // No Add-Ins bar (or no IDE): the item is left out without a message.
     LOG_CAUGHT_EXCEPTION();
@@ -287,9 +306,13 @@ HRESULT Connect::SetMenuHandler(IUnknown* source) noexcept try {
     if (source == nullptr) {
         return S_OK;
     }
-    ComPtr<::CommandBarEvents> events;
-    RETURN_IF_FAILED(source->QueryInterface(IID_CommandBarEvents,
-                                            reinterpret_cast<void**>(events.GetAddressOf())));
+    // The IDE's own interface when the source answers it; otherwise the object as it is (the
+    // VBA library numbers the same member-less interface differently). Never IDispatch.
+    ComPtr<IUnknown> events;
+    if (FAILED(source->QueryInterface(IID__CommandBarControlEvents,
+                                      reinterpret_cast<void**>(events.GetAddressOf())))) {
+        events = source;
+    }
     RETURN_IF_FAILED(subscription_.Advise(events.Get(), this));
     menuHandler_ = std::move(events);
     return S_OK;

@@ -32,8 +32,10 @@ public:
     HRESULT STDMETHODCALLTYPE put_FormDisplayed(VARIANT_BOOL FormDisplayed) noexcept override;
     HRESULT STDMETHODCALLTYPE get_VBInstance(VBE** VBInstance) noexcept override;
     HRESULT STDMETHODCALLTYPE putref_VBInstance(VBE* VBInstance) noexcept override;
-    HRESULT STDMETHODCALLTYPE get_MenuHandler(CommandBarEvents** MenuHandler) noexcept override;
-    HRESULT STDMETHODCALLTYPE putref_MenuHandler(CommandBarEvents* MenuHandler) noexcept override;
+    HRESULT STDMETHODCALLTYPE
+    get_MenuHandler(_CommandBarControlEvents** MenuHandler) noexcept override;
+    HRESULT STDMETHODCALLTYPE
+    putref_MenuHandler(_CommandBarControlEvents* MenuHandler) noexcept override;
     HRESULT STDMETHODCALLTYPE Hide() noexcept override;
     HRESULT STDMETHODCALLTYPE Show() noexcept override;
     HRESULT STDMETHODCALLTYPE AddToAddInCommandBar(
@@ -87,7 +89,9 @@ private:
 
     void ShowForm() noexcept;
     void HideForm() noexcept;
-    ComPtr<IDispatch> AddMenuItem(const std::wstring& caption) noexcept;
+    // `atConnection`: first deletes the items a session that never disconnected left on the
+    // bar, and tags the new one as ours.
+    ComPtr<IDispatch> AddMenuItem(const std::wstring& caption, bool atConnection) noexcept;
     HRESULT SetMenuHandler(IUnknown* source) noexcept;
     std::shared_ptr<BuilderForm> Form();
     std::shared_ptr<IdeRoot> IdeForWindow();
@@ -100,7 +104,8 @@ private:
     // The host's root object as it is: the VB IDEs' VBE, or the VBA editor's.
     ComPtr<IDispatch> vbInstance_;
     ComPtr<IDispatch> menuItem_;
-    ComPtr<::CommandBarEvents> menuHandler_;
+    // The event source as the IDE handed it out: its interface has no members beyond IUnknown.
+    ComPtr<IUnknown> menuHandler_;
     MenuEventSubscription subscription_;
     std::shared_ptr<BuilderForm> builderForm_;
     std::shared_ptr<IdeRoot> ide_; // VBInstance as the window sees it

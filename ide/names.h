@@ -35,6 +35,8 @@ QVN_NAME(kVbaAddInDescription, "Description")
 QVN_NAME(kVbaAddInLoadBehavior, "LoadBehavior")
 // The command bar whose controls make up the IDE's Add-Ins menu.
 QVN_NAME(kAddInsBar, "Add-Ins")
+// The built-in control Id of the Add-Ins menu on an IDE's menu bar, the same in every language.
+inline constexpr long kAddInsMenuId = 30038;
 
 // The variable a new message box assigns its answer to.
 QVN_NAME(kDefaultVariableName, "response")

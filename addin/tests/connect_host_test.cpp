@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <filesystem>
 
 namespace qvn::addin::testing {
 namespace {
@@ -464,11 +465,19 @@ TEST_F(ConnectHostTest, EveryMemberAnswersLateBoundWithoutTheIdesLibrariesRegist
     ComPtr<IDispatch>(host_->Root()).As(&rootIdentity);
     EXPECT_EQ(readIdentity.Get(), rootIdentity.Get());
     Call(connect.Get(), L"VBInstance", DISPATCH_PROPERTYPUTREF, {root.Get()}, nullptr);
+    // The IDE's event source answers only IUnknown: it reads back as VT_UNKNOWN, and is
+    // taken back as either type.
     Call(connect.Get(), L"MenuHandler", kGetFlags, {}, read.ReleaseAndGetAddressOf());
-    ComPtr<IDispatch> handler = ObjectOf(read.Ref());
+    EXPECT_EQ(read.Ref().vt, VT_UNKNOWN);
+    ComPtr<IUnknown> handler = win32util::UnknownOf(read.Ref());
     ASSERT_NE(handler, nullptr) << "the click subscription's event source";
-    Variant handlerArg(handler.Get());
-    Call(connect.Get(), L"MenuHandler", DISPATCH_PROPERTYPUTREF, {handlerArg.Get()}, nullptr);
+    for (VARTYPE type : {VT_UNKNOWN, VT_DISPATCH}) {
+        VARIANT handlerArg;
+        handlerArg.vt = type;
+        handlerArg.punkVal = handler.Get();
+        Call(connect.Get(), L"MenuHandler", DISPATCH_PROPERTYPUTREF, {&handlerArg}, nullptr);
+        EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1) << "still subscribed after Set";
+    }
 
     Variant caption(std::wstring(L"Second item"));
     Call(connect.Get(), L"AddToAddInCommandBar", DISPATCH_METHOD, {caption.Get()},
@@ -481,8 +490,9 @@ TEST_F(ConnectHostTest, EveryMemberAnswersLateBoundWithoutTheIdesLibrariesRegist
     Call(connect.Get(), L"FormDisplayed", kGetFlags, {}, read.ReleaseAndGetAddressOf());
     EXPECT_EQ(read.Ref().vt, VT_BOOL);
     EXPECT_EQ(read.Ref().boolVal, VARIANT_TRUE);
+    const int displays = forms_.displays;
     CallMethod(connect.Get(), L"Show");
-    EXPECT_EQ(forms_.displays, 1);
+    EXPECT_EQ(forms_.displays, displays + 1);
     CallMethod(connect.Get(), L"Hide");
     EXPECT_FALSE(FormDisplayed(addIn.Get()));
 
@@ -544,7 +554,7 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
                                   reinterpret_cast<void**>(hostIdentity.GetAddressOf()));
     EXPECT_EQ(rootIdentity.Get(), hostIdentity.Get()) << "VBInstance is the editor's own root";
     root->Release();
-    CommandBarEvents* handler = reinterpret_cast<CommandBarEvents*>(1);
+    _CommandBarControlEvents* handler = reinterpret_cast<_CommandBarControlEvents*>(1);
     ASSERT_EQ(connect->get_MenuHandler(&handler), S_OK);
     EXPECT_EQ(handler, nullptr) << "the editor has no CommandBarEvents object for the item";
 
@@ -564,6 +574,85 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
     ASSERT_EQ(host_->Disconnect(kName, ext_dm_UserClosed), S_OK);
     EXPECT_EQ(host_->AddInsMenu(), menuBefore);
     EXPECT_EQ(ReadSetting(), L"0");
+}
+
+} // namespace
+} // namespace qvn::addin::testing
+
+namespace qvn::addin::testing {
+namespace {
+
+using host::HostFlavour;
+
+// Localized IDEs name their bars in their own language: the item goes on the Add-Ins menu
+// found by its built-in Id, and its click opens the window, with no message on the way.
+TEST_F(ConnectHostTest, InLocalizedIdesTheItemGoesOnTheAddInsMenuFoundByItsId) {
+    struct Case {
+        HostFlavour flavour;
+        const wchar_t* locale;
+    };
+    const Case cases[] = {{HostFlavour::Vb5, L"de"},
+                          {HostFlavour::Vb6, L"es"},
+                          {HostFlavour::Vba, L"fr"},
+                          {HostFlavour::Vba, L"es"}};
+    WriteSetting(std::wstring(L"0"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.locale) + " in flavour " + std::to_string(static_cast<int>(c.flavour)));
+        host_->ShutDown();
+        host_ = std::make_unique<host::IdeHost>(c.flavour);
+        ASSERT_TRUE(host_->SetLocale(c.locale));
+        MessageBoxWatcher watcher;
+        auto addIn = NewConnect();
+        ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+        EXPECT_EQ(host_->AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+        const int displays = forms_.displays;
+        EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+        EXPECT_EQ(forms_.displays, displays + 1);
+        ASSERT_EQ(Disconnect(), S_OK);
+        EXPECT_TRUE(host_->AddInsMenu().empty());
+        EXPECT_TRUE(watcher.Seen().empty()) << Utf8(watcher.Seen().front().text);
+    }
+}
+
+// The IDEs keep what add-ins leave on their bars. A session that ends without disconnecting
+// leaves nothing when the item was temporary; when the host refused Temporary, the item it
+// kept is swept at the next connection. Either way the next session has one working item.
+TEST_F(ConnectHostTest, AfterASessionThatNeverDisconnectedTheMenuHasExactlyOneWorkingItem) {
+    const std::wstring bars = (std::filesystem::temp_directory_path() / L"qvn-bars.txt").wstring();
+    for (HostFlavour flavour : {HostFlavour::Vb6, HostFlavour::Vba}) {
+        for (bool refuseTemporary : {false, true}) {
+            SCOPED_TRACE(std::string(refuseTemporary ? "Temporary refused" : "Temporary taken") +
+                         " in flavour " + std::to_string(static_cast<int>(flavour)));
+            DeleteFileW(bars.c_str());
+            {
+                host::IdeHost crashed(flavour);
+                crashed.KeepCustomizationsIn(bars);
+                if (refuseTemporary) {
+                    crashed.FailOperation(L"Add", DISP_E_BADPARAMCOUNT, L"", 1);
+                }
+                auto addIn = NewConnect();
+                ASSERT_EQ(crashed.ConnectObject(addIn.Get(), kName, host::kConnectStartup), S_OK);
+                EXPECT_EQ(crashed.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+                crashed.EndWithoutDisconnecting();
+            }
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(flavour);
+            host_->KeepCustomizationsIn(bars);
+            EXPECT_EQ(host_->AddInsMenu().size(), refuseTemporary ? 1U : 0U);
+
+            MessageBoxWatcher watcher;
+            auto addIn = NewConnect();
+            ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+            EXPECT_EQ(host_->AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+            const int displays = forms_.displays;
+            EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+            EXPECT_EQ(forms_.displays, displays + 1);
+            ASSERT_EQ(Disconnect(), S_OK);
+            EXPECT_TRUE(host_->AddInsMenu().empty());
+            EXPECT_TRUE(watcher.Seen().empty());
+        }
+    }
+    DeleteFileW(bars.c_str());
 }
 
 } // namespace
