@@ -1,6 +1,7 @@
 #include "cli/json_record.h"
 
 #include "composition/option_tables.h"
+#include "composition/utf8.h"
 
 #include <array>
 #include <bit>
@@ -16,42 +17,6 @@
 
 namespace qvn::cli {
 namespace {
-
-// The length of the well-formed UTF-8 sequence at `p` (RFC 3629: no overlong forms, no
-// surrogates, nothing above U+10FFFF), or 0 with `accepted` set to how many of its bytes
-// were acceptable before the one that is not.
-std::size_t Utf8Sequence(const unsigned char* p, const unsigned char* end, std::size_t& accepted) {
-    accepted = 0;
-    const unsigned char lead = *p;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    accepted = 1;
-    for (std::size_t i = 1; i < length; ++i) {
-        if (p + i >= end)
-            return 0;
-        const unsigned char byte = p[i];
-        if (byte < low || byte > high)
-            return 0;
-        low = 0x80;
-        high = 0xBF;
-        ++accepted;
-    }
-    return length;
-}
 
 // For each byte, what follows the backslash of its short escape in a JSON string; 1 for the
 // bytes that need more (other controls, and everything from 0x80), 0 for plain ones.
