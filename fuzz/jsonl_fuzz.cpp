@@ -69,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qvn::cli::RunReadJsonLines(readIn, readOut);
     const std::string readOutput = readOut.str();
     const auto records = Lines(readOutput);
-    Check(records.size() == inputs.size(), "--read --jsonl: one result line per input line",
-          input);
+    Check(records.size() == inputs.size(), "--read --jsonl: one result line per input line", input);
     for (const std::string_view record : records)
         Check(nlohmann::json::accept(record) && record.starts_with('{'),
               "--read --jsonl: each result is a JSON object", record);

@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto read = qvn::ReadMsgBoxCode(code);
     if (const auto* refusal = std::get_if<qvn::ReadRefusal>(&read)) {
         Check(!refusal->sentence.empty(), "a refusal says why", code);
-        Check(refusal->sentence.find_first_of("\r\n") == std::string::npos,
-              "a refusal is one line", code);
+        Check(refusal->sentence.find_first_of("\r\n") == std::string::npos, "a refusal is one line",
+              code);
         return 0;
     }
     auto& s = std::get<qvn::MsgBoxSettings>(read);
