@@ -53,15 +53,12 @@ NumberType Wider(NumberType a, NumberType b) {
     return a == NumberType::Long || b == NumberType::Long ? NumberType::Long : NumberType::Integer;
 }
 
-template <class Table> const auto* FindValue(const Table& table, std::int64_t value) {
-    for (const auto& option : table)
-        if (option.value == value)
-            return &option;
-    return static_cast<decltype(&table[0])>(nullptr);
-}
-
-template <class Table> std::int16_t IndexOf(const Table& table, const void* option) {
-    return static_cast<std::int16_t>(static_cast<const decltype(&table[0])>(option) - &table[0]);
+// The index of the option of `table` whose value is `value`, or -1.
+template <class Table> std::int16_t IndexOfValue(const Table& table, std::int64_t value) {
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i].value == value)
+            return static_cast<std::int16_t>(i);
+    return -1;
 }
 
 class StatementReader {
@@ -324,9 +321,9 @@ private:
             if (at != range.second)
                 Unreadable(at, range.second, kButtons);
         }
-        const auto* set = FindValue(kButtonSets, value & kSetBits);
-        const auto* icon = FindValue(kIcons, value & kIconBits);
-        const auto* defaultButton = FindValue(kDefaultButtons, value & kDefaultBits);
+        const std::int16_t set = IndexOfValue(kButtonSets, value & kSetBits);
+        const std::int16_t icon = IndexOfValue(kIcons, value & kIconBits);
+        const std::int16_t defaultButton = IndexOfValue(kDefaultButtons, value & kDefaultBits);
         std::int64_t rest = value & ~(kSetBits | kIconBits | kDefaultBits);
         std::array<int, kFlags.size()> flags{};
         for (std::size_t f = 0; f < kFlags.size(); ++f) {
@@ -335,17 +332,17 @@ private:
                 rest &= ~static_cast<std::int64_t>(kFlags[f].value);
             }
         }
-        const std::int64_t stray = value < 0                  ? value
-                                   : set == nullptr           ? value & kSetBits
-                                   : icon == nullptr          ? value & kIconBits
-                                   : defaultButton == nullptr ? value & kDefaultBits
-                                                              : rest;
+        const std::int64_t stray = value < 0           ? value
+                                   : set < 0           ? value & kSetBits
+                                   : icon < 0          ? value & kIconBits
+                                   : defaultButton < 0 ? value & kDefaultBits
+                                                       : rest;
         if (stray != 0)
             throw Refused{"the buttons have the value " + std::to_string(value) + ", whose part " +
                           std::to_string(stray) + " is none of the builder's choices"};
-        s.intButtonSet = IndexOf(kButtonSets, set);
-        s.intIcon = IndexOf(kIcons, icon);
-        s.intDefButton = IndexOf(kDefaultButtons, defaultButton);
+        s.intButtonSet = set;
+        s.intIcon = icon;
+        s.intDefButton = defaultButton;
         for (std::size_t f = 0; f < kFlags.size(); ++f) {
             switch (kFlags[f].flag) {
             case Flag::Help:
