@@ -243,9 +243,11 @@ private:
 
     [[noreturn]] void Unreadable(std::size_t at, std::size_t to, Argument argument) const {
         const std::string piece(kArgumentPieces[argument]);
+        // "the buttons" is plural.
         const std::string uses = argument == kButtons ? " use " : " uses ";
         if (at >= to)
-            throw Refused{piece + " ends where a value should follow"};
+            throw Refused{piece + (argument == kButtons ? " end" : " ends") +
+                          " where a value should follow"};
         const std::size_t end = OperandEnd(at, to);
         if (t_[at].Is(kNotAConstant))
             throw Refused{piece + uses + std::string(kNotAConstant) +
