@@ -96,6 +96,18 @@ private:
         return i == code_.size();
     }
 
+    // Whether only a comment follows the ':' at the cursor: Rem after a statement needs one,
+    // and the line then still holds a single statement.
+    [[nodiscard]] bool CommentFollows() const {
+        std::size_t i = at_ + 1;
+        while (i < code_.size() && IsBlank(code_[i]))
+            ++i;
+        if (i < code_.size() && code_[i] == '\'')
+            return true;
+        return SameWord(code_.substr(i, 3), "Rem") &&
+               (i + 3 >= code_.size() || !IsNameChar(code_[i + 3]));
+    }
+
     [[nodiscard]] char Peek(std::size_t ahead) const {
         return at_ + ahead < code_.size() ? code_[at_ + ahead] : '\0';
     }
@@ -110,7 +122,7 @@ private:
     CodeToken Next() {
         const std::size_t start = at_;
         const char c = code_[at_];
-        if (c == '\'')
+        if (c == '\'' || (c == ':' && CommentFollows()))
             return Comment(start);
         if (c == '"')
             return Literal(start);
