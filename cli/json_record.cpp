@@ -1,6 +1,7 @@
 #include "cli/json_record.h"
 
 #include "composition/option_tables.h"
+#include "composition/utf8.h"
 
 #include <array>
 #include <bit>
@@ -16,42 +17,6 @@
 
 namespace qvn::cli {
 namespace {
-
-// The length of the well-formed UTF-8 sequence at `p` (RFC 3629: no overlong forms, no
-// surrogates, nothing above U+10FFFF), or 0 with `accepted` set to how many of its bytes
-// were acceptable before the one that is not.
-std::size_t Utf8Sequence(const unsigned char* p, const unsigned char* end, std::size_t& accepted) {
-    accepted = 0;
-    const unsigned char lead = *p;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    accepted = 1;
-    for (std::size_t i = 1; i < length; ++i) {
-        if (p + i >= end)
-            return 0;
-        const unsigned char byte = p[i];
-        if (byte < low || byte > high)
-            return 0;
-        low = 0x80;
-        high = 0xBF;
-        ++accepted;
-    }
-    return length;
-}
 
 // For each byte, what follows the backslash of its short escape in a JSON string; 1 for the
 // bytes that need more (other controls, and everything from 0x80), 0 for plain ones.
@@ -184,6 +149,19 @@ constexpr std::array<std::string_view, kFieldCount> kFieldNames{
     "chkSysModal",  "chkSetForeground", "chkRightAlign", "chkRtlReading",  "chkOptValOnly",
     "chkAddSelect", "chkNotEqual",      "labels"};
 
+// The record's fields by kind, each in the order of its field numbers.
+constexpr std::array<std::int16_t MsgBoxSettings::*, 4> kIndexFields{
+    &MsgBoxSettings::intButtonSet, &MsgBoxSettings::intIcon, &MsgBoxSettings::intDefButton,
+    &MsgBoxSettings::intCodeOption};
+constexpr std::array<std::string MsgBoxSettings::*, 5> kTextFields{
+    &MsgBoxSettings::strTitle, &MsgBoxSettings::txtPrompt, &MsgBoxSettings::txtVarName,
+    &MsgBoxSettings::txtHelpFile, &MsgBoxSettings::txtHelpContext};
+constexpr std::array<int MsgBoxSettings::*, 8> kCheckFields{
+    &MsgBoxSettings::chkHelp,          &MsgBoxSettings::chkSysModal,
+    &MsgBoxSettings::chkSetForeground, &MsgBoxSettings::chkRightAlign,
+    &MsgBoxSettings::chkRtlReading,    &MsgBoxSettings::chkOptValOnly,
+    &MsgBoxSettings::chkAddSelect,     &MsgBoxSettings::chkNotEqual};
+
 // A JSON number as the record reads it: whole numbers keep their value, the rest is not a
 // whole number.
 struct Number {
@@ -196,6 +174,12 @@ public:
     explicit Parser(std::string_view line)
         : begin_(reinterpret_cast<const unsigned char*>(line.data())), at_(begin_),
           end_(begin_ + line.size()) {}
+
+    // Reads the "code" member of the line's object into `code` instead of the record's
+    // fields.
+    void TakeCode(std::string* code) { code_ = code; }
+    // Whether the last "code" member held a string.
+    [[nodiscard]] bool CodeIsString() const { return codeIsString_; }
 
     // Checks the whole line, reading the known fields' values as they come; the last value
     // of a key counts.
@@ -366,9 +350,13 @@ private:
             if (!Key(&key))
                 return false;
             SkipBlanks();
-            const std::size_t f = FieldOf(key);
-            if (!(f < kFieldCount ? KnownValue(f, s) : Value()))
+            if (code_ != nullptr) {
+                if (!CodeValue(key))
+                    return false;
+            } else if (const std::size_t f = FieldOf(key);
+                       !(f < kFieldCount ? KnownValue(f, s) : Value())) {
                 return false;
+            }
             if (at_ < end_ && *at_ == ',') {
                 ++at_;
                 continue;
@@ -429,21 +417,18 @@ private:
         return words(key.data(), std::uint32_t{}) == words(name.data(), std::uint32_t{});
     }
 
-    std::string* TextTarget(std::size_t f, MsgBoxSettings& s) {
-        switch (f) {
-        case kTitle:
-            return &s.strTitle;
-        case kPrompt:
-            return &s.txtPrompt;
-        case kVarName:
-            return &s.txtVarName;
-        case kHelpFile:
-            return &s.txtHelpFile;
-        case kHelpContext:
-            return &s.txtHelpContext;
-        default:
-            return nullptr;
-        }
+    bool CodeValue(std::string_view key) {
+        if (key != "code")
+            return Value();
+        codeIsString_ = at_ < end_ && *at_ == '"';
+        if (!codeIsString_)
+            return Value();
+        code_->clear();
+        return String(code_);
+    }
+
+    static std::string* TextTarget(std::size_t f, MsgBoxSettings& s) {
+        return f >= kTitle && f <= kHelpContext ? &(s.*kTextFields[f - kTitle]) : nullptr;
     }
 
     // A known field's value, read as its field wants it when it is of the right kind, and
@@ -727,6 +712,8 @@ private:
     std::string key_;
     std::array<Seen, kFieldCount> seen_;
     std::uint32_t present_ = 0;
+    std::string* code_ = nullptr;
+    bool codeIsString_ = false;
 };
 
 } // namespace
@@ -742,14 +729,6 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
     // numbers): the first wrong one is the one reported.
     static constexpr std::array<std::size_t, 4> kIndexSizes{
         kButtonSets.size(), kIcons.size(), kDefaultButtons.size(), kCodeShapes.size()};
-    static constexpr std::array<std::int16_t MsgBoxSettings::*, 4> kIndexes{
-        &MsgBoxSettings::intButtonSet, &MsgBoxSettings::intIcon, &MsgBoxSettings::intDefButton,
-        &MsgBoxSettings::intCodeOption};
-    static constexpr std::array<int MsgBoxSettings::*, 8> kChecks{
-        &MsgBoxSettings::chkHelp,          &MsgBoxSettings::chkSysModal,
-        &MsgBoxSettings::chkSetForeground, &MsgBoxSettings::chkRightAlign,
-        &MsgBoxSettings::chkRtlReading,    &MsgBoxSettings::chkOptValOnly,
-        &MsgBoxSettings::chkAddSelect,     &MsgBoxSettings::chkNotEqual};
     for (std::uint32_t present = parser.Present(); present != 0; present &= present - 1) {
         const auto f = static_cast<std::size_t>(std::countr_zero(present));
         const auto& seen = parser.Field(f);
@@ -763,19 +742,70 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
             if (value < 0 || value >= static_cast<long long>(size))
                 return name() + " " + std::to_string(value) + " is outside 0.." +
                        std::to_string(size - 1);
-            s.*kIndexes[f] = static_cast<std::int16_t>(value);
+            s.*kIndexFields[f] = static_cast<std::int16_t>(value);
         } else if (f < kHelp) {
             if (!seen.rightType)
                 return name() + " must be a string";
         } else if (f < kLabels) {
             if (!seen.rightType || !seen.number.whole)
                 return name() + " must be 0 or 1";
-            s.*kChecks[f - kHelp] = static_cast<int>(seen.number.value);
+            s.*kCheckFields[f - kHelp] = static_cast<int>(seen.number.value);
         } else if (!seen.rightType) {
             return "labels must be an array of 4 strings";
         }
     }
     return {};
+}
+
+std::string ReadCodeRecord(std::string_view line, std::string& code) {
+    Parser parser(line);
+    parser.TakeCode(&code);
+    MsgBoxSettings unused;
+    bool isObject = false;
+    if (!parser.Line(unused, isObject))
+        return "not valid JSON: " + parser.Error();
+    if (!isObject)
+        return "a line must hold one JSON object";
+    if (!parser.CodeIsString())
+        return "code must be a string";
+    return {};
+}
+
+void AppendSettingsRecord(std::string& out, const MsgBoxSettings& s) {
+    static const MsgBoxSettings kLoaded;
+    JsonWriter writer(out);
+    bool first = true;
+    auto key = [&](std::size_t f) {
+        writer.Raw(first ? "{\"" : ",\"");
+        first = false;
+        writer.Raw(kFieldNames[f]);
+        writer.Raw("\":");
+    };
+    auto number = [&](std::size_t f, long long value, long long loaded) {
+        if (value == loaded)
+            return;
+        key(f);
+        writer.Raw(std::to_string(value));
+    };
+    for (std::size_t f = 0; f < kIndexFields.size(); ++f)
+        number(kButtonSet + f, s.*kIndexFields[f], kLoaded.*kIndexFields[f]);
+    for (std::size_t f = 0; f < kTextFields.size(); ++f) {
+        if (s.*kTextFields[f] != kLoaded.*kTextFields[f]) {
+            key(kTitle + f);
+            writer.String(s.*kTextFields[f]);
+        }
+    }
+    for (std::size_t f = 0; f < kCheckFields.size(); ++f)
+        number(kHelp + f, s.*kCheckFields[f], kLoaded.*kCheckFields[f]);
+    if (s.labels != kLoaded.labels) {
+        key(kLabels);
+        for (std::size_t i = 0; i < s.labels.size(); ++i) {
+            writer.Raw(i == 0 ? "[" : ",");
+            writer.String(s.labels[i]);
+        }
+        writer.Raw("]");
+    }
+    writer.Raw(first ? "{}" : "}");
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {

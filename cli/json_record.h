@@ -17,6 +17,15 @@ namespace qvn::cli {
 // field has the wrong type or value.
 std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& settings);
 
+// Reads the string member "code" of one line holding one JSON object into `code`. Returns
+// the empty string, or the message of the line's "error" key: the one ReadSettingsRecord
+// gives for a line that is not a JSON object, or that code must be a string.
+std::string ReadCodeRecord(std::string_view line, std::string& code);
+
+// Appends `settings` as one JSON object with the field names ReadSettingsRecord takes: each
+// field whose value differs from the one it has when the window loads, in the record's order.
+void AppendSettingsRecord(std::string& out, const MsgBoxSettings& settings);
+
 // Appends `text` to `out` as a JSON string: quote, backslash and control characters escaped,
 // other characters as they are, and each ill-formed UTF-8 sequence replaced by U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);

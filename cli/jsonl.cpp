@@ -2,6 +2,7 @@
 
 #include "cli/compose_request.h"
 #include "cli/json_record.h"
+#include "composition/msgbox_reader.h"
 #include "composition/option_tables.h"
 
 #include <algorithm>
@@ -18,8 +19,11 @@ namespace {
 constexpr std::size_t kBlock = 1 << 20;
 constexpr std::size_t kFirstBlock = 1 << 14;
 
-void AppendError(std::string& out, std::string_view message) {
-    out.append("{\"error\":");
+// --jsonl has always written its errors without a blank after the colon; the reading mode
+// writes them as its users were shown them, {"error": "..."}.
+void AppendError(std::string& out, std::string_view message,
+                 std::string_view opening = "{\"error\":") {
+    out.append(opening);
     AppendJsonString(out, message);
     out.push_back('}');
 }
@@ -127,6 +131,30 @@ std::string ComposeJsonLine(std::string_view line, bool& failed) {
 }
 
 int RunJsonLines(std::istream& in, std::ostream& out) {
+    return RunLines(in, out, AppendComposedJsonLine);
+}
+
+void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
+    thread_local std::string code;
+    std::string error = ReadCodeRecord(line, code);
+    if (error.empty()) {
+        auto read = ReadMsgBoxCode(code);
+        if (const auto* settings = std::get_if<MsgBoxSettings>(&read)) {
+            failed = false;
+            AppendSettingsRecord(out, *settings);
+            return;
+        }
+        error = std::get<ReadRefusal>(read).sentence;
+    }
+    failed = true;
+    AppendError(out, error, "{\"error\": ");
+}
+
+int RunReadJsonLines(std::istream& in, std::ostream& out) {
+    return RunLines(in, out, AppendReadJsonLine);
+}
+
+int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
     bool anyFailed = false;
     std::string input;
     std::string output;
@@ -136,7 +164,7 @@ int RunJsonLines(std::istream& in, std::ostream& out) {
         if (line.ends_with('\r'))
             line.remove_suffix(1);
         bool failed = false;
-        AppendComposedJsonLine(line, output, failed);
+        handle(line, output, failed);
         output.push_back('\n');
         anyFailed = anyFailed || failed;
         if (output.size() >= kBlock) {

@@ -1,4 +1,5 @@
-// JSON Lines mode of qvn-compose: one settings record in, one result out, per line.
+// JSON Lines modes of qvn-compose: one settings record in and one result out per line, or
+// one piece of code in and the settings record read from it out.
 #pragma once
 
 #include <iosfwd>
@@ -15,5 +16,17 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
 
 // Processes every line of `in`; returns 1 when any line failed, else 0.
 int RunJsonLines(std::istream& in, std::ostream& out);
+
+// Reads the code of one input line, {"code": "..."}, and appends the settings record read
+// from it, or {"error": ...} with `failed` set.
+void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed);
+// --read --jsonl: every line of `in` read; returns 1 when any line failed, else 0.
+int RunReadJsonLines(std::istream& in, std::ostream& out);
+
+// Turns one input line (without its line end) into one output line appended to `out`.
+using LineHandler = void (*)(std::string_view line, std::string& out, bool& failed);
+// Hands each line of `in` to `handle` and writes the results, each ended by a line feed;
+// returns 1 when any line failed, else 0. A CR before a line feed is not part of the line.
+int RunLines(std::istream& in, std::ostream& out, LineHandler handle);
 
 } // namespace qvn::cli

@@ -1,6 +1,8 @@
 // qvn-compose: the message-box code generator from the command line.
 #include "cli/compose_request.h"
+#include "cli/json_record.h"
 #include "cli/jsonl.h"
+#include "composition/msgbox_reader.h"
 
 #include <CLI/CLI.hpp>
 
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
     ComposeRequest request;
     std::string promptFile;
     bool jsonl = false;
+    bool read = false;
 
     CLI::App app{"qvn-compose: writes message-box code for Visual Basic and VBA.\n"
                  "Prints the code that the builder window would paste for the same choices."};
@@ -61,8 +64,18 @@ int main(int argc, char** argv) {
     app.add_flag("--jsonl", jsonl,
                  "read settings records as JSON Lines on standard input and write one result "
                  "line for each (no window rules, no checks)");
+    auto* readFlag = app.add_flag(
+        "--read", read,
+        "read MsgBox code on standard input and print its settings record as JSON; with "
+        "--jsonl, read {\"code\": ...} lines");
+    for (const CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name();
+        if (name != "--read" && name != "--jsonl" && name != "--help")
+            readFlag->excludes(option->get_name());
+    }
     app.footer("Example:\n  qvn-compose --prompt 'Save changes?' --buttons yes-no-cancel "
                "--icon question --title Editor\n"
+               "  echo 'MsgBox \"Done\", , \"Status\"' | qvn-compose --read\n"
                "Exit status: 0 done, 1 a JSON line failed, 2 the request was refused.");
 
     try {
@@ -77,7 +90,21 @@ int main(int argc, char** argv) {
 
     if (jsonl) {
         std::ios::sync_with_stdio(false);
-        return qvn::cli::RunJsonLines(std::cin, std::cout);
+        return read ? qvn::cli::RunReadJsonLines(std::cin, std::cout)
+                    : qvn::cli::RunJsonLines(std::cin, std::cout);
+    }
+    if (read) {
+        std::ios::sync_with_stdio(false);
+        const std::string code(std::istreambuf_iterator<char>(std::cin), {});
+        auto settings = qvn::ReadMsgBoxCode(code);
+        if (const auto* refusal = std::get_if<qvn::ReadRefusal>(&settings)) {
+            std::cerr << "qvn-compose: " << refusal->sentence << "\n";
+            return kRefused;
+        }
+        std::string record;
+        qvn::cli::AppendSettingsRecord(record, std::get<qvn::MsgBoxSettings>(settings));
+        std::cout << record << '\n';
+        return 0;
     }
 
     if (!promptFile.empty()) {

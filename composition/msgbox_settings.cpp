@@ -10,8 +10,8 @@
 namespace qvn {
 namespace {
 
-constexpr std::string_view kCrName = "vbCr";
-constexpr std::string_view kLfName = "vbLf";
+constexpr std::string_view kCrName = kTextConstants[kCrConstant].name;
+constexpr std::string_view kLfName = kTextConstants[kLfConstant].name;
 
 // Puts `text` with every quote character doubled.
 void PutEscaped(Gather& out, std::string_view text, std::string_view quote) {
@@ -229,6 +229,10 @@ void MsgBoxSettings::BuildMsgBoxCode() {
         code.clear();
         return;
     }
+    AppendCodeTail(code);
+}
+
+void MsgBoxSettings::AppendCodeTail(std::string& code) const {
     const std::string& crlf = strLineBreak;
     Gather out(code);
     switch (intCodeOption) {

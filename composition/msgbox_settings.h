@@ -3,6 +3,8 @@
 // own derived fields, and none of them can fail.
 #pragma once
 
+#include "composition/option_tables.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -47,7 +49,7 @@ struct MsgBoxSettings {
     // Fixed pieces spliced into the code.
     std::string strLineBreak{"\r\n"};
     std::string strIndent{"\t"};
-    std::string strCrLfName{"vbCrLf"};
+    std::string strCrLfName{kTextConstants[kCrLfConstant].name};
     std::string strConcat{" & "};
     std::string strQuote{"\""};
 
@@ -57,6 +59,9 @@ struct MsgBoxSettings {
     void BuildButtonsExpression();
     // Rebuilds strMsgBoxCode; expects the two generators above to have run.
     void BuildMsgBoxCode();
+    // Appends what the code shape writes after its first statement (the Select Case block,
+    // the rest of the If block), or nothing.
+    void AppendCodeTail(std::string& code) const;
 
     // Value of one flag check box of the option table.
     [[nodiscard]] int FlagValue(int flagIndex) const;

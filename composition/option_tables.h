@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -91,6 +92,45 @@ inline constexpr std::array<CodeShapeOption, 3> kCodeShapes{{
 inline constexpr int kCodeStandard = 0;
 inline constexpr int kCodeVariableReturn = 1;
 inline constexpr int kCodeIfThenElse = 2;
+
+// What MsgBox returns for each button that ends the box: the result constant is "vb" and the
+// button's label, as the generated Case lines and If tests write it.
+struct ButtonResult {
+    std::string_view label;
+    std::int32_t value;
+};
+
+inline constexpr std::array<ButtonResult, 7> kButtonResults{{
+    {"OK", 1},
+    {"Cancel", 2},
+    {"Abort", 3},
+    {"Retry", 4},
+    {"Ignore", 5},
+    {"Yes", 6},
+    {"No", 7},
+}};
+
+// The language's names for the choices at index 0, which the generators never write.
+inline constexpr std::array<std::string_view, 3> kZeroStyleConstants{"vbOKOnly", "vbDefaultButton1",
+                                                                     "vbApplicationModal"};
+
+// The language's named text constants that a string expression may use. vbNewLine is taken as
+// CR LF, its value on Windows, where the code runs.
+struct TextConstant {
+    std::string_view name;
+    std::string_view text;
+};
+
+inline constexpr std::array<TextConstant, 5> kTextConstants{{
+    {"vbCrLf", "\r\n"},
+    {"vbNewLine", "\r\n"},
+    {"vbCr", "\r"},
+    {"vbLf", "\n"},
+    {"vbTab", "\t"},
+}};
+inline constexpr std::size_t kCrLfConstant = 0;
+inline constexpr std::size_t kCrConstant = 2;
+inline constexpr std::size_t kLfConstant = 3;
 
 // The label of the Help button, which returns no result to the program.
 inline constexpr std::string_view kHelpLabel = "Help";

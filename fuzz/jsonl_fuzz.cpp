@@ -1,6 +1,7 @@
 // Fuzzes the JSON Lines reader of qvn-compose: arbitrary bytes in, one result line out per
 // input line, each a JSON object, and a line is refused as invalid JSON exactly when
-// nlohmann's parser (the reader used before) refuses it too.
+// nlohmann's parser (the reader used before) refuses it too. The same bytes read as lines of
+// code records give one JSON object per line too.
 #include "cli/jsonl.h"
 
 #include <nlohmann/json.hpp>
@@ -61,5 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(refused == !nlohmann::json::accept(line), "invalid exactly when nlohmann says so",
               line);
     }
+
+    // The reading mode: one JSON object per input line as well, a record or an error.
+    std::istringstream readIn(input);
+    std::ostringstream readOut;
+    qvn::cli::RunReadJsonLines(readIn, readOut);
+    const std::string readOutput = readOut.str();
+    const auto records = Lines(readOutput);
+    Check(records.size() == inputs.size(), "--read --jsonl: one result line per input line", input);
+    for (const std::string_view record : records)
+        Check(nlohmann::json::accept(record) && record.starts_with('{'),
+              "--read --jsonl: each result is a JSON object", record);
     return 0;
 }

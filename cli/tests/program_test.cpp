@@ -27,6 +27,13 @@ Result RunCompose(const std::string& args) {
     return r;
 }
 
+// Runs qvn-compose with `input` on its standard input.
+Result RunComposeOn(const std::string& input, const std::string& args) {
+    const std::string path = ::testing::TempDir() + "qvn_input.txt";
+    std::ofstream(path, std::ios::binary) << input;
+    return RunCompose("<" + path + " " + args);
+}
+
 TEST(Program, ComposesTheReadmeExample) {
     const Result r = RunCompose("--prompt 'Save changes?' --buttons yes-no-cancel --icon question "
                                 "--title Editor");
@@ -75,6 +82,62 @@ TEST(Program, JsonLinesExitOneWhenALineFails) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("MsgBox \\\"a\\\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"error\""), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Program, ReadPrintsTheRecordAndJsonlComposesItAgain) {
+    const std::string composed = "If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + "
+                                 "vbMsgBoxHelpButton, \"Confirm\", \"app.hlp\", 100) <> vbNo Then";
+    Result r = RunComposeOn(composed + "\n", "--read");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "{\"intButtonSet\":4,\"intDefButton\":1,\"intCodeOption\":2,\"strTitle\":"
+                     "\"Confirm\",\"txtPrompt\":\"Quit now?\",\"txtHelpFile\":\"app.hlp\","
+                     "\"txtHelpContext\":\"100\",\"chkHelp\":1,\"chkNotEqual\":1,\"labels\":"
+                     "[\"Yes\",\"No\",\"Help\",\"\"]}\n");
+    r = RunComposeOn(composed, "--read | " + std::string(QVN_COMPOSE_PATH) + " --jsonl");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\"strMsgBoxCode\":\"If MsgBox (\\\"Quit now?\\\", vbYesNo + "
+                         "vbDefaultButton2 + vbMsgBoxHelpButton, \\\"Confirm\\\", \\\"app.hlp\\\","
+                         " 100) <> vbNo Then\\r\\n\\r\\nElse\\r\\n\\r\\nEnd If\\r\\n\""),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(Program, ReadRefusesWithTheSentenceOnOneLineAndExitsTwo) {
+    const Result r = RunComposeOn("MsgBox Err.Description\r\n", "--read");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out,
+              "qvn-compose: the prompt uses Err.Description, which is not text the builder can "
+              "hold\n");
+}
+
+TEST(Program, ReadTakesNoCompositionOption) {
+    for (const char* option :
+         {"--prompt x", "--title x", "--buttons yes-no", "--value-only", "--lf"}) {
+        EXPECT_EQ(RunCompose(std::string("--read ") + option + " </dev/null").status, 2) << option;
+        EXPECT_EQ(RunCompose(std::string("--read --jsonl ") + option + " </dev/null").status, 2)
+            << option;
+    }
+}
+
+TEST(Program, ReadJsonLinesGoesOnAfterAFailedLineAndExitsOne) {
+    Result r = RunComposeOn("{\"code\": \"MsgBox \\\"a\\\", vbOK\"}\n{\"code\": 7}\n{}\n"
+                            "not json\n{\"code\": \"Beep\"}\n{\"code\": \"x = MsgBox(\\\"b\\\")\"}",
+                            "--read --jsonl");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\"intButtonSet\":1,\"txtPrompt\":\"a\",\"labels\":[\"OK\",\"Cancel\",\"\","
+                     "\"\"]}\n"
+                     "{\"error\": \"code must be a string\"}\n"
+                     "{\"error\": \"code must be a string\"}\n"
+                     "{\"error\": \"not valid JSON: unexpected character at byte 1\"}\n"
+                     "{\"error\": \"the code holds no MsgBox call\"}\n"
+                     "{\"intCodeOption\":1,\"txtPrompt\":\"b\",\"txtVarName\":\"x\",\"labels\":"
+                     "[\"OK\",\"\",\"\",\"\"]}\n");
+    r = RunComposeOn("{\"code\": \"MsgBox \\\"a\\\"\\r\\n\"}\r\n", "--read --jsonl");
+    EXPECT_EQ(r.status, 0);
 }
 
 } // namespace

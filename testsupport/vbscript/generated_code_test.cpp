@@ -3,12 +3,16 @@
 // never called, and every "vb" name the code uses must exist under Option Explicit. Each
 // buttons expression must evaluate to the value the generator computed. The cases are drawn
 // from the option tables, so a new table row is covered without touching this file.
+#include "composition/code_tokens.h"
+#include "composition/msgbox_reader.h"
 #include "composition/msgbox_settings.h"
 #include "composition/option_tables.h"
+#include "composition/tests/hand_written_statements.h"
 #include "testsupport/vbscript/script_engine.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <cstddef>
 #include <map>
@@ -459,6 +463,125 @@ TEST_F(VbscriptJudge, FailsUndefinedNamesAndEvaluatesDefinedOnes) {
             EXPECT_EQ(value, expected.value);
         }
     }
+}
+
+// The source of the prompt, buttons and title arguments of the one MsgBox call in `code`, by
+// position or by name; empty where an argument is not given.
+std::array<std::string, 3> ArgumentSources(const std::string& code) {
+    std::string lines;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        if (code[i] == '\n' && (i == 0 || code[i - 1] != '\r'))
+            lines += '\r';
+        lines += code[i];
+    }
+    const auto tokens = ReadLogicalLine(lines, 0).tokens;
+    auto ends = [&](std::size_t i) {
+        return tokens[i].kind == CodeToken::Kind::End || tokens[i].kind == CodeToken::Kind::Comment;
+    };
+    std::size_t at = 0;
+    while (!ends(at) && !tokens[at].Is("MsgBox"))
+        ++at;
+    std::size_t from = at + 1;
+    std::size_t to = from;
+    while (!ends(to))
+        ++to;
+    // MsgBox(...) standing alone, or compared in an If: the arguments are inside.
+    if (tokens[from].Is("(")) {
+        int depth = 0;
+        std::size_t close = from;
+        for (; !ends(close); ++close) {
+            depth += tokens[close].Is("(") ? 1 : tokens[close].Is(")") ? -1 : 0;
+            if (depth == 0)
+                break;
+        }
+        if (ends(close + 1) || tokens[close + 1].Is("=") || tokens[close + 1].Is("<>")) {
+            ++from;
+            to = close;
+        }
+    }
+    std::array<std::string, 3> sources;
+    std::size_t position = 0;
+    int depth = 0;
+    for (std::size_t start = from, i = from; i <= to; ++i) {
+        if (i < to) {
+            depth += tokens[i].Is("(") ? 1 : tokens[i].Is(")") ? -1 : 0;
+            if (depth > 0 || !tokens[i].Is(","))
+                continue;
+        }
+        std::size_t slot = position++;
+        if (i > start + 1 && tokens[start + 1].Is(":=")) {
+            slot = sources.size(); // the help file and context are not judged
+            for (std::size_t a = 0; a < 3; ++a)
+                if (tokens[start].Is(std::array{"Prompt", "Buttons", "Title"}[a]))
+                    slot = a;
+            start += 2;
+        }
+        if (slot < sources.size() && start < i) {
+            const char* begin = tokens[start].source.data();
+            const char* end = tokens[i - 1].source.data() + tokens[i - 1].source.size();
+            sources[slot] =
+                OnOneLine(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+        }
+        start = i + 1;
+    }
+    return sources;
+}
+
+using VbscriptReader = ScriptEngineTest;
+
+// What the reader makes of each hand-written statement of the table, against what the engine
+// makes of the original's arguments, wherever it can evaluate them (it has no Chr$ and no
+// type characters).
+TEST_F(VbscriptReader, ReadsWhatTheEngineEvaluatesFromTheHandWrittenTable) {
+    Evaluator evaluator;
+    ASSERT_TRUE(evaluator.Ready()) << evaluator.SetupError();
+    Failures failures;
+    std::size_t judged = 0;
+    std::size_t cases = 0;
+    for (const HandWritten& statement : kHandWritten) {
+        if (statement.composed == nullptr)
+            continue;
+        ++cases;
+        auto read = ReadMsgBoxCode(statement.code);
+        if (!std::holds_alternative<MsgBoxSettings>(read)) {
+            failures.Add(std::string("refused: ") + statement.code);
+            continue;
+        }
+        MsgBoxSettings s = std::get<MsgBoxSettings>(read);
+        s.BuildButtonsExpression();
+        const auto sources = ArgumentSources(statement.code);
+        const std::string texts[] = {s.txtPrompt, "", s.strTitle};
+        for (std::size_t a = 0; a < sources.size(); ++a) {
+            if (sources[a].empty())
+                continue;
+            std::string why;
+            if (!evaluator.Assign(sources[a], why))
+                continue;
+            ScriptError error;
+            if (a == 1) {
+                LONG value = 0;
+                if (!evaluator.Engine().EvaluateLong(L"qvnValue", value, error))
+                    continue;
+                ++judged;
+                if (value != s.lngButtonsValue)
+                    failures.Add(std::string(statement.code) + ": the engine makes the buttons " +
+                                 std::to_string(value) + ", the reader " +
+                                 std::to_string(s.lngButtonsValue));
+                continue;
+            }
+            std::wstring text;
+            if (!evaluator.Engine().EvaluateString(L"qvnValue", text, error))
+                continue;
+            ++judged;
+            if (Narrow(text) != texts[a])
+                failures.Add(std::string(statement.code) + ": the engine makes argument " +
+                             std::to_string(a + 1) + " \"" + Narrow(text) + "\", the reader \"" +
+                             texts[a] + "\"");
+        }
+    }
+    // Most arguments of the table are plain VBScript as well.
+    EXPECT_GT(judged, cases);
+    failures.Report(cases);
 }
 
 TEST(VbscriptConstantNames, FindsNamesOutsideLiteralsOnly) {
