@@ -39,6 +39,32 @@ void DispatchCodeModule::InsertLines(long line, const std::string& text) {
     CallMethod(module_.Get(), L"InsertLines", {lineArg.Get(), textArg.Get()});
 }
 
+long DispatchCodeModule::CountOfLines() {
+    Variant count;
+    Call(module_.Get(), L"CountOfLines", kGetFlags, {}, count.Get());
+    if (FAILED(VariantChangeType(count.Get(), count.Get(), 0, VT_I4))) {
+        throw DispatchError(DISP_E_TYPEMISMATCH, DescribeFailure(DISP_E_TYPEMISMATCH));
+    }
+    return count.Ref().lVal;
+}
+
+std::string DispatchCodeModule::Lines(long line, long count) {
+    Variant first(line);
+    Variant many(count);
+    Variant text;
+    Call(module_.Get(), L"Lines", kGetFlags, {first.Get(), many.Get()}, text.Get());
+    if (FAILED(VariantChangeType(text.Get(), text.Get(), 0, VT_BSTR))) {
+        throw DispatchError(DISP_E_TYPEMISMATCH, DescribeFailure(DISP_E_TYPEMISMATCH));
+    }
+    return Utf8(std::wstring(text.Ref().bstrVal, SysStringLen(text.Ref().bstrVal)));
+}
+
+void DispatchCodeModule::DeleteLines(long line, long count) {
+    Variant first(line);
+    Variant many(count);
+    CallMethod(module_.Get(), L"DeleteLines", {first.Get(), many.Get()});
+}
+
 ComPtr<IDispatch> AddInsCommandBar(IDispatch* vbe) {
     ComPtr<IDispatch> bars = GetObject(vbe, L"CommandBars");
     try {

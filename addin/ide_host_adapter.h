@@ -35,6 +35,9 @@ class DispatchCodeModule final : public IdeCodeModule {
 public:
     explicit DispatchCodeModule(ComPtr<IDispatch> module) : module_(std::move(module)) {}
     void InsertLines(long line, const std::string& text) override;
+    long CountOfLines() override;
+    std::string Lines(long line, long count) override;
+    void DeleteLines(long line, long count) override;
 
 private:
     ComPtr<IDispatch> module_;

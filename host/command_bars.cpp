@@ -845,6 +845,18 @@ void CommandBarsObject::AddBuiltInBars() {
         menuBar->Controls()->Append(win32util::Adopt(
             new ControlObject(state_, menuBar->Controls(), menu.id, menu.caption.en, bar)));
     }
+    // The code window's context menu, which add-ins reach by this name.
+    AddBar(names::kCodeWindowBarW);
+}
+
+void CommandBarsObject::SetCodeWindowMenu(bool present) {
+    if (!present) {
+        std::erase_if(bars_, [](const ComPtr<CommandBarObject>& b) {
+            return b->Name() == names::kCodeWindowBarW;
+        });
+    } else if (Find(names::kCodeWindowBarW) == nullptr) {
+        AddBar(names::kCodeWindowBarW);
+    }
 }
 
 void CommandBarsObject::SetAddInsMenu(bool present) {

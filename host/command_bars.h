@@ -180,6 +180,8 @@ public:
     void AddBuiltInBars();
     // Adds or removes the Add-Ins menu and its bar (an IDE without one).
     void SetAddInsMenu(bool present);
+    // Adds or removes the code window's context menu.
+    void SetCodeWindowMenu(bool present);
     // Names the built-in bars and captions their menus in `locale` ("en", "de", "es", "fr");
     // false for a language the stand-in does not know.
     bool Localize(const std::wstring& locale);

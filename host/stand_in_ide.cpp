@@ -297,9 +297,11 @@ long IdeHost::CaretLine() const {
     return state_->selStartLine;
 }
 
-std::vector<std::wstring> IdeHost::AddInsMenu() const {
+namespace {
+
+std::vector<std::wstring> Captions(const CommandBarObject* bar) {
     std::vector<std::wstring> captions;
-    if (CommandBarObject* bar = bars_->AddInsBar()) {
+    if (bar != nullptr) {
         for (const auto& control : bar->Controls()->Items()) {
             captions.push_back(control->Caption());
         }
@@ -307,8 +309,7 @@ std::vector<std::wstring> IdeHost::AddInsMenu() const {
     return captions;
 }
 
-int IdeHost::ClickAddInsItem(const std::wstring& caption) {
-    CommandBarObject* bar = bars_->AddInsBar();
+int Click(const CommandBarObject* bar, const std::wstring& caption) {
     if (bar == nullptr) {
         return -1;
     }
@@ -319,6 +320,28 @@ int IdeHost::ClickAddInsItem(const std::wstring& caption) {
         }
     }
     return -1;
+}
+
+} // namespace
+
+std::vector<std::wstring> IdeHost::AddInsMenu() const {
+    return Captions(bars_->AddInsBar());
+}
+
+int IdeHost::ClickAddInsItem(const std::wstring& caption) {
+    return Click(bars_->AddInsBar(), caption);
+}
+
+std::vector<std::wstring> IdeHost::CodeWindowMenu() const {
+    return Captions(bars_->Find(names::kCodeWindowBarW));
+}
+
+int IdeHost::ClickCodeWindowItem(const std::wstring& caption) {
+    return Click(bars_->Find(names::kCodeWindowBarW), caption);
+}
+
+void IdeHost::SetCodeWindowMenu(bool present) {
+    bars_->SetCodeWindowMenu(present);
 }
 
 std::vector<ObjectRefs> IdeHost::Objects() const {

@@ -103,6 +103,10 @@ public:
     // Chooses the first item with this caption as a user would: raises Click on every event
     // source bound to it. Returns the number of sinks called, or -1 without such an item.
     int ClickAddInsItem(const std::wstring& caption);
+    // The same for the code window's context menu ("Code Window"), which a host may lack.
+    [[nodiscard]] std::vector<std::wstring> CodeWindowMenu() const;
+    int ClickCodeWindowItem(const std::wstring& caption);
+    void SetCodeWindowMenu(bool present);
 
     // --- Reference counts ------------------------------------------------------------------
     // Every host COM object alive, with its current reference count.

@@ -135,6 +135,10 @@ HRESULT CodeModuleObject::InsertLines(LONG line, BSTR text) {
 }
 
 HRESULT CodeModuleObject::DeleteLines(LONG startLine, LONG count) {
+    HRESULT hr = state_->Check(L"DeleteLines", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
     auto& all = state_->lines;
     if (startLine < 1 || count < 0 ||
         static_cast<std::size_t>(startLine - 1 + count) > all.size()) {

@@ -657,3 +657,129 @@ TEST_F(ConnectHostTest, AfterASessionThatNeverDisconnectedTheMenuHasExactlyOneWo
 
 } // namespace
 } // namespace qvn::addin::testing
+
+namespace qvn::addin::testing {
+namespace {
+
+// "Edit Message Box" on the code window's menu, in the VB6 IDE and the VBA editor: the box at
+// the caret opens in the window, and Paste rewrites it in place; every other line and
+// character stays, and a refusal changes nothing.
+TEST_F(ConnectHostTest, EditMessageBoxRewritesTheBoxInPlaceAndKeepsEverythingElse) {
+    struct Case {
+        const char* name;
+        std::vector<std::wstring> module;
+        long caret;
+        int buttonSet;                   // what the user chooses in the window; -1 changes nothing
+        std::vector<std::wstring> after; // the module after Paste; empty: as before
+        std::string message;             // a piece of the one message shown, or none
+        std::wstring failing = {};       // an IDE operation that fails
+    };
+    const std::vector<std::wstring> ifBlock = {
+        L"Sub Quit()",   L"    If MsgBox(\"Quit?\", vbYesNo + vbQuestion) = vbYes Then",
+        L"        Save", L"        End",
+        L"    End If",   L"End Sub"};
+    const Case cases[] = {
+        {"a hand-written Yes/No box becomes Yes/No/Cancel",
+         {L"Sub A()", L"    MsgBox \"Save?\", vbYesNo, \"Ed\" ' ask", L"End Sub"},
+         2,
+         3,
+         {L"Sub A()", L"    MsgBox \"Save?\", vbYesNoCancel, \"Ed\" ' ask", L"End Sub"},
+         ""},
+        {"the call in an If's condition; the test and the body stay",
+         ifBlock,
+         2,
+         3,
+         {L"Sub Quit()", L"    If MsgBox (\"Quit?\", vbQuestion + vbYesNoCancel) = vbYes Then",
+          L"        Save", L"        End", L"    End If", L"End Sub"},
+         ""},
+        {"the call in a one-line If with a second statement",
+         {L"Sub B()", L"    If x Then MsgBox \"Stop\": Exit Sub", L"End Sub"},
+         2,
+         1,
+         {L"Sub B()", L"    If x Then MsgBox \"Stop\", vbOKCancel: Exit Sub", L"End Sub"},
+         ""},
+        {"a kept Case vbNo the new set lacks",
+         {L"r = MsgBox(\"Go?\", vbYesNo)", L"Select Case r", L"Case vbNo", L"End Select"},
+         1,
+         1,
+         {},
+         "tests vbNo, but the new box has no No button"},
+        {"a prompt made of a variable", {L"MsgBox strPrompt, vbYesNo"}, 1, -1, {}, "strPrompt"},
+        {"no message box on the line",
+         {L"x = 1", L"MsgBox \"a\""},
+         1,
+         -1,
+         {},
+         "There is no message box on this line to edit."},
+        {"the insert fails: nothing changes",
+         {L"MsgBox \"a\""},
+         1,
+         1,
+         {},
+         "A problem occurred while trying to paste",
+         L"InsertLines"},
+        {"the delete fails: both versions stay, and the message says so",
+         {L"MsgBox \"a\""},
+         1,
+         1,
+         {L"MsgBox \"a\", vbOKCancel", L"MsgBox \"a\""},
+         "Both versions are in your code now",
+         L"DeleteLines"},
+    };
+    WriteSetting(std::wstring(L"0"));
+    for (HostFlavour flavour : {HostFlavour::Vb6, HostFlavour::Vba}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " in flavour " +
+                         std::to_string(static_cast<int>(flavour)));
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(flavour);
+            std::wstring text;
+            for (const auto& line : c.module) {
+                text += (text.empty() ? L"" : L"\r\n") + line;
+            }
+            host_->SetModuleText(text);
+            host_->SetCaretLine(c.caret);
+            auto addIn = NewConnect();
+            ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+            ASSERT_EQ(host_->CodeWindowMenu(), std::vector<std::wstring>{L"Edit Message Box"});
+            if (!c.failing.empty()) {
+                host_->FailOperation(c.failing, E_FAIL, L"refused");
+            }
+            forms_.messages.clear();
+            forms_.whileShown = [&](TestBuilderForm& form) {
+                if (c.buttonSet >= 0) {
+                    form.Form().Model().Ctl("optButtons", c.buttonSet).SetValue(1);
+                }
+                form.Form().cmdPaste_Click();
+            };
+            EXPECT_EQ(host_->ClickCodeWindowItem(L"Edit Message Box"), 1);
+            host_->ClearFailures();
+            EXPECT_EQ(host_->ModuleLines(), c.after.empty() ? c.module : c.after);
+            if (c.message.empty()) {
+                EXPECT_TRUE(forms_.messages.empty()) << forms_.messages.front().text;
+            } else {
+                ASSERT_EQ(forms_.messages.size(), 1U);
+                EXPECT_NE(forms_.messages[0].text.find(c.message), std::string::npos)
+                    << forms_.messages[0].text;
+            }
+            ASSERT_EQ(Disconnect(), S_OK);
+            EXPECT_TRUE(host_->CodeWindowMenu().empty()) << "deleted at disconnection";
+        }
+    }
+    forms_.whileShown = nullptr;
+}
+
+// A host without the code window's menu gets the Add-Ins item only, and no message.
+TEST_F(ConnectHostTest, WithoutTheCodeWindowMenuThereIsNoEditItemAndNoMessage) {
+    host_->SetCodeWindowMenu(false);
+    MessageBoxWatcher watcher;
+    auto addIn = NewConnect();
+    ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+    EXPECT_EQ(host_->AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+    EXPECT_EQ(host_->ClickCodeWindowItem(L"Edit Message Box"), -1);
+    ASSERT_EQ(Disconnect(), S_OK);
+    EXPECT_TRUE(watcher.Seen().empty());
+}
+
+} // namespace
+} // namespace qvn::addin::testing
