@@ -393,6 +393,43 @@ void Journey::Travel(const Route& route) {
         EXPECT_EQ(DisplayOnConnect(), L"0");
     }
 
+    if (route.host != HostFlavour::Vb5) {
+        Stage stage("Edit Message Box: a hand-written Yes/No box becomes Yes/No/Cancel in place");
+        IdeHost ide(route.host);
+        Open(ide, route);
+        ide.SetModuleText(L"Sub Ask()\r\n    If x Then MsgBox \"Stop\", vbYesNo: Exit Sub\r\n"
+                          L"    MsgBox \"Save?\", vbYesNo, \"Ed\" ' ask\r\nEnd Sub");
+        ide.SetCaretLine(3);
+        ASSERT_EQ(ide.StartUp(), S_OK);
+        Hands hands([&]() -> std::string {
+            HWND builder = WaitForBuilder();
+            if (builder == nullptr) {
+                return "the edit command opened no builder window";
+            }
+            if (Utf8(WindowText(BuilderControl(builder, "txtPrompt"))) != "Save?") {
+                PressExit(builder);
+                return "the window did not open on the box at the caret";
+            }
+            HWND pane = FindChildOfClass(ide.Window(), L"Edit");
+            const std::wstring before = WindowText(pane);
+            Click(BuilderControl(builder, "optButtons", 3));
+            Click(BuilderControl(builder, "cmdPaste"));
+            if (!WaitUntil([&] { return WindowText(pane) != before; }, 10s)) {
+                PressExit(builder);
+                return "Paste changed nothing in the code pane";
+            }
+            return PressExit(builder);
+        });
+        EXPECT_EQ(ide.ClickCodeWindowItem(L"Edit Message Box"), 1);
+        EXPECT_EQ(hands.Finish(), "");
+        EXPECT_EQ(ide.ModuleLines(),
+                  (std::vector<std::wstring>{
+                      L"Sub Ask()", L"    If x Then MsgBox \"Stop\", vbYesNo: Exit Sub",
+                      L"    MsgBox \"Save?\", vbYesNoCancel, \"Ed\" ' ask", L"End Sub"}));
+        Close(ide);
+        EXPECT_TRUE(ide.CodeWindowMenu().empty()) << "the edit item is deleted at disconnection";
+    }
+
     {
         Stage stage("second session: IDE closed while the window shows");
         IdeHost ide(route.host);
