@@ -619,6 +619,21 @@ TEST_F(ConnectHostTest, InLocalizedIdesTheItemGoesOnTheAddInsMenuFoundByItsId) {
     }
 }
 
+// The sweep and the Tag are the add-in's own extras: a host that refuses Tag or the controls'
+// Count still gets one working item, in a localized IDE through FindControl as well.
+TEST_F(ConnectHostTest, AHostRefusingTheOptionalCallsStillGetsOneWorkingItem) {
+    for (const wchar_t* operation : {L"Tag", L"Count"}) {
+        for (const wchar_t* locale : {L"en", L"es"}) {
+            SCOPED_TRACE(Utf8(operation) + " refused, " + Utf8(locale));
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(HostFlavour::Vb6);
+            ASSERT_TRUE(host_->SetLocale(locale));
+            host_->FailOperation(operation, E_NOTIMPL, L"Not offered here");
+            ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
+        }
+    }
+}
+
 // The IDEs keep what add-ins leave on their bars. A session that ends without disconnecting
 // leaves nothing when the item was temporary; when the host refused Temporary, the item it
 // kept is swept at the next connection. Either way the next session has one working item.
