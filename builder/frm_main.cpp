@@ -87,18 +87,6 @@ std::string AsMessage(std::string sentence) {
     return sentence;
 }
 
-std::vector<std::string> SplitCrLf(const std::string& text) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = text.find("\r\n", start);
-        lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
-            return lines;
-        }
-        start = end + 2;
-    }
-}
-
 long LineCount(const std::string& text) {
     return static_cast<long>(SplitCrLf(text).size());
 }
@@ -530,7 +518,7 @@ std::string frmMain::DeclarationFor(IdeCodeModule& module, const std::vector<std
         ProcedureDeclares(lines, bodyLine, endLine, name) || ModuleDeclares(lines, name)) {
         return {};
     }
-    for (const std::vector<std::string>& other : module.OtherModules()) {
+    for (const std::vector<std::string>& other : module.ProjectModules()) {
         if (ProjectDeclares(other, name)) {
             return {};
         }

@@ -34,8 +34,9 @@ public:
     virtual long ProcBodyLine(const std::string& name, long kind) = 0;
     // How many lines the declarations section has, from line 1.
     virtual long CountOfDeclarationLines() = 0;
-    // Every other module of the module's project, each as its lines.
-    virtual std::vector<std::vector<std::string>> OtherModules() = 0;
+    // Every module of the module's project, each as its lines; this one may be among them,
+    // which is harmless where only what a module makes public counts.
+    virtual std::vector<std::vector<std::string>> ProjectModules() = 0;
 };
 
 class IdeCodePane {

@@ -276,6 +276,18 @@ bool FirstStatementIs(const std::vector<std::string>& module, std::size_t index,
 
 } // namespace
 
+std::vector<std::string> SplitCrLf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find("\r\n", start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) {
+            return lines;
+        }
+        start = end + 2;
+    }
+}
+
 std::string IndentStep(const std::vector<std::string>& module) {
     std::map<std::string, int> counts;
     std::string best;

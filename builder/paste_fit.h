@@ -10,6 +10,9 @@
 
 namespace qvn {
 
+// The lines of a text whose lines are joined by CR LF.
+std::vector<std::string> SplitCrLf(const std::string& text);
+
 // The text every line of the pasted code starts with when it goes before `line` (from 1)
 // of `module`: the caret line's own indentation, one level deeper when that line closes or
 // continues a block; for a blank caret line the indentation of the code above it, deeper

@@ -94,7 +94,7 @@ enum class IdeStep {
     ProcOfLine,
     ProcBodyLine,
     CountOfDeclarationLines,
-    OtherModules,
+    ProjectModules,
     MsgBoxResultType
 };
 
@@ -190,8 +190,8 @@ public:
         }
         return last;
     }
-    std::vector<std::vector<std::string>> OtherModules() override {
-        log_.MaybeFail(IdeStep::OtherModules);
+    std::vector<std::vector<std::string>> ProjectModules() override {
+        log_.MaybeFail(IdeStep::ProjectModules);
         return log_.otherModules;
     }
 

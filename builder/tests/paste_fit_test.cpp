@@ -221,7 +221,7 @@ TEST(PasteFit, PastingTwiceDeclaresOnce) {
 TEST(PasteFit, AFailingReadInsertsTheCodeAsGenerated) {
     for (IdeStep step :
          {IdeStep::Lines, IdeStep::ProcOfLine, IdeStep::ProcBodyLine,
-          IdeStep::CountOfDeclarationLines, IdeStep::OtherModules, IdeStep::MsgBoxResultType}) {
+          IdeStep::CountOfDeclarationLines, IdeStep::ProjectModules, IdeStep::MsgBoxResultType}) {
         SCOPED_TRACE(static_cast<int>(step));
         const Pasted pasted =
             PasteInto({"Option Explicit", "Sub A()", "    Go", "End Sub"}, 3, "answer", {}, step);
