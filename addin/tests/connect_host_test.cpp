@@ -568,8 +568,9 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
     EXPECT_EQ(forms_.displays, 1);
     EXPECT_TRUE(forms_.messages.empty());
     EXPECT_EQ(code, "MsgBox \"Done\"");
+    // The caret stood on End Sub: the code goes into the procedure, one level in.
     EXPECT_EQ(host_->ModuleLines(),
-              (std::vector<std::wstring>{L"Sub Main()", L"MsgBox \"Done\"", L"End Sub"}));
+              (std::vector<std::wstring>{L"Sub Main()", L"    MsgBox \"Done\"", L"End Sub"}));
 
     ASSERT_EQ(host_->Disconnect(kName, ext_dm_UserClosed), S_OK);
     EXPECT_EQ(host_->AddInsMenu(), menuBefore);
