@@ -381,10 +381,19 @@ void Journey::Travel(const Route& route) {
 
         const auto module = Utf8Lines(ide.ModuleLines());
         const auto sample = SplitLines(Utf8(kSampleModule));
-        EXPECT_EQ(module, ModuleAfterPaste(sample, kCaretLine, code));
+        // The caret's blank line follows the Sub line, so the code goes one level in: the
+        // sample module shows no step of its own, which makes it four blanks.
+        auto expected = ModuleAfterPaste(sample, kCaretLine, code);
+        const std::size_t added = expected.size() - sample.size();
+        for (std::size_t i = kCaretLine - 1; i < kCaretLine - 1 + added; ++i) {
+            if (!expected[i].empty()) {
+                expected[i] = "    " + expected[i];
+            }
+        }
+        EXPECT_EQ(module, expected);
         ASSERT_GT(module.size(), static_cast<std::size_t>(kCaretLine));
         EXPECT_EQ(module[kCaretLine - 1],
-                  "If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, "
+                  "    If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, "
                   "\"Confirm\", \"app.hlp\", 100) <> vbNo Then");
 
         Close(ide);
