@@ -437,6 +437,26 @@ void frmMain::cmdCopy_Click() {
     }
 }
 
+// The active code pane's module and the caret's line; throws IdeError when there is none.
+std::unique_ptr<IdeCodeModule> frmMain::ActiveModule(long& caretLine) {
+    if (!VBInstance) {
+        throw IdeError("no IDE");
+    }
+    std::unique_ptr<IdeCodePane> pane = VBInstance->ActiveCodePane();
+    if (!pane) {
+        throw IdeError("no active code pane");
+    }
+    long startColumn = 0;
+    long endLine = 0;
+    long endColumn = 0;
+    pane->GetSelection(caretLine, startColumn, endLine, endColumn);
+    std::unique_ptr<IdeCodeModule> module = pane->CodeModule();
+    if (!module) {
+        throw IdeError("no code module");
+    }
+    return module;
+}
+
 void frmMain::cmdPaste_Click() {
     if (!CheckBeforeGenerating()) {
         return;
@@ -450,24 +470,10 @@ void frmMain::cmdPaste_Click() {
     }
     bool pasted = false;
     try {
-        if (!VBInstance) {
-            throw IdeError("no IDE");
-        }
-        // The pane and its module are held only inside this block, so they are released
-        // on success and on failure alike, before any message shows.
-        std::unique_ptr<IdeCodePane> pane = VBInstance->ActiveCodePane();
-        if (!pane) {
-            throw IdeError("no active code pane");
-        }
+        // The module is held only inside this block, so it is released on success and on
+        // failure alike, before any message shows.
         long startLine = 0;
-        long startColumn = 0;
-        long endLine = 0;
-        long endColumn = 0;
-        pane->GetSelection(startLine, startColumn, endLine, endColumn);
-        std::unique_ptr<IdeCodeModule> module = pane->CodeModule();
-        if (!module) {
-            throw IdeError("no code module");
-        }
+        std::unique_ptr<IdeCodeModule> module = ActiveModule(startLine);
         module->InsertLines(startLine, FitToModule(*module, startLine));
         pasted = true;
     } catch (const std::bad_alloc&) {
@@ -530,22 +536,8 @@ bool frmMain::PrepareEdit() {
     pendingEdit_.reset();
     std::variant<MsgBoxSite, ReadRefusal> found = ReadRefusal{std::string(kNoMessageBoxHere)};
     try {
-        if (!VBInstance) {
-            throw IdeError("no IDE");
-        }
-        std::unique_ptr<IdeCodePane> pane = VBInstance->ActiveCodePane();
-        if (!pane) {
-            throw IdeError("no active code pane");
-        }
         long startLine = 0;
-        long startColumn = 0;
-        long endLine = 0;
-        long endColumn = 0;
-        pane->GetSelection(startLine, startColumn, endLine, endColumn);
-        std::unique_ptr<IdeCodeModule> module = pane->CodeModule();
-        if (!module) {
-            throw IdeError("no code module");
-        }
+        std::unique_ptr<IdeCodeModule> module = ActiveModule(startLine);
         const long count = module->CountOfLines();
         const std::vector<std::string> lines =
             count > 0 ? SplitCrLf(module->Lines(1, count)) : std::vector<std::string>{};
@@ -608,17 +600,8 @@ void frmMain::PasteInPlace() {
     bool inserted = false;
     bool deleted = false;
     try {
-        if (!VBInstance) {
-            throw IdeError("no IDE");
-        }
-        std::unique_ptr<IdeCodePane> pane = VBInstance->ActiveCodePane();
-        if (!pane) {
-            throw IdeError("no active code pane");
-        }
-        std::unique_ptr<IdeCodeModule> module = pane->CodeModule();
-        if (!module) {
-            throw IdeError("no code module");
-        }
+        long caretLine = 0;
+        std::unique_ptr<IdeCodeModule> module = ActiveModule(caretLine);
         module->InsertLines(edit_->firstLine, next.text);
         inserted = true;
         module->DeleteLines(edit_->firstLine + LineCount(next.text), edit_->lineCount);

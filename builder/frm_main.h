@@ -94,6 +94,7 @@ private:
     bool Generate();
     void ShowDefaultButton(int Index, std::string caption);
     void HideDefaultButton(int Index);
+    std::unique_ptr<IdeCodeModule> ActiveModule(long& caretLine);
     // Puts the settings read into the controls as a user would choose them, after Form_Load.
     void LoadEdit(const MsgBoxSite& site);
     // The generated code as Paste inserts it before `line` of `module`: indented like the

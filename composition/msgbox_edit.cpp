@@ -232,8 +232,7 @@ std::variant<MsgBoxSite, ReadRefusal> FindMsgBoxAt(const std::vector<std::string
             const CodeToken& tail = t[t.size() - 2];
             if (tail.kind == CodeToken::Kind::Comment) {
                 const CodeToken& before = t[t.size() - 3];
-                site.comment =
-                    site.text.substr(OffsetOf(site.text, before) + before.source.size());
+                site.comment = site.text.substr(OffsetOf(site.text, before) + before.source.size());
             }
             site.settings = std::move(*settings);
             return site;

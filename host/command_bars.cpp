@@ -222,7 +222,10 @@ HRESULT ControlObject::get_Tag(BSTR* tag) {
         return E_POINTER;
     }
     *tag = nullptr;
-    HRESULT hr = CheckAlive();
+    HRESULT hr = state_->Check(L"Tag", Source());
+    if (SUCCEEDED(hr)) {
+        hr = CheckAlive();
+    }
     if (FAILED(hr)) {
         return hr;
     }
@@ -231,7 +234,10 @@ HRESULT ControlObject::get_Tag(BSTR* tag) {
 }
 
 HRESULT ControlObject::put_Tag(BSTR tag) {
-    HRESULT hr = CheckAlive();
+    HRESULT hr = state_->Check(L"Tag", Source());
+    if (SUCCEEDED(hr)) {
+        hr = CheckAlive();
+    }
     if (FAILED(hr)) {
         return hr;
     }
@@ -543,6 +549,11 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
 HRESULT ControlsObject::get_Count(int* count) {
     if (count == nullptr) {
         return E_POINTER;
+    }
+    *count = 0;
+    HRESULT hr = state_->Check(L"Count", Source());
+    if (FAILED(hr)) {
+        return hr;
     }
     *count = static_cast<int>(items_.size());
     return S_OK;

@@ -585,6 +585,20 @@ namespace {
 
 using host::HostFlavour;
 
+// Connects a new add-in to the host: it puts exactly one item on the Add-Ins menu, whose click
+// opens the window, with no message on the way; disconnecting takes the item away.
+void ExpectOneWorkingItemIn(host::IdeHost& host, const ComPtr<IUnknown>& addIn, FormLog& forms) {
+    MessageBoxWatcher watcher;
+    ASSERT_EQ(host.ConnectObject(addIn.Get(), L"Quorvane.Connect", host::kConnectStartup), S_OK);
+    EXPECT_EQ(host.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+    const int displays = forms.displays;
+    EXPECT_EQ(host.ClickAddInsItem(L"Quorvane"), 1);
+    EXPECT_EQ(forms.displays, displays + 1);
+    ASSERT_EQ(host.Disconnect(L"Quorvane.Connect", host::kDisconnectUserClosed), S_OK);
+    EXPECT_TRUE(host.AddInsMenu().empty());
+    EXPECT_TRUE(watcher.Seen().empty()) << Utf8(watcher.Seen().front().text);
+}
+
 // Localized IDEs name their bars in their own language: the item goes on the Add-Ins menu
 // found by its built-in Id, and its click opens the window, with no message on the way.
 TEST_F(ConnectHostTest, InLocalizedIdesTheItemGoesOnTheAddInsMenuFoundByItsId) {
@@ -602,16 +616,22 @@ TEST_F(ConnectHostTest, InLocalizedIdesTheItemGoesOnTheAddInsMenuFoundByItsId) {
         host_->ShutDown();
         host_ = std::make_unique<host::IdeHost>(c.flavour);
         ASSERT_TRUE(host_->SetLocale(c.locale));
-        MessageBoxWatcher watcher;
-        auto addIn = NewConnect();
-        ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
-        EXPECT_EQ(host_->AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
-        const int displays = forms_.displays;
-        EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
-        EXPECT_EQ(forms_.displays, displays + 1);
-        ASSERT_EQ(Disconnect(), S_OK);
-        EXPECT_TRUE(host_->AddInsMenu().empty());
-        EXPECT_TRUE(watcher.Seen().empty()) << Utf8(watcher.Seen().front().text);
+        ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
+    }
+}
+
+// The sweep and the Tag are the add-in's own extras: a host that refuses Tag or the controls'
+// Count still gets one working item, in a localized IDE through FindControl as well.
+TEST_F(ConnectHostTest, AHostRefusingTheOptionalCallsStillGetsOneWorkingItem) {
+    for (const wchar_t* operation : {L"Tag", L"Count"}) {
+        for (const wchar_t* locale : {L"en", L"es"}) {
+            SCOPED_TRACE(Utf8(operation) + " refused, " + Utf8(locale));
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(HostFlavour::Vb6);
+            ASSERT_TRUE(host_->SetLocale(locale));
+            host_->FailOperation(operation, E_NOTIMPL, L"Not offered here");
+            ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
+        }
     }
 }
 
@@ -640,17 +660,7 @@ TEST_F(ConnectHostTest, AfterASessionThatNeverDisconnectedTheMenuHasExactlyOneWo
             host_ = std::make_unique<host::IdeHost>(flavour);
             host_->KeepCustomizationsIn(bars);
             EXPECT_EQ(host_->AddInsMenu().size(), refuseTemporary ? 1U : 0U);
-
-            MessageBoxWatcher watcher;
-            auto addIn = NewConnect();
-            ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
-            EXPECT_EQ(host_->AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
-            const int displays = forms_.displays;
-            EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
-            EXPECT_EQ(forms_.displays, displays + 1);
-            ASSERT_EQ(Disconnect(), S_OK);
-            EXPECT_TRUE(host_->AddInsMenu().empty());
-            EXPECT_TRUE(watcher.Seen().empty());
+            ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
         }
     }
     DeleteFileW(bars.c_str());

@@ -1,5 +1,7 @@
 #include "composition/msgbox_edit.h"
 
+#include "composition/tests/compose.h"
+
 #include <gtest/gtest.h>
 
 namespace qvn {
@@ -47,27 +49,53 @@ struct EditCase {
 
 const EditCase kCases[] = {
     {"a hand-written box, indented, with a comment, becomes Yes/No/Cancel",
-     "Sub S()\n    MsgBox \"Save?\", vbYesNo, \"Ed\" ' ask\nEnd Sub", 2, {3},
-     "    MsgBox \"Save?\", vbYesNoCancel, \"Ed\" ' ask", nullptr},
+     "Sub S()\n    MsgBox \"Save?\", vbYesNo, \"Ed\" ' ask\nEnd Sub",
+     2,
+     {3},
+     "    MsgBox \"Save?\", vbYesNoCancel, \"Ed\" ' ask",
+     nullptr},
     {"the caret on a continuation line edits the whole statement",
-     "MsgBox \"a\", _\n  vbOKCancel\nx = 1", 2, {},
-     "MsgBox \"a\", vbOKCancel", nullptr},
+     "MsgBox \"a\", _\n  vbOKCancel\nx = 1",
+     2,
+     {},
+     "MsgBox \"a\", vbOKCancel",
+     nullptr},
     {"an assignment alone may take any shape",
-     "answer = MsgBox(\"Go?\", vbYesNo)", 1, {}, "answer = MsgBox(\"Go?\", vbYesNo)", nullptr},
+     "answer = MsgBox(\"Go?\", vbYesNo)",
+     1,
+     {},
+     "answer = MsgBox(\"Go?\", vbYesNo)",
+     nullptr},
     {"the call inside an If's condition; the test and the body stay",
-     "If MsgBox(\"Go?\", vbYesNo + vbQuestion) = vbYes Then\n    Go\nEnd If", 1, {3},
-     "If MsgBox (\"Go?\", vbQuestion + vbYesNoCancel) = vbYes Then", nullptr},
+     "If MsgBox(\"Go?\", vbYesNo + vbQuestion) = vbYes Then\n    Go\nEnd If",
+     1,
+     {3},
+     "If MsgBox (\"Go?\", vbQuestion + vbYesNoCancel) = vbYes Then",
+     nullptr},
     {"the call inside a one-line If with a second statement",
-     "If x Then MsgBox \"Stop\": Exit Sub", 1, {1},
-     "If x Then MsgBox \"Stop\", vbOKCancel: Exit Sub", nullptr},
+     "If x Then MsgBox \"Stop\": Exit Sub",
+     1,
+     {1},
+     "If x Then MsgBox \"Stop\", vbOKCancel: Exit Sub",
+     nullptr},
     {"a kept Case line names a button the new set lacks",
-     "r = MsgBox(\"Go?\", vbYesNo)\nSelect Case r\n\tCase vbNo\nEnd Select", 1, {1}, nullptr,
+     "r = MsgBox(\"Go?\", vbYesNo)\nSelect Case r\n\tCase vbNo\nEnd Select",
+     1,
+     {1},
+     nullptr,
      "tests vbNo, but the new box has no No button"},
     {"a kept If test names a button the new set lacks",
-     "If MsgBox(\"Go?\", vbYesNo) = vbNo Then Beep", 1, {5}, nullptr, "tests vbNo"},
-    {"a prompt made of a variable", "MsgBox strText, vbYesNo", 1, {}, nullptr,
-     "strText"},
-    {"no message box on the line", "x = 1\nMsgBox \"a\"", 1, {}, nullptr,
+     "If MsgBox(\"Go?\", vbYesNo) = vbNo Then Beep",
+     1,
+     {5},
+     nullptr,
+     "tests vbNo"},
+    {"a prompt made of a variable", "MsgBox strText, vbYesNo", 1, {}, nullptr, "strText"},
+    {"no message box on the line",
+     "x = 1\nMsgBox \"a\"",
+     1,
+     {},
+     nullptr,
      "There is no message box on this line to edit."},
     {"a MsgBox inside a larger expression", "Debug.Print MsgBox(\"a\")", 1, {}, nullptr, ""},
 };
@@ -86,9 +114,7 @@ TEST(MsgBoxEdit, FindsTheBoxAndRewritesOnlyWhatItMay) {
         if (c.change.buttonSet >= 0) {
             box.intButtonSet = static_cast<std::int16_t>(c.change.buttonSet);
         }
-        box.EncodePromptText();
-        box.BuildButtonsExpression();
-        box.BuildMsgBoxCode();
+        test::Compose(box);
         auto rewrite = RewriteMsgBox(site, box);
         if (auto* refusal = std::get_if<ReadRefusal>(&rewrite)) {
             ASSERT_NE(c.refusal, nullptr) << refusal->sentence;
@@ -112,15 +138,12 @@ TEST(MsgBoxEdit, TheStatementsLinesAndTheContextsShapeAreWhatPasteReplaces) {
     // A second Paste replaces what the first one wrote.
     MsgBoxSettings box = site.settings;
     box.txtPrompt = "A much longer prompt";
-    box.EncodePromptText();
-    box.BuildButtonsExpression();
-    box.BuildMsgBoxCode();
+    test::Compose(box);
     auto first = std::get<MsgBoxRewrite>(RewriteMsgBox(site, box));
     ApplyRewrite(site, first);
     EXPECT_EQ(site.text, "x = 1: MsgBox \"A much longer prompt\": y = 2");
     box.txtPrompt = "b";
-    box.EncodePromptText();
-    box.BuildMsgBoxCode();
+    test::Compose(box);
     EXPECT_EQ(std::get<MsgBoxRewrite>(RewriteMsgBox(site, box)).text, "x = 1: MsgBox \"b\": y = 2");
 
     // An assignment a Select Case tests keeps its shape; the block's Case lines are kept.

@@ -476,8 +476,8 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
             EXPECT_STREQ(c.name, name);
             SysFreeString(name);
         }
-        // The description is the flavour's library: VBA's root under its own id, and Tag
-        // on the later library's controls.
+        // The description is the flavour's library: VBA's root under its own id; every
+        // library's controls have Tag, Office 97's too.
         Microsoft::WRL::ComPtr<ITypeInfo> root;
         ASSERT_EQ(S_OK, host.Root()->GetTypeInfo(0, 0, &root));
         TYPEATTR* attr = nullptr;
@@ -498,7 +498,8 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
         ASSERT_EQ(S_OK, item->GetTypeInfo(0, 0, &control));
         LPOLESTR tag[] = {const_cast<LPOLESTR>(L"Tag")};
         MEMBERID id = MEMBERID_NIL;
-        EXPECT_EQ(flavour == HostFlavour::Vba, SUCCEEDED(control->GetIDsOfNames(tag, 1, &id)));
+        EXPECT_TRUE(SUCCEEDED(control->GetIDsOfNames(tag, 1, &id)));
+        EXPECT_EQ(0x60040023, id);
     }
     OleUninitialize();
 }
