@@ -2,6 +2,7 @@
 
 #include "builder/paste_fit.h"
 #include "ide/names.h"
+#include "win32util/error_log.h"
 
 namespace qvn::addin {
 
@@ -78,6 +79,8 @@ void DispatchCodeModule::DeleteLines(long line, long count) {
 
 namespace {
 
+constexpr long kStandardModule = 1; // vbext_ct_StdModule
+
 long AsLong(Variant& value) {
     if (FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_I4))) {
         throw DispatchError(DISP_E_TYPEMISMATCH, DescribeFailure(DISP_E_TYPEMISMATCH));
@@ -131,6 +134,17 @@ std::vector<std::vector<std::string>> DispatchCodeModule::ProjectModules() {
     for (long i = 1; i <= count; ++i) {
         Variant index(i);
         ComPtr<IDispatch> each = GetObject(components.Get(), L"Item", {index.Get()});
+        // Only a standard module's Public names are seen from every module; a class's or a
+        // form's are reached through an object. A component whose type cannot be read counts.
+        Variant type;
+        try {
+            Call(each.Get(), L"Type", kGetFlags, {}, type.Get());
+            if (AsLong(type) != kStandardModule) {
+                continue;
+            }
+        } catch (const DispatchError&) {
+            LOG_CAUGHT_EXCEPTION();
+        }
         DispatchCodeModule module(GetObject(each.Get(), L"CodeModule"));
         const long lines = module.CountOfLines();
         modules.push_back(lines > 0 ? SplitCrLf(module.Lines(1, lines))
