@@ -1,6 +1,7 @@
 #include "builder/frm_main.h"
 #include "builder/paste_fit.h"
 #include "builder/tests/fakes.h"
+#include "builder/tests/paste_fit_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -58,61 +59,8 @@ Pasted PasteInto(Lines module, long caret, const std::string& variable,
     return out;
 }
 
-const Lines kIndented = {"Option Explicit",   "",           "Private Sub Form_Load()",
-                         "    If Ready Then", "        Go", "",
-                         "    End If",        "End Sub"};
-
-struct IndentCase {
-    const char* what;
-    Lines module;
-    long caret;
-    Lines expected;
-};
-
 TEST(PasteFit, IndentsLikeTheCodeAroundTheCaret) {
-    const std::vector<IndentCase> cases = {
-        {"an indented caret line",
-         kIndented,
-         5,
-         {"Option Explicit", "", "Private Sub Form_Load()", "    If Ready Then",
-          "        MsgBox \"Hi\"", "        Go", "", "    End If", "End Sub"}},
-        {"a blank line after an indented statement",
-         kIndented,
-         6,
-         {"Option Explicit", "", "Private Sub Form_Load()", "    If Ready Then", "        Go",
-          "        MsgBox \"Hi\"", "", "    End If", "End Sub"}},
-        {"a caret line that closes a block goes into it",
-         kIndented,
-         7,
-         {"Option Explicit", "", "Private Sub Form_Load()", "    If Ready Then", "        Go", "",
-          "        MsgBox \"Hi\"", "    End If", "End Sub"}},
-        {"End Sub in the first column",
-         kIndented,
-         8,
-         {"Option Explicit", "", "Private Sub Form_Load()", "    If Ready Then", "        Go", "",
-          "    End If", "    MsgBox \"Hi\"", "End Sub"}},
-        {"a blank line after a Sub line, tabs in the module",
-         {"Sub A()", "", "\tIf x Then", "\t\ty", "\tEnd If", "End Sub"},
-         2,
-         {"Sub A()", "\tMsgBox \"Hi\"", "", "\tIf x Then", "\t\ty", "\tEnd If", "End Sub"}},
-        {"a blank line after a block If, a two-blank module",
-         {"Sub A()", "  If x Then", "", "  End If", "End Sub"},
-         3,
-         {"Sub A()", "  If x Then", "    MsgBox \"Hi\"", "", "  End If", "End Sub"}},
-        {"a single-line If opens nothing",
-         {"Sub A()", "  If x Then y", "", "End Sub"},
-         3,
-         {"Sub A()", "  If x Then y", "  MsgBox \"Hi\"", "", "End Sub"}},
-        {"a module without steps takes four blanks",
-         {"Sub A()", "", "End Sub"},
-         2,
-         {"Sub A()", "    MsgBox \"Hi\"", "", "End Sub"}},
-        {"a first-column line that ends no block gets the code as generated",
-         {"Sub A()", "Go", "End Sub"},
-         2,
-         {"Sub A()", "MsgBox \"Hi\"", "Go", "End Sub"}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : IndentCases()) {
         SCOPED_TRACE(c.what);
         const Pasted pasted = PasteInto(c.module, c.caret, "");
         EXPECT_TRUE(pasted.messages.empty());
