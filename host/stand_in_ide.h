@@ -70,7 +70,8 @@ public:
     // Makes the named operation (CommandBars, Item, Controls, Add, Caption, Events,
     // CommandBarEvents, Delete, ActiveCodePane, GetSelection, CodeModule, InsertLines,
     // CountOfLines, Lines, DeleteLines, ProcOfLine, ProcBodyLine, ProcStartLine,
-    // CountOfDeclarationLines, Parent, Collection) fail with `hr` and `description`, `times` times or until cleared.
+    // CountOfDeclarationLines, Parent, Collection) fail with `hr` and `description`, `times` times
+    // or until cleared.
     void FailOperation(const std::wstring& operation, HRESULT hr, const std::wstring& description,
                        int times = -1);
     void ClearFailures();

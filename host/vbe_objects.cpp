@@ -55,8 +55,7 @@ const DispMember kComponentMembers[] = {{L"Name", kComponentName},
                                         {L"CodeModule", kComponentModule},
                                         {L"Type", kComponentType},
                                         {L"Collection", kComponentCollection}};
-const DispMember kComponentsMembers[] = {{L"Item", kComponentsItem},
-                                         {L"Count", kComponentsCount}};
+const DispMember kComponentsMembers[] = {{L"Item", kComponentsItem}, {L"Count", kComponentsCount}};
 const DispMember kPaneMembers[] = {{L"GetSelection", kGetSelection},
                                    {L"SetSelection", kSetSelection},
                                    {L"CodeModule", kPaneModule}};
@@ -100,8 +99,9 @@ void CodeModuleObject::Changed() {
 }
 
 std::vector<std::wstring>& CodeModuleObject::Text() {
-    return component_ == 1 ? state_->lines
-                           : state_->otherModules.at(static_cast<std::size_t>(component_ - 2)).lines;
+    return component_ == 1
+               ? state_->lines
+               : state_->otherModules.at(static_cast<std::size_t>(component_ - 2)).lines;
 }
 
 HRESULT CodeModuleObject::get_Parent(::VBComponent** component) {
@@ -118,8 +118,8 @@ HRESULT CodeModuleObject::get_Parent(::VBComponent** component) {
 }
 
 HRESULT CodeModuleObject::FindProcedure(BSTR name, long kind, long& start, long& body) {
-    const std::wstring wanted = Lower(name != nullptr ? std::wstring(name, SysStringLen(name))
-                                                      : std::wstring());
+    const std::wstring wanted =
+        Lower(name != nullptr ? std::wstring(name, SysStringLen(name)) : std::wstring());
     for (const ProcedureSpan& span : ProceduresOf(Text())) {
         // Sub and Function share kind 0; a Property's three kinds are told apart.
         if (Lower(span.name) == wanted && span.kind == kind) {
@@ -358,8 +358,8 @@ HRESULT CodeModuleObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
         break;
     case kModuleParent:
         if (IsGet(flags)) {
-            hr = GetObjectResult<::VBComponent>(
-                result, [&](::VBComponent** c) { return get_Parent(c); });
+            hr = GetObjectResult<::VBComponent>(result,
+                                                [&](::VBComponent** c) { return get_Parent(c); });
         }
         break;
     case kProcStartLine:
@@ -491,8 +491,8 @@ HRESULT ComponentObject::Dispatch(DISPID id, WORD flags, const Args&, VARIANT* r
         return hr;
     }
     case kComponentModule:
-        return GetObjectResult<::CodeModule>(
-            result, [&](::CodeModule** m) { return get_CodeModule(m); });
+        return GetObjectResult<::CodeModule>(result,
+                                             [&](::CodeModule** m) { return get_CodeModule(m); });
     case kComponentType: {
         vbext_ComponentType type = vbext_ct_StdModule;
         HRESULT hr = get_Type(&type);
@@ -567,8 +567,8 @@ HRESULT ComponentsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
             *argErr = 0;
             return DISP_E_PARAMNOTOPTIONAL;
         }
-        return GetObjectResult<::VBComponent>(
-            result, [&](::VBComponent** c) { return Item(*index, c); });
+        return GetObjectResult<::VBComponent>(result,
+                                              [&](::VBComponent** c) { return Item(*index, c); });
     }
     if (id == kComponentsCount && IsGet(flags)) {
         LONG count = 0;

@@ -22,10 +22,8 @@ public:
     HRESULT STDMETHODCALLTYPE DeleteLines(LONG startLine, LONG count) override;
     HRESULT STDMETHODCALLTYPE get_ProcStartLine(BSTR name, vbext_ProcKind kind,
                                                 LONG* line) override;
-    HRESULT STDMETHODCALLTYPE get_ProcBodyLine(BSTR name, vbext_ProcKind kind,
-                                               LONG* line) override;
-    HRESULT STDMETHODCALLTYPE get_ProcOfLine(LONG line, vbext_ProcKind* kind,
-                                             BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE get_ProcBodyLine(BSTR name, vbext_ProcKind kind, LONG* line) override;
+    HRESULT STDMETHODCALLTYPE get_ProcOfLine(LONG line, vbext_ProcKind* kind, BSTR* name) override;
     HRESULT STDMETHODCALLTYPE get_CountOfDeclarationLines(LONG* count) override;
     HRESULT STDMETHODCALLTYPE get_CodePane(::CodePane** pane) override;
 

@@ -3,11 +3,11 @@
 // never called, and every "vb" name the code uses must exist under Option Explicit. Each
 // buttons expression must evaluate to the value the generator computed. The cases are drawn
 // from the option tables, so a new table row is covered without touching this file.
+#include "builder/tests/paste_fit_cases.h"
 #include "composition/code_tokens.h"
 #include "composition/msgbox_reader.h"
 #include "composition/msgbox_settings.h"
 #include "composition/option_tables.h"
-#include "builder/tests/paste_fit_cases.h"
 #include "composition/tests/hand_written_statements.h"
 #include "testsupport/vbscript/script_engine.h"
 
