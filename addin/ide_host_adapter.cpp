@@ -1,6 +1,8 @@
 #include "addin/ide_host_adapter.h"
 
+#include "builder/paste_fit.h"
 #include "ide/names.h"
+#include "win32util/error_log.h"
 
 namespace qvn::addin {
 
@@ -10,6 +12,16 @@ constexpr long kControlTypeButton = 1; // a plain command item
 
 std::unique_ptr<IdeCodePane> DispatchIdeRoot::ActiveCodePane() {
     return std::make_unique<DispatchCodePane>(GetObject(vbe_.Get(), L"ActiveCodePane"));
+}
+
+std::string DispatchIdeRoot::MsgBoxResultType() {
+    Variant version;
+    Call(vbe_.Get(), L"Version", kGetFlags, {}, version.Get());
+    if (version.Ref().vt != VT_BSTR) {
+        throw DispatchError(DISP_E_TYPEMISMATCH, DescribeFailure(DISP_E_TYPEMISMATCH));
+    }
+    const std::wstring text(version.Ref().bstrVal, SysStringLen(version.Ref().bstrVal));
+    return text.starts_with(L"5.") ? "Integer" : "VbMsgBoxResult";
 }
 
 void DispatchCodePane::GetSelection(long& startLine, long& startColumn, long& endLine,
@@ -63,6 +75,82 @@ void DispatchCodeModule::DeleteLines(long line, long count) {
     Variant first(line);
     Variant many(count);
     CallMethod(module_.Get(), L"DeleteLines", {first.Get(), many.Get()});
+}
+
+namespace {
+
+constexpr long kStandardModule = 1; // vbext_ct_StdModule
+
+long AsLong(Variant& value) {
+    if (FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_I4))) {
+        throw DispatchError(DISP_E_TYPEMISMATCH, DescribeFailure(DISP_E_TYPEMISMATCH));
+    }
+    return value.Ref().lVal;
+}
+
+std::string AsText(Variant& value) {
+    if (FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR))) {
+        throw DispatchError(DISP_E_TYPEMISMATCH, DescribeFailure(DISP_E_TYPEMISMATCH));
+    }
+    return Utf8(std::wstring(value.Ref().bstrVal, SysStringLen(value.Ref().bstrVal)));
+}
+
+} // namespace
+
+std::string DispatchCodeModule::ProcOfLine(long line, long& kind) {
+    LONG procKind = 0;
+    VARIANT kindRef;
+    VariantInit(&kindRef);
+    kindRef.vt = VT_I4 | VT_BYREF;
+    kindRef.plVal = &procKind;
+    Variant lineArg(line);
+    Variant name;
+    Call(module_.Get(), L"ProcOfLine", kGetFlags, {lineArg.Get(), &kindRef}, name.Get());
+    kind = procKind;
+    return AsText(name);
+}
+
+long DispatchCodeModule::ProcBodyLine(const std::string& name, long kind) {
+    Variant nameArg(Wide(name));
+    Variant kindArg(kind);
+    Variant line;
+    Call(module_.Get(), L"ProcBodyLine", kGetFlags, {nameArg.Get(), kindArg.Get()}, line.Get());
+    return AsLong(line);
+}
+
+long DispatchCodeModule::CountOfDeclarationLines() {
+    Variant count;
+    Call(module_.Get(), L"CountOfDeclarationLines", kGetFlags, {}, count.Get());
+    return AsLong(count);
+}
+
+std::vector<std::vector<std::string>> DispatchCodeModule::ProjectModules() {
+    ComPtr<IDispatch> component = GetObject(module_.Get(), L"Parent");
+    ComPtr<IDispatch> components = GetObject(component.Get(), L"Collection");
+    Variant countValue;
+    Call(components.Get(), L"Count", kGetFlags, {}, countValue.Get());
+    const long count = AsLong(countValue);
+    std::vector<std::vector<std::string>> modules;
+    for (long i = 1; i <= count; ++i) {
+        Variant index(i);
+        ComPtr<IDispatch> each = GetObject(components.Get(), L"Item", {index.Get()});
+        // Only a standard module's Public names are seen from every module; a class's or a
+        // form's are reached through an object. A component whose type cannot be read counts.
+        Variant type;
+        try {
+            Call(each.Get(), L"Type", kGetFlags, {}, type.Get());
+            if (AsLong(type) != kStandardModule) {
+                continue;
+            }
+        } catch (const DispatchError&) {
+            LOG_CAUGHT_EXCEPTION();
+        }
+        DispatchCodeModule module(GetObject(each.Get(), L"CodeModule"));
+        const long lines = module.CountOfLines();
+        modules.push_back(lines > 0 ? SplitCrLf(module.Lines(1, lines))
+                                    : std::vector<std::string>{});
+    }
+    return modules;
 }
 
 ComPtr<IDispatch> AddInsCommandBar(IDispatch* vbe) {

@@ -16,6 +16,8 @@ public:
     // `vbe` may be null (the add-in shown without a connection): every call then fails.
     explicit DispatchIdeRoot(ComPtr<IDispatch> vbe) : vbe_(std::move(vbe)) {}
     std::unique_ptr<IdeCodePane> ActiveCodePane() override;
+    // By the IDE's version: VB5's language library is taken to have no VbMsgBoxResult.
+    std::string MsgBoxResultType() override;
 
 private:
     ComPtr<IDispatch> vbe_;
@@ -38,6 +40,11 @@ public:
     long CountOfLines() override;
     std::string Lines(long line, long count) override;
     void DeleteLines(long line, long count) override;
+    std::string ProcOfLine(long line, long& kind) override;
+    long ProcBodyLine(const std::string& name, long kind) override;
+    long CountOfDeclarationLines() override;
+    // Through the module's component (Parent) and its collection (Collection).
+    std::vector<std::vector<std::string>> ProjectModules() override;
 
 private:
     ComPtr<IDispatch> module_;

@@ -2,6 +2,7 @@
 
 #include "ide/names.h"
 
+#include "builder/paste_fit.h"
 #include "composition/generation_check.h"
 #include "composition/option_tables.h"
 
@@ -84,18 +85,6 @@ std::string AsMessage(std::string sentence) {
         sentence += '.';
     }
     return sentence;
-}
-
-std::vector<std::string> SplitCrLf(const std::string& text) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = text.find("\r\n", start);
-        lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
-            return lines;
-        }
-        start = end + 2;
-    }
 }
 
 long LineCount(const std::string& text) {
@@ -485,7 +474,7 @@ void frmMain::cmdPaste_Click() {
         // failure alike, before any message shows.
         long startLine = 0;
         std::unique_ptr<IdeCodeModule> module = ActiveModule(startLine);
-        module->InsertLines(startLine, settings_.strMsgBoxCode);
+        module->InsertLines(startLine, FitToModule(*module, startLine));
         pasted = true;
     } catch (const std::bad_alloc&) {
         throw; // not the IDE's failure: the caller's to report
@@ -497,6 +486,50 @@ void frmMain::cmdPaste_Click() {
     if (!pasted) {
         services_.ShowMessage(kPasteText, kStyleCritical, std::string(kPasteTitle));
     }
+}
+
+std::string frmMain::FitToModule(IdeCodeModule& module, long line) {
+    const std::string& code = settings_.strMsgBoxCode;
+    try {
+        const long count = module.CountOfLines();
+        const std::vector<std::string> lines =
+            count > 0 ? SplitCrLf(module.Lines(1, count)) : std::vector<std::string>{};
+        return IndentCode(code, PasteIndent(lines, line), DeclarationFor(module, lines, line));
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::logic_error&) {
+        throw;
+    } catch (const std::exception&) {
+        // Reading the module is a courtesy: the code goes in as generated.
+        return code;
+    }
+}
+
+std::string frmMain::DeclarationFor(IdeCodeModule& module, const std::vector<std::string>& lines,
+                                    long line) {
+    const std::string& name = settings_.txtVarName;
+    if (settings_.intCodeOption != kCodeVariableReturn || !IsPlainName(name) ||
+        !HasOptionExplicit(lines, module.CountOfDeclarationLines())) {
+        return {};
+    }
+    long kind = 0;
+    const std::string procedure = module.ProcOfLine(line, kind);
+    if (procedure.empty()) {
+        return {};
+    }
+    const long bodyLine = module.ProcBodyLine(procedure, kind);
+    const long endLine = ProcedureEndLine(lines, bodyLine);
+    // Only inside the body: from the line after the Sub line up to its End line.
+    if (bodyLine < 1 || line <= bodyLine || endLine == 0 || line > endLine ||
+        ProcedureDeclares(lines, bodyLine, endLine, name) || ModuleDeclares(lines, name)) {
+        return {};
+    }
+    for (const std::vector<std::string>& other : module.ProjectModules()) {
+        if (ProjectDeclares(other, name)) {
+            return {};
+        }
+    }
+    return "Dim " + name + " As " + VBInstance->MsgBoxResultType();
 }
 
 bool frmMain::PrepareEdit() {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qvn {
 
@@ -96,6 +97,14 @@ private:
     std::unique_ptr<IdeCodeModule> ActiveModule(long& caretLine);
     // Puts the settings read into the controls as a user would choose them, after Form_Load.
     void LoadEdit(const MsgBoxSite& site);
+    // The generated code as Paste inserts it before `line` of `module`: indented like the
+    // code there, after a declaration of its variable when one is due. The code as generated
+    // when the module cannot be read.
+    std::string FitToModule(IdeCodeModule& module, long line);
+    // The Dim line the "Variable Return" code needs at `line`, or empty when none is due or
+    // it is unclear whether one is.
+    std::string DeclarationFor(IdeCodeModule& module, const std::vector<std::string>& lines,
+                               long line);
     // Paste in the edit mode: the new code replaces the statement's lines.
     void PasteInPlace();
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace qvn {
 
@@ -26,6 +27,16 @@ public:
     virtual long CountOfLines() = 0;
     virtual std::string Lines(long line, long count) = 0;
     virtual void DeleteLines(long line, long count) = 0;
+    // The procedure that line `line` belongs to, and its kind (Sub or Function, Property Get,
+    // Let or Set) through `kind`; an empty name in the declarations section.
+    virtual std::string ProcOfLine(long line, long& kind) = 0;
+    // The line of that procedure's Sub, Function or Property statement.
+    virtual long ProcBodyLine(const std::string& name, long kind) = 0;
+    // How many lines the declarations section has, from line 1.
+    virtual long CountOfDeclarationLines() = 0;
+    // Every module of the module's project, each as its lines; this one may be among them,
+    // which is harmless where only what a module makes public counts.
+    virtual std::vector<std::vector<std::string>> ProjectModules() = 0;
 };
 
 class IdeCodePane {
@@ -42,6 +53,9 @@ class IdeRoot {
 public:
     virtual ~IdeRoot() = default;
     virtual std::unique_ptr<IdeCodePane> ActiveCodePane() = 0;
+    // The type a declaration gives the variable that receives MsgBox's result: the
+    // enumeration where the host's language library has one.
+    virtual std::string MsgBoxResultType() = 0;
 };
 
 // The add-in object as the window sees it (its public member Connect).

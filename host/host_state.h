@@ -52,6 +52,15 @@ struct HostState {
     std::vector<std::wstring> lines;
     long selStartLine = 1, selStartColumn = 1, selEndLine = 1, selEndColumn = 1;
 
+    // The project's other modules, after the code pane's one (which is component 1).
+    struct ProjectModule {
+        std::wstring name;
+        long type = 1; // vbext_ComponentType: 1 standard module, 2 class module, 3 form
+        std::vector<std::wstring> lines;
+    };
+    std::wstring moduleName = L"Module1";
+    std::vector<ProjectModule> otherModules;
+
     std::vector<HostObject*> live;        // every host COM object not yet destroyed
     std::vector<ControlObject*> controls; // every command-bar control among them, in creation order
 

@@ -253,6 +253,11 @@ void IdeHost::SetModuleText(const std::wstring& text) {
     RefreshCodePane();
 }
 
+void IdeHost::AddProjectModule(const std::wstring& name, long type, const std::wstring& text) {
+    state_->otherModules.push_back(
+        {name, type, text.empty() ? std::vector<std::wstring>{} : SplitLines(text)});
+}
+
 bool IdeHost::LoadModuleFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
     if (!in) {

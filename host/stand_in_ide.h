@@ -69,7 +69,9 @@ public:
     // --- Steering for tests and the demo -----------------------------------------------
     // Makes the named operation (CommandBars, Item, Controls, Add, Caption, Events,
     // CommandBarEvents, Delete, ActiveCodePane, GetSelection, CodeModule, InsertLines,
-    // CountOfLines, Lines) fail with `hr` and `description`, `times` times or until cleared.
+    // CountOfLines, Lines, DeleteLines, ProcOfLine, ProcBodyLine, ProcStartLine,
+    // CountOfDeclarationLines, Parent, Collection) fail with `hr` and `description`, `times` times
+    // or until cleared.
     void FailOperation(const std::wstring& operation, HRESULT hr, const std::wstring& description,
                        int times = -1);
     void ClearFailures();
@@ -94,6 +96,9 @@ public:
     bool SaveModuleFile(const std::wstring& path) const; // UTF-8, CR LF
     [[nodiscard]] std::wstring ModuleText() const;       // lines joined by CR LF
     [[nodiscard]] std::vector<std::wstring> ModuleLines() const;
+    // Adds a module to the pane's project (after the pane's module, which is component 1);
+    // `type` is vbext_ComponentType (1 standard module, 2 class module, 3 form).
+    void AddProjectModule(const std::wstring& name, long type, const std::wstring& text);
     void SetCaretLine(long line); // 1-based; also moves the edit control's caret
     [[nodiscard]] long CaretLine() const;
 

@@ -19,6 +19,19 @@ constexpr DISPID kCountOfLines = 0x60020007;
 constexpr DISPID kInsertLines = 0x60020008;
 constexpr DISPID kDeleteLines = 0x60020009;
 constexpr DISPID kModulePane = 0x60020012;
+constexpr DISPID kModuleParent = 0x60020000;
+constexpr DISPID kProcStartLine = 0x6002000B;
+constexpr DISPID kProcBodyLine = 0x6002000D;
+constexpr DISPID kProcOfLine = 0x6002000E;
+constexpr DISPID kCountOfDeclarationLines = 0x6002000F;
+constexpr DISPID kComponentName = 0x30;
+constexpr DISPID kComponentModule = 0x32;
+constexpr DISPID kComponentType = 0x33;
+constexpr DISPID kComponentCollection = 0x36;
+constexpr DISPID kComponentsItem = 0;
+constexpr DISPID kComponentsCount = 0xA;
+// Run-time error 35, as the IDE raises it for a procedure a module does not have.
+constexpr HRESULT kNoSuchProcedure = static_cast<HRESULT>(0x800A0023);
 constexpr DISPID kGetSelection = 0x60020003;
 constexpr DISPID kSetSelection = 0x60020004;
 constexpr DISPID kPaneModule = 0x60020008;
@@ -32,7 +45,17 @@ const DispMember kModuleMembers[] = {{L"Lines", kLines},
                                      {L"CountOfLines", kCountOfLines},
                                      {L"InsertLines", kInsertLines},
                                      {L"DeleteLines", kDeleteLines},
-                                     {L"CodePane", kModulePane}};
+                                     {L"CodePane", kModulePane},
+                                     {L"Parent", kModuleParent},
+                                     {L"ProcStartLine", kProcStartLine},
+                                     {L"ProcBodyLine", kProcBodyLine},
+                                     {L"ProcOfLine", kProcOfLine},
+                                     {L"CountOfDeclarationLines", kCountOfDeclarationLines}};
+const DispMember kComponentMembers[] = {{L"Name", kComponentName},
+                                        {L"CodeModule", kComponentModule},
+                                        {L"Type", kComponentType},
+                                        {L"Collection", kComponentCollection}};
+const DispMember kComponentsMembers[] = {{L"Item", kComponentsItem}, {L"Count", kComponentsCount}};
 const DispMember kPaneMembers[] = {{L"GetSelection", kGetSelection},
                                    {L"SetSelection", kSetSelection},
                                    {L"CodeModule", kPaneModule}};
@@ -62,17 +85,122 @@ template <class Iface, class Getter> HRESULT GetObjectResult(VARIANT* result, Ge
 
 // --- CodeModule ----------------------------------------------------------------------------
 
-CodeModuleObject::CodeModuleObject(std::shared_ptr<HostState> state)
-    : DispatchObject(std::move(state), L"CodeModule") {
+CodeModuleObject::CodeModuleObject(std::shared_ptr<HostState> state, long component)
+    : DispatchObject(std::move(state), L"CodeModule"), component_(component) {
     if (state_->IsVba()) {
         ServeAs(IID__CodeModule);
     }
 }
 
 void CodeModuleObject::Changed() {
-    if (state_->moduleChanged) {
+    if (component_ == 1 && state_->moduleChanged) {
         state_->moduleChanged();
     }
+}
+
+std::vector<std::wstring>& CodeModuleObject::Text() {
+    return component_ == 1
+               ? state_->lines
+               : state_->otherModules.at(static_cast<std::size_t>(component_ - 2)).lines;
+}
+
+HRESULT CodeModuleObject::get_Parent(::VBComponent** component) {
+    if (component == nullptr) {
+        return E_POINTER;
+    }
+    *component = nullptr;
+    HRESULT hr = state_->Check(L"Parent", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *component = new ComponentObject(state_, component_, this);
+    return S_OK;
+}
+
+HRESULT CodeModuleObject::FindProcedure(BSTR name, long kind, long& start, long& body) {
+    const std::wstring wanted =
+        Lower(name != nullptr ? std::wstring(name, SysStringLen(name)) : std::wstring());
+    for (const ProcedureSpan& span : ProceduresOf(Text())) {
+        // Sub and Function share kind 0; a Property's three kinds are told apart.
+        if (Lower(span.name) == wanted && span.kind == kind) {
+            start = span.start;
+            body = span.body;
+            return S_OK;
+        }
+    }
+    return Fail(kNoSuchProcedure, L"Sub or Function not defined");
+}
+
+HRESULT CodeModuleObject::get_ProcStartLine(BSTR name, vbext_ProcKind kind, LONG* line) {
+    if (line == nullptr) {
+        return E_POINTER;
+    }
+    *line = 0;
+    HRESULT hr = state_->Check(L"ProcStartLine", Source());
+    long start = 0;
+    long body = 0;
+    if (SUCCEEDED(hr)) {
+        hr = FindProcedure(name, kind, start, body);
+    }
+    *line = start;
+    return hr;
+}
+
+HRESULT CodeModuleObject::get_ProcBodyLine(BSTR name, vbext_ProcKind kind, LONG* line) {
+    if (line == nullptr) {
+        return E_POINTER;
+    }
+    *line = 0;
+    HRESULT hr = state_->Check(L"ProcBodyLine", Source());
+    long start = 0;
+    long body = 0;
+    if (SUCCEEDED(hr)) {
+        hr = FindProcedure(name, kind, start, body);
+    }
+    *line = body;
+    return hr;
+}
+
+HRESULT CodeModuleObject::get_ProcOfLine(LONG line, vbext_ProcKind* kind, BSTR* name) {
+    if (kind == nullptr || name == nullptr) {
+        return E_POINTER;
+    }
+    *kind = vbext_pk_Proc;
+    *name = nullptr;
+    HRESULT hr = state_->Check(L"ProcOfLine", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const std::vector<std::wstring>& all = Text();
+    if (line < 1 || static_cast<std::size_t>(line) > all.size()) {
+        return Fail(kInvalidCall, kInvalidCallText);
+    }
+    // A line belongs to the procedure whose span holds it; lines after the last End belong to
+    // the last procedure, lines of the declarations section to none.
+    const std::vector<ProcedureSpan> spans = ProceduresOf(all);
+    std::wstring found;
+    for (const ProcedureSpan& span : spans) {
+        if (line >= span.start && (line <= span.end || &span == &spans.back())) {
+            found = span.name;
+            *kind = static_cast<vbext_ProcKind>(span.kind);
+            break;
+        }
+    }
+    *name = SysAllocString(found.c_str());
+    return *name != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CodeModuleObject::get_CountOfDeclarationLines(LONG* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = 0;
+    HRESULT hr = state_->Check(L"CountOfDeclarationLines", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *count = DeclarationLinesOf(Text());
+    return S_OK;
 }
 
 HRESULT CodeModuleObject::get_Lines(LONG startLine, LONG count, BSTR* lines) {
@@ -84,7 +212,7 @@ HRESULT CodeModuleObject::get_Lines(LONG startLine, LONG count, BSTR* lines) {
     if (FAILED(hr)) {
         return hr;
     }
-    const auto& all = state_->lines;
+    const auto& all = Text();
     if (startLine < 1 || count < 0 ||
         (count > 0 && static_cast<std::size_t>(startLine) > all.size())) {
         return Fail(kInvalidCall, kInvalidCallText);
@@ -104,7 +232,7 @@ HRESULT CodeModuleObject::get_CountOfLines(LONG* count) {
     if (FAILED(hr)) {
         return hr;
     }
-    *count = static_cast<LONG>(state_->lines.size());
+    *count = static_cast<LONG>(Text().size());
     return S_OK;
 }
 
@@ -116,17 +244,17 @@ HRESULT CodeModuleObject::InsertLines(LONG line, BSTR text) {
     if (line < 1) {
         return Fail(kInvalidCall, kInvalidCallText);
     }
-    if (state_->syncSelectionFromView) {
+    if (component_ == 1 && state_->syncSelectionFromView) {
         state_->syncSelectionFromView();
     }
-    auto& all = state_->lines;
+    auto& all = Text();
     std::vector<std::wstring> added =
         SplitLines(text != nullptr ? std::wstring(text, SysStringLen(text)) : std::wstring());
     std::size_t at = std::min(static_cast<std::size_t>(line - 1), all.size());
     all.insert(all.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
     // The caret stays on the text it was on.
     const auto n = static_cast<long>(added.size());
-    if (static_cast<long>(at) + 1 <= state_->selStartLine) {
+    if (component_ == 1 && static_cast<long>(at) + 1 <= state_->selStartLine) {
         state_->selStartLine += n;
         state_->selEndLine += n;
     }
@@ -139,7 +267,7 @@ HRESULT CodeModuleObject::DeleteLines(LONG startLine, LONG count) {
     if (FAILED(hr)) {
         return hr;
     }
-    auto& all = state_->lines;
+    auto& all = Text();
     if (startLine < 1 || count < 0 ||
         static_cast<std::size_t>(startLine - 1 + count) > all.size()) {
         return Fail(kInvalidCall, kInvalidCallText);
@@ -228,10 +356,229 @@ HRESULT CodeModuleObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
                                              [&](::CodePane** p) { return get_CodePane(p); });
         }
         break;
+    case kModuleParent:
+        if (IsGet(flags)) {
+            hr = GetObjectResult<::VBComponent>(result,
+                                                [&](::VBComponent** c) { return get_Parent(c); });
+        }
+        break;
+    case kProcStartLine:
+    case kProcBodyLine:
+        if (IsGet(flags)) {
+            BSTR name = nullptr;
+            long kind = 0;
+            hr = args.String(0, &name, argErr);
+            if (SUCCEEDED(hr)) {
+                hr = args.Long(1, &kind, argErr);
+            }
+            LONG line = 0;
+            if (SUCCEEDED(hr)) {
+                hr = id == kProcStartLine
+                         ? get_ProcStartLine(name, static_cast<vbext_ProcKind>(kind), &line)
+                         : get_ProcBodyLine(name, static_cast<vbext_ProcKind>(kind), &line);
+            }
+            SysFreeString(name);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, static_cast<long>(line));
+            }
+        }
+        break;
+    case kProcOfLine:
+        if (IsGet(flags)) {
+            long line = 0;
+            hr = args.Long(0, &line, argErr);
+            vbext_ProcKind kind = vbext_pk_Proc;
+            BSTR name = nullptr;
+            if (SUCCEEDED(hr)) {
+                hr = get_ProcOfLine(line, &kind, &name);
+            }
+            // The kind goes back through the caller's by-reference argument.
+            if (SUCCEEDED(hr)) {
+                hr = args.SetLongOut(1, kind, argErr);
+            }
+            if (SUCCEEDED(hr)) {
+                SetResult(result, name);
+            } else {
+                SysFreeString(name);
+            }
+        }
+        break;
+    case kCountOfDeclarationLines:
+        if (IsGet(flags)) {
+            LONG count = 0;
+            hr = get_CountOfDeclarationLines(&count);
+            if (SUCCEEDED(hr)) {
+                SetResult(result, static_cast<long>(count));
+            }
+        }
+        break;
     default:
         break;
     }
     return hr;
+}
+
+// --- VBComponent and VBComponents ----------------------------------------------------------
+
+ComponentObject::ComponentObject(std::shared_ptr<HostState> state, long index,
+                                 ComPtr<CodeModuleObject> module)
+    : DispatchObject(std::move(state), L"VBComponent"), index_(index), module_(std::move(module)) {
+    if (!module_) {
+        module_ = win32util::Adopt(new CodeModuleObject(state_, index_));
+    }
+}
+
+HRESULT ComponentObject::get_Name(BSTR* name) {
+    if (name == nullptr) {
+        return E_POINTER;
+    }
+    const std::wstring& text =
+        index_ == 1 ? state_->moduleName
+                    : state_->otherModules.at(static_cast<std::size_t>(index_ - 2)).name;
+    *name = SysAllocString(text.c_str());
+    return *name != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT ComponentObject::get_CodeModule(::CodeModule** module) {
+    if (module == nullptr) {
+        return E_POINTER;
+    }
+    *module = nullptr;
+    HRESULT hr = state_->Check(L"CodeModule", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return Hand<::CodeModule>(module_.Get(), module);
+}
+
+HRESULT ComponentObject::get_Type(vbext_ComponentType* type) {
+    if (type == nullptr) {
+        return E_POINTER;
+    }
+    *type = static_cast<vbext_ComponentType>(
+        index_ == 1 ? 1 : state_->otherModules.at(static_cast<std::size_t>(index_ - 2)).type);
+    return S_OK;
+}
+
+HRESULT ComponentObject::get_Collection(::VBComponents** components) {
+    if (components == nullptr) {
+        return E_POINTER;
+    }
+    *components = nullptr;
+    HRESULT hr = state_->Check(L"Collection", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *components = new ComponentsObject(state_);
+    return S_OK;
+}
+
+std::span<const DispMember> ComponentObject::Members() const {
+    return kComponentMembers;
+}
+
+HRESULT ComponentObject::Dispatch(DISPID id, WORD flags, const Args&, VARIANT* result, UINT*) {
+    if (!IsGet(flags)) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    switch (id) {
+    case kComponentName: {
+        BSTR name = nullptr;
+        HRESULT hr = get_Name(&name);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, name);
+        }
+        return hr;
+    }
+    case kComponentModule:
+        return GetObjectResult<::CodeModule>(result,
+                                             [&](::CodeModule** m) { return get_CodeModule(m); });
+    case kComponentType: {
+        vbext_ComponentType type = vbext_ct_StdModule;
+        HRESULT hr = get_Type(&type);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, static_cast<long>(type));
+        }
+        return hr;
+    }
+    case kComponentCollection:
+        return GetObjectResult<::VBComponents>(
+            result, [&](::VBComponents** c) { return get_Collection(c); });
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+ComponentsObject::ComponentsObject(std::shared_ptr<HostState> state)
+    : DispatchObject(std::move(state), L"VBComponents") {}
+
+HRESULT ComponentsObject::Item(VARIANT index, ::VBComponent** component) {
+    if (component == nullptr) {
+        return E_POINTER;
+    }
+    *component = nullptr;
+    const long count = 1 + static_cast<long>(state_->otherModules.size());
+    long position = 0;
+    VARIANT text;
+    VariantInit(&text);
+    if (SUCCEEDED(VariantChangeType(&text, &index, 0, VT_BSTR)) && text.vt == VT_BSTR &&
+        (index.vt == VT_BSTR || index.vt == (VT_BSTR | VT_BYREF))) {
+        const std::wstring wanted = Lower(std::wstring(text.bstrVal, SysStringLen(text.bstrVal)));
+        for (long i = 1; i <= count; ++i) {
+            const std::wstring& name =
+                i == 1 ? state_->moduleName
+                       : state_->otherModules[static_cast<std::size_t>(i - 2)].name;
+            if (Lower(name) == wanted) {
+                position = i;
+            }
+        }
+    } else {
+        VARIANT number;
+        VariantInit(&number);
+        if (SUCCEEDED(VariantChangeType(&number, &index, 0, VT_I4))) {
+            position = number.lVal;
+        }
+    }
+    VariantClear(&text);
+    if (position < 1 || position > count) {
+        return Fail(static_cast<HRESULT>(0x800A0009), L"Subscript out of range");
+    }
+    *component = new ComponentObject(state_, position);
+    return S_OK;
+}
+
+HRESULT ComponentsObject::get_Count(LONG* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = 1 + static_cast<LONG>(state_->otherModules.size());
+    return S_OK;
+}
+
+std::span<const DispMember> ComponentsObject::Members() const {
+    return kComponentsMembers;
+}
+
+HRESULT ComponentsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                                   UINT* argErr) {
+    if (id == kComponentsItem && (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) != 0) {
+        VARIANT* index = args.At(0);
+        if (index == nullptr) {
+            *argErr = 0;
+            return DISP_E_PARAMNOTOPTIONAL;
+        }
+        return GetObjectResult<::VBComponent>(result,
+                                              [&](::VBComponent** c) { return Item(*index, c); });
+    }
+    if (id == kComponentsCount && IsGet(flags)) {
+        LONG count = 0;
+        HRESULT hr = get_Count(&count);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, static_cast<long>(count));
+        }
+        return hr;
+    }
+    return DISP_E_MEMBERNOTFOUND;
 }
 
 // --- CodePane ------------------------------------------------------------------------------

@@ -10,14 +10,21 @@ namespace qvn::host {
 
 class CodePaneObject;
 
+// The module of project component `component` (from 1; 1 is the code pane's module).
 class CodeModuleObject final : public DispatchObject<::CodeModule> {
 public:
-    explicit CodeModuleObject(std::shared_ptr<HostState> state);
+    explicit CodeModuleObject(std::shared_ptr<HostState> state, long component = 1);
 
+    HRESULT STDMETHODCALLTYPE get_Parent(::VBComponent** component) override;
     HRESULT STDMETHODCALLTYPE get_Lines(LONG startLine, LONG count, BSTR* lines) override;
     HRESULT STDMETHODCALLTYPE get_CountOfLines(LONG* count) override;
     HRESULT STDMETHODCALLTYPE InsertLines(LONG line, BSTR text) override;
     HRESULT STDMETHODCALLTYPE DeleteLines(LONG startLine, LONG count) override;
+    HRESULT STDMETHODCALLTYPE get_ProcStartLine(BSTR name, vbext_ProcKind kind,
+                                                LONG* line) override;
+    HRESULT STDMETHODCALLTYPE get_ProcBodyLine(BSTR name, vbext_ProcKind kind, LONG* line) override;
+    HRESULT STDMETHODCALLTYPE get_ProcOfLine(LONG line, vbext_ProcKind* kind, BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE get_CountOfDeclarationLines(LONG* count) override;
     HRESULT STDMETHODCALLTYPE get_CodePane(::CodePane** pane) override;
 
     void SetPane(CodePaneObject* pane) { pane_ = pane; }
@@ -29,7 +36,48 @@ protected:
 
 private:
     void Changed();
+    std::vector<std::wstring>& Text();
+    // The procedure's first line and its Sub line, found by name (any case) and kind.
+    HRESULT FindProcedure(BSTR name, long kind, long& start, long& body);
+    long component_;
     CodePaneObject* pane_ = nullptr; // the pane owns the module
+};
+
+// One component of the project: the pane's module or one of the project's others. `module`
+// is its module object when the caller has it already.
+class ComponentObject final : public DispatchObject<::VBComponent> {
+public:
+    ComponentObject(std::shared_ptr<HostState> state, long index,
+                    Microsoft::WRL::ComPtr<CodeModuleObject> module = nullptr);
+
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE get_CodeModule(::CodeModule** module) override;
+    HRESULT STDMETHODCALLTYPE get_Type(vbext_ComponentType* type) override;
+    HRESULT STDMETHODCALLTYPE get_Collection(::VBComponents** components) override;
+
+protected:
+    [[nodiscard]] std::span<const DispMember> Members() const override;
+    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                     UINT* argErr) override;
+
+private:
+    long index_;
+    Microsoft::WRL::ComPtr<CodeModuleObject> module_;
+};
+
+// The project's components; Item takes a position from 1 or a name. Each call hands out new
+// objects over the same text.
+class ComponentsObject final : public DispatchObject<::VBComponents> {
+public:
+    explicit ComponentsObject(std::shared_ptr<HostState> state);
+
+    HRESULT STDMETHODCALLTYPE Item(VARIANT index, ::VBComponent** component) override;
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override;
+
+protected:
+    [[nodiscard]] std::span<const DispMember> Members() const override;
+    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                     UINT* argErr) override;
 };
 
 class CodePaneObject final : public DispatchObject<::CodePane> {

@@ -568,8 +568,9 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
     EXPECT_EQ(forms_.displays, 1);
     EXPECT_TRUE(forms_.messages.empty());
     EXPECT_EQ(code, "MsgBox \"Done\"");
+    // The caret stood on End Sub: the code goes into the procedure, one level in.
     EXPECT_EQ(host_->ModuleLines(),
-              (std::vector<std::wstring>{L"Sub Main()", L"MsgBox \"Done\"", L"End Sub"}));
+              (std::vector<std::wstring>{L"Sub Main()", L"    MsgBox \"Done\"", L"End Sub"}));
 
     ASSERT_EQ(host_->Disconnect(kName, ext_dm_UserClosed), S_OK);
     EXPECT_EQ(host_->AddInsMenu(), menuBefore);
@@ -774,6 +775,78 @@ TEST_F(ConnectHostTest, EditMessageBoxRewritesTheBoxInPlaceAndKeepsEverythingEls
             }
             ASSERT_EQ(Disconnect(), S_OK);
             EXPECT_TRUE(host_->CodeWindowMenu().empty()) << "deleted at disconnection";
+        }
+    }
+    forms_.whileShown = nullptr;
+}
+
+// Paste through the real window into the stand-in's module, twice with "Variable Return": the
+// code indented like the block it lands in, and under Option Explicit the variable declared
+// once, unless a standard module of the project makes the name public already.
+TEST_F(ConnectHostTest, PasteIndentsTheCodeAndDeclaresTheVariableOnceWhereNothingElseDoes) {
+    struct OtherModule {
+        const wchar_t* name;
+        long type; // 1 standard module, 2 class module
+        const wchar_t* text;
+    };
+    struct Case {
+        const char* name;
+        std::vector<OtherModule> others;
+        bool declared;
+        std::wstring failing = {}; // a read of the module that fails: the code goes in as is
+    };
+    const Case cases[] = {
+        {"nothing declares the name", {}, true},
+        {"a standard module declares it Public",
+         {{L"Globals", 1, L"Option Explicit\r\nPublic Answer As Long"}},
+         false},
+        {"only a class module declares it Public",
+         {{L"Class1", 2, L"Option Explicit\r\nPublic answer As Long"}},
+         true},
+        {"the procedure cannot be read", {}, false, L"ProcOfLine"},
+    };
+    const std::wstring code = L"answer = MsgBox(\"Hi\", vbOKCancel)";
+    WriteSetting(std::wstring(L"0"));
+    for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vb6, HostFlavour::Vba}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " in flavour " +
+                         std::to_string(static_cast<int>(flavour)));
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(flavour);
+            host_->SetModuleText(L"Option Explicit\r\n\r\nPrivate Sub Form_Load()\r\n"
+                                 L"    If Ready Then\r\n        Go\r\n    End If\r\nEnd Sub");
+            for (const OtherModule& other : c.others) {
+                host_->AddProjectModule(other.name, other.type, other.text);
+            }
+            host_->SetCaretLine(5);
+            if (!c.failing.empty()) {
+                host_->FailOperation(c.failing, E_FAIL, L"refused");
+            }
+            auto addIn = NewConnect();
+            ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+            forms_.messages.clear();
+            forms_.whileShown = [&](TestBuilderForm& form) {
+                form.Form().Model().Ctl("txtPrompt").SetText("Hi");
+                form.Form().Model().Ctl("optButtons", 1).SetValue(1);
+                form.Form().Model().Ctl("optCodeOption", 1).SetValue(1);
+                form.Form().Model().Ctl("txtVarName").SetText("answer");
+                form.Form().cmdPaste_Click();
+                form.Form().cmdPaste_Click();
+            };
+            ASSERT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
+            host_->ClearFailures();
+            EXPECT_TRUE(forms_.messages.empty()) << forms_.messages.front().text;
+            const std::wstring indent = c.failing.empty() ? L"        " : L"";
+            std::vector<std::wstring> expected = {L"Option Explicit", L"",
+                                                  L"Private Sub Form_Load()", L"    If Ready Then"};
+            if (c.declared) {
+                expected.push_back(indent + L"Dim answer As " +
+                                   (flavour == HostFlavour::Vb5 ? L"Integer" : L"VbMsgBoxResult"));
+            }
+            expected.insert(expected.end(), {indent + code, indent + code, L"        Go",
+                                             L"    End If", L"End Sub"});
+            EXPECT_EQ(host_->ModuleLines(), expected);
+            ASSERT_EQ(Disconnect(), S_OK);
         }
     }
     forms_.whileShown = nullptr;

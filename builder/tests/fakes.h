@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,12 @@ enum class IdeStep {
     CodeModule,
     InsertLines,
     Lines,
-    DeleteLines
+    DeleteLines,
+    ProcOfLine,
+    ProcBodyLine,
+    CountOfDeclarationLines,
+    ProjectModules,
+    MsgBoxResultType
 };
 
 struct IdeLog {
@@ -101,6 +107,8 @@ struct IdeLog {
     int panesTaken = 0;
     std::vector<std::pair<long, std::string>> inserted;
     std::vector<std::string> module; // the lines Lines reads and DeleteLines deletes
+    std::vector<std::vector<std::string>> otherModules; // the rest of the project
+    std::string resultType = "VbMsgBoxResult";
 
     void MaybeFail(IdeStep step) const {
         if (failAt != step) {
@@ -150,8 +158,93 @@ public:
         auto first = log_.module.begin() + (line - 1);
         log_.module.erase(first, first + count);
     }
+    // As the IDE counts: a procedure owns the lines from the end of the one before it (or of
+    // the declarations) to its End line, and the last one owns what follows.
+    std::string ProcOfLine(long line, long& kind) override {
+        log_.MaybeFail(IdeStep::ProcOfLine);
+        kind = 0;
+        long owner = 0;
+        for (long header : Headers()) {
+            owner = header;
+            if (EndOf(header) >= line) {
+                break;
+            }
+        }
+        return owner == 0 || line <= CountOfDeclarationLines() ? std::string() : NameOf(owner);
+    }
+    long ProcBodyLine(const std::string& name, long /*kind*/) override {
+        log_.MaybeFail(IdeStep::ProcBodyLine);
+        for (long header : Headers()) {
+            if (NameOf(header) == name) {
+                return header;
+            }
+        }
+        throw IdeError("no such procedure");
+    }
+    long CountOfDeclarationLines() override {
+        log_.MaybeFail(IdeStep::CountOfDeclarationLines);
+        const std::vector<long> headers = Headers();
+        long last = headers.empty() ? static_cast<long>(log_.module.size()) : headers[0] - 1;
+        while (last > 0 && Blank(log_.module[static_cast<std::size_t>(last - 1)])) {
+            --last;
+        }
+        return last;
+    }
+    std::vector<std::vector<std::string>> ProjectModules() override {
+        log_.MaybeFail(IdeStep::ProjectModules);
+        return log_.otherModules;
+    }
 
 private:
+    static bool Blank(const std::string& line) {
+        return line.find_first_not_of(" \t") == std::string::npos;
+    }
+    static std::string FirstWords(const std::string& line, std::size_t skip) {
+        std::istringstream words(line);
+        std::string word;
+        for (std::size_t i = 0; i <= skip && (words >> word); ++i) {
+        }
+        return word;
+    }
+    // The words of a procedure's first line, past Public, Private, Friend and Static.
+    static std::size_t ProcedureWord(const std::string& line) {
+        std::size_t i = 0;
+        for (std::string w = FirstWords(line, 0);
+             w == "Public" || w == "Private" || w == "Friend" || w == "Static";
+             w = FirstWords(line, ++i)) {
+        }
+        const std::string w = FirstWords(line, i);
+        if (w == "Sub" || w == "Function") {
+            return i + 1;
+        }
+        return w == "Property" ? i + 2 : std::string::npos;
+    }
+    std::vector<long> Headers() const {
+        std::vector<long> headers;
+        for (std::size_t i = 0; i < log_.module.size(); ++i) {
+            if (ProcedureWord(log_.module[i]) != std::string::npos) {
+                headers.push_back(static_cast<long>(i) + 1);
+            }
+        }
+        return headers;
+    }
+    std::string NameOf(long header) const {
+        const std::string& line = log_.module[static_cast<std::size_t>(header - 1)];
+        const std::string word = FirstWords(line, ProcedureWord(line));
+        return word.substr(0, word.find('('));
+    }
+    long EndOf(long header) const {
+        for (auto i = static_cast<std::size_t>(header); i < log_.module.size(); ++i) {
+            const std::string first = FirstWords(log_.module[i], 0);
+            const std::string second = FirstWords(log_.module[i], 1);
+            if (first == "End" &&
+                (second == "Sub" || second == "Function" || second == "Property")) {
+                return static_cast<long>(i) + 1;
+            }
+        }
+        return static_cast<long>(log_.module.size());
+    }
+
     IdeLog& log_;
 };
 
@@ -184,6 +277,10 @@ public:
         }
         ++log.panesTaken;
         return std::make_unique<FakePane>(log);
+    }
+    std::string MsgBoxResultType() override {
+        log.MaybeFail(IdeStep::MsgBoxResultType);
+        return log.resultType;
     }
     IdeLog log;
 };

@@ -313,7 +313,14 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
     }
     const auto got = FileLines(savedText);
     const auto code = IfThenElseExampleCode();
-    const auto want = ModuleAfterPaste(FileLines(ReadFile(module)), caret, code);
+    // Paste indents the code like the lines around the caret: whatever the first pasted line
+    // starts with, every pasted line with text must start with too.
+    std::string indent;
+    if (caret >= 1 && static_cast<std::size_t>(caret) <= got.size()) {
+        const std::string& first = got[static_cast<std::size_t>(caret - 1)];
+        indent = first.substr(0, first.find_first_not_of(" \t"));
+    }
+    const auto want = ModuleAfterPaste(FileLines(ReadFile(module)), caret, code, indent);
     Say("== the module after Paste");
     for (const auto& line : got) {
         Say("   | " + line);

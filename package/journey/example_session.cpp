@@ -115,6 +115,20 @@ std::optional<std::string> ComposeIfThenElseExample(HWND builder) {
     return std::nullopt;
 }
 
+std::optional<std::string> ComposeVariableReturn(HWND builder, const char* prompt,
+                                                 const char* variable) {
+    if (auto problem = TypeInto(builder, "txtPrompt", prompt)) {
+        return problem;
+    }
+    if (auto problem = Choose(builder, "optButtons", kButtonSet)) {
+        return problem;
+    }
+    if (auto problem = Choose(builder, "optCodeOption", "Variable Return")) {
+        return problem;
+    }
+    return TypeInto(builder, "txtVarName", variable);
+}
+
 std::string IfThenElseExampleCode() {
     MsgBoxSettings settings;
     settings.txtPrompt = kPrompt;
@@ -162,8 +176,13 @@ std::vector<std::string> FileLines(const std::string& bytes) {
 }
 
 std::vector<std::string> ModuleAfterPaste(std::vector<std::string> module, long caret,
-                                          const std::string& code) {
-    const auto pasted = SplitLines(code);
+                                          const std::string& code, const std::string& indent) {
+    auto pasted = SplitLines(code);
+    for (std::string& line : pasted) {
+        if (!line.empty()) {
+            line.insert(0, indent);
+        }
+    }
     const auto at = std::min(static_cast<std::size_t>(std::max(caret, 1L) - 1), module.size());
     module.insert(module.begin() + static_cast<std::ptrdiff_t>(at), pasted.begin(), pasted.end());
     return module;

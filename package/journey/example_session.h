@@ -26,8 +26,14 @@ std::string IfThenElseExampleCode();
 std::vector<std::string> SplitLines(const std::string& text);
 // The lines of a module file: like SplitLines, but a final line break only ends the last line.
 std::vector<std::string> FileLines(const std::string& bytes);
-// `module` after `code` has been pasted before line `caret` (1-based).
+// Types `prompt`, chooses "Yes and No" and the "Variable Return" shape with `variable` as
+// the name, checking each step as ComposeIfThenElseExample does.
+std::optional<std::string> ComposeVariableReturn(HWND builder, const char* prompt,
+                                                 const char* variable);
+
+// `module` after `code` has been pasted before line `caret` (1-based), each of its lines that
+// has text after `indent`.
 std::vector<std::string> ModuleAfterPaste(std::vector<std::string> module, long caret,
-                                          const std::string& code);
+                                          const std::string& code, const std::string& indent = {});
 
 } // namespace qvn::drive

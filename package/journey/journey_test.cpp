@@ -381,16 +381,57 @@ void Journey::Travel(const Route& route) {
 
         const auto module = Utf8Lines(ide.ModuleLines());
         const auto sample = SplitLines(Utf8(kSampleModule));
-        EXPECT_EQ(module, ModuleAfterPaste(sample, kCaretLine, code));
+        // The caret's blank line follows the Sub line, so the code goes one level in: the
+        // sample module shows no step of its own, which makes it four blanks.
+        EXPECT_EQ(module, ModuleAfterPaste(sample, kCaretLine, code, "    "));
         ASSERT_GT(module.size(), static_cast<std::size_t>(kCaretLine));
         EXPECT_EQ(module[kCaretLine - 1],
-                  "If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, "
+                  "    If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, "
                   "\"Confirm\", \"app.hlp\", 100) <> vbNo Then");
 
         Close(ide);
         EXPECT_TRUE(ide.ConnectedAddIns().empty()) << "closing the IDE disconnects the add-in";
         EXPECT_TRUE(ide.AddInsMenu().empty()) << "the menu item is deleted at disconnection";
         EXPECT_EQ(DisplayOnConnect(), L"0");
+    }
+
+    {
+        Stage stage("Variable Return pasted twice under Option Explicit: one Dim, both indented");
+        IdeHost ide(route.host);
+        Open(ide, route);
+        ide.SetModuleText(L"Option Explicit\r\nPrivate Sub cmdSave_Click()\r\n"
+                          L"    If Dirty Then\r\n        Save\r\n    End If\r\nEnd Sub");
+        ide.SetCaretLine(4);
+        ASSERT_EQ(ide.StartUp(), S_OK);
+        Hands hands([&]() -> std::string {
+            HWND builder = WaitForBuilder();
+            if (builder == nullptr) {
+                return "the menu item opened no builder window";
+            }
+            if (auto problem = ComposeVariableReturn(builder, "Save changes?", "answer")) {
+                PressExit(builder);
+                return *problem;
+            }
+            HWND pane = FindChildOfClass(ide.Window(), L"Edit");
+            for (int paste = 1; paste <= 2; ++paste) {
+                const std::wstring before = WindowText(pane);
+                Click(BuilderControl(builder, "cmdPaste"));
+                if (!WaitUntil([&] { return WindowText(pane) != before; }, 10s)) {
+                    PressExit(builder);
+                    return "Paste " + std::to_string(paste) + " changed nothing in the code pane";
+                }
+            }
+            return PressExit(builder);
+        });
+        EXPECT_EQ(ide.ClickAddInsItem(L"Quorvane"), 1);
+        EXPECT_EQ(hands.Finish(), "");
+        const std::wstring type = route.host == HostFlavour::Vb5 ? L"Integer" : L"VbMsgBoxResult";
+        const std::wstring code = L"        answer = MsgBox(\"Save changes?\", vbYesNo)";
+        EXPECT_EQ(ide.ModuleLines(), (std::vector<std::wstring>{
+                                         L"Option Explicit", L"Private Sub cmdSave_Click()",
+                                         L"    If Dirty Then", L"        Dim answer As " + type,
+                                         code, code, L"        Save", L"    End If", L"End Sub"}));
+        Close(ide);
     }
 
     if (route.host != HostFlavour::Vb5) {

@@ -3,6 +3,7 @@
 // never called, and every "vb" name the code uses must exist under Option Explicit. Each
 // buttons expression must evaluate to the value the generator computed. The cases are drawn
 // from the option tables, so a new table row is covered without touching this file.
+#include "builder/tests/paste_fit_cases.h"
 #include "composition/code_tokens.h"
 #include "composition/msgbox_reader.h"
 #include "composition/msgbox_settings.h"
@@ -402,9 +403,25 @@ TEST_F(VbscriptButtonsExpression, EvaluatesToTheComputedValue) {
     failures.Report(cases);
 }
 
-// The judge itself must fail on broken code, or a pass above means nothing.
 using VbscriptJudge = ScriptEngineTest;
 
+// Every module the paste table expects, the code indented into the block around the caret,
+// still compiles as a whole.
+TEST_F(VbscriptJudge, ModulesAfterAFittedPasteCompile) {
+    for (const IndentCase& c : IndentCases()) {
+        SCOPED_TRACE(c.what);
+        std::string module;
+        for (const std::string& line : c.expected) {
+            module += line + "\r\n";
+        }
+        ScriptEngine compiler(false);
+        ASSERT_EQ(compiler.Status(), S_OK) << compiler.StatusText();
+        ScriptError error;
+        EXPECT_TRUE(compiler.Run(Widen(module), error)) << Describe(error, Widen(module));
+    }
+}
+
+// The judge itself must fail on broken code, or a pass above means nothing.
 TEST_F(VbscriptJudge, ReportsBrokenCodeAsSyntaxErrorsOnItsLine) {
     struct Broken {
         const char* what;

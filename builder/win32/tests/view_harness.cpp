@@ -37,6 +37,10 @@ public:
     long CountOfLines() override { return 0; }
     std::string Lines(long, long) override { throw IdeError("no lines to read"); }
     void DeleteLines(long, long) override { throw IdeError("no lines to delete"); }
+    std::string ProcOfLine(long, long&) override { throw IdeError("no procedures"); }
+    long ProcBodyLine(const std::string&, long) override { throw IdeError("no procedures"); }
+    long CountOfDeclarationLines() override { return 0; }
+    std::vector<std::vector<std::string>> ProjectModules() override { return {}; }
 
 private:
     FakeIde& ide_;

@@ -49,6 +49,7 @@ public:
 class FakeIde : public IdeRoot {
 public:
     std::unique_ptr<IdeCodePane> ActiveCodePane() override;
+    std::string MsgBoxResultType() override { return "VbMsgBoxResult"; }
     bool hasPane = true;
     long caretLine = 7;
     std::vector<std::pair<long, std::string>> inserted;
