@@ -534,6 +534,7 @@ int Soak(int cycles) {
 } // namespace qvn::bench
 
 int wmain(int argc, wchar_t** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0); // progress shows as it happens, through a pipe too
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     const int count = argc > 2 ? _wtoi(argv[2]) : -1;
     if (FAILED(OleInitialize(nullptr))) {

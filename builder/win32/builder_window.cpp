@@ -118,11 +118,19 @@ void BuilderWindow::Unload() {
     showing_ = false;
     EnableOtherWindows();
     DestroyNativeWindow();
+    WakeModalLoop();
+}
+
+void BuilderWindow::WakeModalLoop() const {
+    if (loopThread_ != 0) {
+        PostThreadMessageW(loopThread_, WM_NULL, 0, 0);
+    }
 }
 
 void BuilderWindow::RunModalLoop() {
     MSG msg{};
     bool quit = false;
+    loopThread_ = GetCurrentThreadId();
     while (showing_ && hwnd_ != nullptr && IsWindowVisible(hwnd_)) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
@@ -138,6 +146,7 @@ void BuilderWindow::RunModalLoop() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    loopThread_ = 0;
     if (quit) {
         // The thread is closing: the window goes the way Exit takes, and the message is
         // passed on to the loop that owns the thread.
@@ -245,6 +254,7 @@ LRESULT CALLBACK BuilderWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 void BuilderWindow::OnDestroyedFromOutside() noexcept {
     ForgetNativeWindow();
     showing_ = false;
+    WakeModalLoop();
     FreeDrawingObjects();
     EnableOtherWindows();
     try {

@@ -55,6 +55,11 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
     void OnDestroyedFromOutside() noexcept;
+    // Posts a message to the thread of a running modal loop, so that it looks again whether
+    // the display has ended. A message sent from another thread (an automation client's
+    // click on Exit) is handled inside GetMessage, which then goes on waiting for a posted one.
+    void WakeModalLoop() const;
+    DWORD loopThread_ = 0; // the thread of the modal loop while one runs
 
     void ControlChanged(int row, Property property) override;
     void FormCaptionChanged(const std::string& caption) override;

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace qvn::win32::testing {
 using win32util::Utf8;
 using win32util::Wide;
@@ -176,6 +179,28 @@ TEST(BuilderWindowCommands, CopyThatCannotReachTheClipboardSaysSo) {
     EXPECT_EQ(MessageBoxWatcher::Lf(watcher.Seen()[0].text),
               L"The code could not be copied to the clipboard.\n\nThe clipboard may be in use "
               L"by another program; try again, or use Paste.");
+}
+
+// Exit pressed by an automation client, from another thread, ends the display at once: the
+// modal loop does not wait for the next message someone happens to post.
+TEST(BuilderWindowCommands, ExitSentFromAnotherThreadEndsTheDisplayAtOnce) {
+    Harness h;
+    std::atomic<bool> ended{false};
+    std::atomic<bool> rescued{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 200 && !ended; ++i) {
+            Sleep(50);
+        }
+        if (!ended) {
+            rescued = true;
+            PostThreadMessageW(h.windowThread, WM_NULL, 0, 0);
+        }
+    });
+    h.DriveWhileShown([&] { h.Click("cmdExit"); });
+    ended = true;
+    rescue.join();
+    EXPECT_FALSE(rescued) << "the display lasted 10 s after Exit";
+    EXPECT_FALSE(h.window->IsShowing());
 }
 
 TEST(BuilderWindowCommands, PasteInsertsTheCodeBeforeTheCaretLine) {
