@@ -21,6 +21,7 @@
 #include "builder/win32/gdi_tally.h"
 #include "host/stand_in_ide.h"
 #include "testsupport/message_box_watcher.h"
+#include "testsupport/wine_helpers.h"
 #include "win32util/com_object.h"
 
 #include <qvn.h>
@@ -529,6 +530,10 @@ int Soak(int cycles) {
     std::printf(status == 0 ? "Soak passed\n" : "Soak FAILED\n");
     return status;
 }
+
+// Without a window manager on the X server Wine waits two seconds for one whenever a window
+// is hidden; placing the windows itself avoids that (set before any window exists).
+const bool kWineDrawsFrames = ::qvn::testing::LetWinePlaceWindows(L"qvn-session-bench.exe");
 
 } // namespace
 } // namespace qvn::bench
