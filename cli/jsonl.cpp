@@ -2,6 +2,7 @@
 
 #include "cli/compose_request.h"
 #include "cli/json_record.h"
+#include "cli/json_writer.h"
 #include "composition/msgbox_reader.h"
 #include "composition/option_tables.h"
 

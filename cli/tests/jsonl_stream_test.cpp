@@ -5,6 +5,7 @@
 // CR LF line ends, a last line without a line feed.
 #include "cli/compose_request.h"
 #include "cli/json_record.h"
+#include "cli/json_writer.h"
 #include "cli/jsonl.h"
 #include "composition/option_tables.h"
 

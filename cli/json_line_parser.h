@@ -1,0 +1,16 @@
+// One line of JSON Lines parsed with simdjson's DOM parser, whose kernel is chosen at run
+// time for the processor it runs on, and checked in full: every line that is not JSON is
+// refused, whatever part of it a record reads.
+#pragma once
+
+#include <simdjson.h>
+
+#include <string_view>
+
+namespace qvn::cli {
+
+// Parses `line`, a byte order mark at its start allowed, into `root`. The element and every
+// string read from it stay valid until the next call on the same thread.
+simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element& root);
+
+} // namespace qvn::cli

@@ -1,0 +1,180 @@
+#include "cli/json_writer.h"
+
+#include "composition/utf8.h"
+
+#include <array>
+#include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace qvn::cli {
+namespace {
+
+// For each byte, what follows the backslash of its short escape in a JSON string; 1 for the
+// bytes that need more (other controls, and everything from 0x80), 0 for plain ones.
+constexpr std::array<char, 256> kEscape = [] {
+    std::array<char, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c)
+        table[c] = c < 0x20 || c >= 0x80 ? 1 : 0;
+    table['"'] = '"';
+    table['\\'] = '\\';
+    table['\b'] = 'b';
+    table['\t'] = 't';
+    table['\n'] = 'n';
+    table['\f'] = 'f';
+    table['\r'] = 'r';
+    return table;
+}();
+
+// Printable ASCII other than quote and backslash; one look in the table.
+bool IsPlainJsonByte(unsigned char c) {
+    return kEscape[c] == 0;
+}
+
+#if defined(__SSE2__)
+// A mask of the bytes that are not plain: quote, backslash, controls and everything from 0x80.
+__m128i SpecialBytes(__m128i bytes) {
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i blank = _mm_set1_epi8(0x20);
+    // Signed, bytes from 0x80 up compare below the blank along with the controls.
+    return _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+        _mm_cmplt_epi8(bytes, blank));
+}
+#endif
+
+// Writes the one byte at `at` that is not plain as a JSON string holds it, or the UTF-8
+// sequence it starts, or U+FFFD for an ill-formed one; moves `at` past what was read and
+// returns the end of what was written (at most six bytes).
+char* WriteSpecial(char* write, const unsigned char*& at, const unsigned char* end) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const unsigned char c = *at;
+    if (c >= 0x80) {
+        std::size_t accepted = 0;
+        const std::size_t length = Utf8Sequence(at, end, accepted);
+        if (length > 0) {
+            for (std::size_t i = 0; i < length; ++i)
+                *write++ = static_cast<char>(*at++);
+            return write;
+        }
+        // The bytes that began the sequence go; the one that broke it is read again.
+        std::memcpy(write, "\xEF\xBF\xBD", 3);
+        at += accepted > 0 ? accepted : 1;
+        return write + 3;
+    }
+    ++at;
+    *write++ = '\\';
+    switch (c) {
+    case '"':
+    case '\\':
+        *write++ = static_cast<char>(c);
+        break;
+    case '\b':
+        *write++ = 'b';
+        break;
+    case '\f':
+        *write++ = 'f';
+        break;
+    case '\n':
+        *write++ = 'n';
+        break;
+    case '\r':
+        *write++ = 'r';
+        break;
+    case '\t':
+        *write++ = 't';
+        break;
+    default:
+        std::memcpy(write, "u00", 3);
+        write[3] = kHex[c >> 4];
+        write[4] = kHex[c & 0xF];
+        write += 5;
+        break;
+    }
+    return write;
+}
+
+} // namespace
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    JsonWriter writer(out);
+    writer.String(text);
+}
+
+void JsonWriter::Flush() {
+    out_.append(block_, static_cast<std::size_t>(write_ - block_));
+    write_ = block_;
+}
+
+void JsonWriter::RawLong(std::string_view text) {
+    Flush();
+    if (text.size() > kRoom) {
+        out_.append(text);
+        return;
+    }
+    std::memcpy(write_, text.data(), text.size());
+    write_ += text.size();
+}
+
+void JsonWriter::String(std::string_view text) {
+    Raw("\"");
+    Chars(text);
+    Raw("\"");
+}
+
+void JsonWriter::Chars(std::string_view text) {
+    char* write = write_;
+    const auto* at = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = at + text.size();
+    auto room = [&] {
+        if (write >= block_ + kRoom) {
+            write_ = write;
+            Flush();
+            write = write_;
+        }
+    };
+    while (at < end) {
+        room();
+#if defined(__SSE2__)
+        if (end - at >= 16) {
+            // The sixteen bytes are stored whatever they hold; only those before the first
+            // one that needs care are kept.
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
+            const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
+            if (mask == 0) {
+                at += 16;
+                write += 16;
+                continue;
+            }
+            const int plain = __builtin_ctz(static_cast<unsigned>(mask));
+            at += plain;
+            write += plain;
+        } else
+#endif
+        {
+            while (at < end && IsPlainJsonByte(*at))
+                *write++ = static_cast<char>(*at++);
+            if (at == end)
+                break;
+        }
+        // Bytes that need care come in runs in code: doubled quotes, and the line breaks and
+        // tabs between its lines. A run is written here without going back to the plain
+        // steps, its commonest escapes as the table has them.
+        do {
+            if (const char escape = kEscape[*at]; escape != 1) {
+                write[0] = '\\';
+                write[1] = escape;
+                write += 2;
+                ++at;
+            } else {
+                write = WriteSpecial(write, at, end);
+            }
+        } while (at < end && kEscape[*at] != 0 && write < block_ + kRoom);
+    }
+    write_ = write;
+}
+
+} // namespace qvn::cli
