@@ -2,6 +2,8 @@
 
 #include "composition/utf8.h"
 
+#include <simdjson.h>
+
 #include <array>
 #include <cstdint>
 #if defined(__SSE2__)
@@ -12,11 +14,13 @@ namespace qvn::cli {
 namespace {
 
 // For each byte, what follows the backslash of its short escape in a JSON string; 1 for the
-// bytes that need more (other controls, and everything from 0x80), 0 for plain ones.
-constexpr std::array<char, 256> kEscape = [] {
-    std::array<char, 256> table{};
+// bytes that need more (other controls, and everything from 0x80 unless the text is known to
+// be well-formed UTF-8), 0 for plain ones.
+using EscapeTable = std::array<char, 256>;
+constexpr EscapeTable MakeEscapeTable(bool wellFormed) {
+    EscapeTable table{};
     for (std::size_t c = 0; c < table.size(); ++c)
-        table[c] = c < 0x20 || c >= 0x80 ? 1 : 0;
+        table[c] = c < 0x20 || (c >= 0x80 && !wellFormed) ? 1 : 0;
     table['"'] = '"';
     table['\\'] = '\\';
     table['\b'] = 'b';
@@ -25,23 +29,29 @@ constexpr std::array<char, 256> kEscape = [] {
     table['\f'] = 'f';
     table['\r'] = 'r';
     return table;
-}();
-
-// Printable ASCII other than quote and backslash; one look in the table.
-bool IsPlainJsonByte(unsigned char c) {
-    return kEscape[c] == 0;
 }
+constexpr EscapeTable kEscape = MakeEscapeTable(false);
+constexpr EscapeTable kEscapeWellFormed = MakeEscapeTable(true);
+
+// Texts this long are checked for well-formed UTF-8 in one pass before they are written, so
+// that their non-ASCII characters are copied with the plain bytes; below it the call would
+// cost more than it saves.
+constexpr std::size_t kCheckedLength = 32;
 
 #if defined(__SSE2__)
-// A mask of the bytes that are not plain: quote, backslash, controls and everything from 0x80.
-__m128i SpecialBytes(__m128i bytes) {
+// A mask of the bytes that are not plain: quote, backslash, controls and, unless the text is
+// well-formed UTF-8, everything from 0x80.
+int SpecialBytes(__m128i bytes, bool wellFormed) {
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i blank = _mm_set1_epi8(0x20);
-    // Signed, bytes from 0x80 up compare below the blank along with the controls.
-    return _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-        _mm_cmplt_epi8(bytes, blank));
+    const __m128i lastControl = _mm_set1_epi8(0x1F);
+    // Signed, bytes from 0x80 up compare below the blank along with the controls; unsigned,
+    // only the controls are at most 0x1F.
+    const __m128i below = wellFormed
+                              ? _mm_cmpeq_epi8(_mm_max_epu8(bytes, lastControl), lastControl)
+                              : _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
+    return _mm_movemask_epi8(_mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)), below));
 }
 #endif
 
@@ -128,6 +138,9 @@ void JsonWriter::Chars(std::string_view text) {
     char* write = write_;
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
+    const bool wellFormed =
+        text.size() >= kCheckedLength && simdjson::validate_utf8(text.data(), text.size());
+    const EscapeTable& escapes = wellFormed ? kEscapeWellFormed : kEscape;
     auto room = [&] {
         if (write >= block_ + kRoom) {
             write_ = write;
@@ -143,7 +156,7 @@ void JsonWriter::Chars(std::string_view text) {
             // one that needs care are kept.
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
-            const int mask = _mm_movemask_epi8(SpecialBytes(bytes));
+            const int mask = SpecialBytes(bytes, wellFormed);
             if (mask == 0) {
                 at += 16;
                 write += 16;
@@ -155,7 +168,7 @@ void JsonWriter::Chars(std::string_view text) {
         } else
 #endif
         {
-            while (at < end && IsPlainJsonByte(*at))
+            while (at < end && escapes[*at] == 0)
                 *write++ = static_cast<char>(*at++);
             if (at == end)
                 break;
@@ -164,7 +177,7 @@ void JsonWriter::Chars(std::string_view text) {
         // tabs between its lines. A run is written here without going back to the plain
         // steps, its commonest escapes as the table has them.
         do {
-            if (const char escape = kEscape[*at]; escape != 1) {
+            if (const char escape = escapes[*at]; escape != 1) {
                 write[0] = '\\';
                 write[1] = escape;
                 write += 2;
@@ -172,7 +185,7 @@ void JsonWriter::Chars(std::string_view text) {
             } else {
                 write = WriteSpecial(write, at, end);
             }
-        } while (at < end && kEscape[*at] != 0 && write < block_ + kRoom);
+        } while (at < end && escapes[*at] != 0 && write < block_ + kRoom);
     }
     write_ = write;
 }
