@@ -68,7 +68,8 @@ bool WidenWholeNumbers(std::string_view line, std::string& out) {
 
 } // namespace
 
-simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element& root) {
+simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element& root,
+                                   bool padded) {
     // Its buffers grow to the longest line and are kept for the lines after it.
     thread_local simdjson::dom::parser parser;
     thread_local std::string widened;
@@ -81,8 +82,8 @@ simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element
         if (const auto error = parser.allocate(capacity, line.size() + 1))
             return error;
     }
-    // Copied by the parser into its own padded buffer: a line is only a view into its block.
-    auto error = parser.parse(line.data(), line.size()).get(root);
+    // Without the padding the parser copies the line into a padded buffer of its own.
+    auto error = parser.parse(line.data(), line.size(), !padded).get(root);
     if (error == simdjson::NUMBER_ERROR && WidenWholeNumbers(line, widened))
         error = parser.parse(widened).get(root);
     return error;

@@ -9,8 +9,14 @@
 
 namespace qvn::cli {
 
-// Parses `line`, a byte order mark at its start allowed, into `root`. The element and every
-// string read from it stay valid until the next call on the same thread.
-simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element& root);
+// The readable bytes a padded line has after its end, for the parser's wide loads: a line
+// parsed where it lies in the input instead of from a copy.
+inline constexpr std::size_t kLinePadding = simdjson::SIMDJSON_PADDING;
+
+// Parses `line`, a byte order mark at its start allowed, into `root`; `padded` says that
+// kLinePadding readable bytes follow it, whatever they hold. The element and every string
+// read from it stay valid until the next call on the same thread.
+simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element& root,
+                                   bool padded);
 
 } // namespace qvn::cli

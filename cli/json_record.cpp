@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace qvn::cli {
 namespace {
@@ -55,31 +56,44 @@ constexpr std::array<int MsgBoxSettings::*, 8> kCheckFields{
     &MsgBoxSettings::chkRtlReading,    &MsgBoxSettings::chkOptValOnly,
     &MsgBoxSettings::chkAddSelect,     &MsgBoxSettings::chkNotEqual};
 
-// The known names grouped by length, so that a key is compared with at most four of them.
-constexpr auto kNamesByLength = [] {
-    std::array<std::array<std::uint8_t, 4>, 17> table{};
-    for (auto& row : table)
-        row.fill(kFieldCount);
+// Where a key's name is looked for: a slot from its length and its fifth byte, in which the
+// known names fall one to a slot. Every key costs one comparison, without a call.
+constexpr std::size_t NameSlot(std::string_view name) {
+    return (name.size() * 19 + static_cast<unsigned char>(name[4])) % 64;
+}
+
+constexpr auto kFieldBySlot = [] {
+    std::array<std::uint8_t, 64> table{};
+    table.fill(kFieldCount);
     for (std::size_t f = 0; f < kFieldCount; ++f) {
-        auto& row = table[kFieldNames[f].size()];
-        std::size_t i = 0;
-        while (row[i] != kFieldCount)
-            ++i;
-        row[i] = static_cast<std::uint8_t>(f);
+        if (table[NameSlot(kFieldNames[f])] != kFieldCount)
+            throw "two names share a slot"; // stops the build: the slot needs another formula
+        table[NameSlot(kFieldNames[f])] = static_cast<std::uint8_t>(f);
     }
     return table;
 }();
 
+// Two names of the same length, at least four bytes, compared as two words each: the first
+// bytes and the last ones, overlapping when the name is shorter than two words.
+template <typename Word> bool SameWords(std::string_view key, std::string_view name) {
+    Word a[2];
+    Word b[2];
+    std::memcpy(&a[0], key.data(), sizeof(Word));
+    std::memcpy(&a[1], key.data() + key.size() - sizeof(Word), sizeof(Word));
+    std::memcpy(&b[0], name.data(), sizeof(Word));
+    std::memcpy(&b[1], name.data() + name.size() - sizeof(Word), sizeof(Word));
+    return a[0] == b[0] && a[1] == b[1];
+}
+
 std::size_t FieldOf(std::string_view key) {
-    if (key.size() >= kNamesByLength.size())
+    if (key.size() < 5)
         return kFieldCount;
-    for (const std::uint8_t f : kNamesByLength[key.size()]) {
-        if (f == kFieldCount)
-            break;
-        if (key == kFieldNames[f])
-            return f;
-    }
-    return kFieldCount;
+    const std::size_t f = kFieldBySlot[NameSlot(key)];
+    if (f == kFieldCount || key.size() != kFieldNames[f].size())
+        return kFieldCount;
+    const bool same = key.size() >= 8 ? SameWords<std::uint64_t>(key, kFieldNames[f])
+                                      : SameWords<std::uint32_t>(key, kFieldNames[f]);
+    return same ? f : kFieldCount;
 }
 
 // A whole number as the record takes it. One above the range of long long wraps, as a cast
@@ -103,9 +117,9 @@ std::string NotJson(simdjson::error_code error) {
 
 } // namespace
 
-std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
+std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s, bool padded) {
     element root;
-    if (const auto error = ParseJsonLine(line, root))
+    if (const auto error = ParseJsonLine(line, root, padded))
         return NotJson(error);
     simdjson::dom::object object;
     if (root.get(object) != simdjson::SUCCESS)
@@ -166,9 +180,9 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s) {
     return {};
 }
 
-std::string ReadCodeRecord(std::string_view line, std::string& code) {
+std::string ReadCodeRecord(std::string_view line, std::string& code, bool padded) {
     element root;
-    if (const auto error = ParseJsonLine(line, root))
+    if (const auto error = ParseJsonLine(line, root, padded))
         return NotJson(error);
     simdjson::dom::object object;
     if (root.get(object) != simdjson::SUCCESS)

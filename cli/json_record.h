@@ -12,13 +12,14 @@ namespace qvn::cli {
 // Fills `settings` from one line holding one JSON object with the record's own field names;
 // fields left out keep their load values and other keys are ignored. Returns the empty
 // string, or the message of the line's "error" key when the line is not valid JSON or a
-// field has the wrong type or value.
-std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& settings);
+// field has the wrong type or value. `padded`: kLinePadding readable bytes follow the line.
+std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& settings,
+                               bool padded = false);
 
 // Reads the string member "code" of one line holding one JSON object into `code`. Returns
 // the empty string, or the message of the line's "error" key: the one ReadSettingsRecord
 // gives for a line that is not a JSON object, or that code must be a string.
-std::string ReadCodeRecord(std::string_view line, std::string& code);
+std::string ReadCodeRecord(std::string_view line, std::string& code, bool padded = false);
 
 // Appends `settings` as one JSON object with the field names ReadSettingsRecord takes: each
 // field whose value differs from the one it has when the window loads, in the record's order.

@@ -47,9 +47,8 @@ int SpecialBytes(__m128i bytes, bool wellFormed) {
     const __m128i lastControl = _mm_set1_epi8(0x1F);
     // Signed, bytes from 0x80 up compare below the blank along with the controls; unsigned,
     // only the controls are at most 0x1F.
-    const __m128i below = wellFormed
-                              ? _mm_cmpeq_epi8(_mm_max_epu8(bytes, lastControl), lastControl)
-                              : _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
+    const __m128i below = wellFormed ? _mm_cmpeq_epi8(_mm_max_epu8(bytes, lastControl), lastControl)
+                                     : _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
     return _mm_movemask_epi8(_mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)), below));
 }

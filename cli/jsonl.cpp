@@ -85,7 +85,7 @@ std::size_t PromptInCode(const MsgBoxSettings& s) {
 void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
     thread_local MsgBoxSettings s;
     ResetChoices(s);
-    std::string error = ReadSettingsRecord(line, s);
+    std::string error = ReadSettingsRecord(line, s, true);
     if (error.empty()) {
         // Compose's steps without the copy of the code it returns.
         s.EncodePromptText();
@@ -126,8 +126,10 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
 }
 
 std::string ComposeJsonLine(std::string_view line, bool& failed) {
+    std::string padded(line);
+    padded.append(kLinePadding, ' ');
     std::string out;
-    AppendComposedJsonLine(line, out, failed);
+    AppendComposedJsonLine(std::string_view(padded).substr(0, line.size()), out, failed);
     return out;
 }
 
@@ -137,7 +139,7 @@ int RunJsonLines(std::istream& in, std::ostream& out) {
 
 void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
     thread_local std::string code;
-    std::string error = ReadCodeRecord(line, code);
+    std::string error = ReadCodeRecord(line, code, true);
     if (error.empty()) {
         auto read = ReadMsgBoxCode(code);
         if (const auto* settings = std::get_if<MsgBoxSettings>(&read)) {
@@ -175,6 +177,7 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
     };
     // Only the first `filled` bytes of the buffer hold input; its size is kept from one block
     // to the next, so that it is zero-filled where it grows and not again for every block.
+    // Every line, the last one too, has the parser's padding after it in the buffer.
     std::size_t filled = 0;
     for (;;) {
         // Keep the unfinished line, then fill the buffer behind it.
@@ -182,8 +185,8 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
                   input.begin() + static_cast<std::ptrdiff_t>(filled), input.begin());
         const std::size_t kept = filled - start;
         start = 0;
-        if (input.size() < kept + block)
-            input.resize(kept + block);
+        if (input.size() < kept + block + kLinePadding)
+            input.resize(kept + block + kLinePadding);
         in.read(input.data() + kept, static_cast<std::streamsize>(block));
         block = std::min(block * 2, kBlock);
         filled = kept + static_cast<std::size_t>(in.gcount());
