@@ -211,6 +211,46 @@ TEST(JsonLinesStream, RecordsTheWayScriptsWriteThemGiveWhatTheDocumentReaderGave
     }
 }
 
+// Lines past what a JSON parser takes by default: nesting deeper than its usual limit, and
+// whole numbers wider than 64 bits, which JSON allows and the document reader took as doubles.
+TEST(JsonLinesStream, DeepNestingAndWideNumbersGiveWhatTheDocumentReaderGave) {
+    auto nested = [](std::size_t depth, std::string_view inner = "") {
+        return R"({"unknown":)" + std::string(depth, '[') + std::string(inner) +
+               std::string(depth, ']') + R"(,"txtPrompt":"deep"})";
+    };
+    const std::string wide = "123456789012345678901234567890";
+    const std::vector<std::string> lines{
+        nested(1023),
+        nested(1024),
+        nested(1025, "1"),
+        nested(20000, "\"x\""),
+        nested(3000).substr(0, 2500),                             // cut inside the nesting
+        R"({"unknown":)" + std::string(1500, '[') + "]" + R"(})", // unbalanced
+        R"({"unknown":)" + wide + R"(,"txtPrompt":"after a wide number"})",
+        R"({"unknown":[-)" + wide + "," + wide + R"(e2],"intIcon":3})",
+        R"({"intIcon":)" + wide + "}",
+        R"({"intIcon":-)" + wide + "}",
+        R"({"chkHelp":)" + wide + "}",
+        R"({"intButtonSet":18446744073709551616})",
+        R"({"intButtonSet":-9223372036854775809})",
+        R"({"a":)" + std::string(400, '9') + "}", // beyond the largest double
+        R"({"a":1e400})",
+        R"({"a":1e-400,"txtPrompt":"tiny"})",
+        R"({"a":0)" + wide + "}",
+        R"({"a":)" + wide + "x}",
+        R"({"a":)" + wide + R"(,"b":01})",
+        // Digits inside strings and keys stay as they are, escapes before them included.
+        R"({"txtPrompt":"\")" + wide + R"(\\","x)" + wide + R"(":)" + wide + "}",
+        R"({"txtPrompt":")" + wide + R"(\"","a":)" + wide + "}",
+    };
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.substr(0, 80));
+        bool failed = false;
+        const std::string streamed = ComposeJsonLine(line, failed);
+        EXPECT_EQ(Comparable(streamed), Comparable(Reference(line)));
+    }
+}
+
 TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
     // Texts longer than the writer's block, with bytes that need care at every offset around
     // the ends of its sixteen-byte steps and of the block.
