@@ -33,10 +33,10 @@ constexpr EscapeTable MakeEscapeTable(bool wellFormed) {
 constexpr EscapeTable kEscape = MakeEscapeTable(false);
 constexpr EscapeTable kEscapeWellFormed = MakeEscapeTable(true);
 
-// Texts this long are checked for well-formed UTF-8 in one pass before they are written, so
-// that their non-ASCII characters are copied with the plain bytes; below it the call would
-// cost more than it saves.
-constexpr std::size_t kCheckedLength = 32;
+// The rest of a text from its first non-ASCII byte is checked for well-formed UTF-8 in one
+// pass when at least this long, so that its non-ASCII characters are copied with the plain
+// bytes; below it the call would cost more than it saves. ASCII text is never checked.
+constexpr std::ptrdiff_t kCheckedLength = 32;
 
 #if defined(__SSE2__)
 // A mask of the bytes that are not plain: quote, backslash, controls and, unless the text is
@@ -137,9 +137,9 @@ void JsonWriter::Chars(std::string_view text) {
     char* write = write_;
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
-    const bool wellFormed =
-        text.size() >= kCheckedLength && simdjson::validate_utf8(text.data(), text.size());
-    const EscapeTable& escapes = wellFormed ? kEscapeWellFormed : kEscape;
+    bool checked = false;
+    bool wellFormed = false;
+    const EscapeTable* escapes = &kEscape;
     auto room = [&] {
         if (write >= block_ + kRoom) {
             write_ = write;
@@ -167,7 +167,7 @@ void JsonWriter::Chars(std::string_view text) {
         } else
 #endif
         {
-            while (at < end && escapes[*at] == 0)
+            while (at < end && (*escapes)[*at] == 0)
                 *write++ = static_cast<char>(*at++);
             if (at == end)
                 break;
@@ -176,7 +176,18 @@ void JsonWriter::Chars(std::string_view text) {
         // tabs between its lines. A run is written here without going back to the plain
         // steps, its commonest escapes as the table has them.
         do {
-            if (const char escape = escapes[*at]; escape != 1) {
+            if (*at >= 0x80 && !checked) {
+                // The bytes before are ASCII, so the text is well-formed when its rest is.
+                checked = true;
+                wellFormed = end - at >= kCheckedLength &&
+                             simdjson::validate_utf8(reinterpret_cast<const char*>(at),
+                                                     static_cast<std::size_t>(end - at));
+                if (wellFormed) {
+                    escapes = &kEscapeWellFormed;
+                    break;
+                }
+            }
+            if (const char escape = (*escapes)[*at]; escape != 1) {
                 write[0] = '\\';
                 write[1] = escape;
                 write += 2;
@@ -184,7 +195,7 @@ void JsonWriter::Chars(std::string_view text) {
             } else {
                 write = WriteSpecial(write, at, end);
             }
-        } while (at < end && escapes[*at] != 0 && write < block_ + kRoom);
+        } while (at < end && (*escapes)[*at] != 0 && write < block_ + kRoom);
     }
     write_ = write;
 }

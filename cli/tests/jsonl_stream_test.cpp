@@ -291,8 +291,14 @@ TEST(JsonLinesStream, TextCutAfterAnAsciiByteIsWrittenAsItsPartsTogether) {
 
 TEST(JsonLinesStream, InvalidUtf8InAResultIsReplacedAsBefore) {
     // Results of valid lines are always well-formed; the writer is checked on its own.
-    for (const std::string text : {"ok", "\xC3", "\xC3\x28", "\xE0\x80\x80", "a\xF0\x9F\x98",
-                                   "\xFF\xFE", "\xED\xA0\x80z", "\x80\x80", "\x01\x7F\xC3\xA9"}) {
+    for (const std::string& text : std::vector<std::string>{
+             "ok", "\xC3", "\xC3\x28", "\xE0\x80\x80", "a\xF0\x9F\x98", "\xFF\xFE", "\xED\xA0\x80z",
+             "\x80\x80", "\x01\x7F\xC3\xA9",
+             // Long enough to be checked as a whole after the first
+             // non-ASCII byte: well-formed, and ill-formed only far on.
+             "\xC3\xA9" + std::string(40, 'x') + "\xE2\x82\xAC" + "\"",
+             "\xC3\xA9" + std::string(40, 'x') + "\xE2\x82" + "\xC3\xA9",
+             std::string(40, 'x') + "\xF0\x9F\x98\x80" + std::string(40, 'y') + "\xED\xA0\x80"}) {
         std::string streamed;
         AppendJsonString(streamed, text);
         EXPECT_EQ(streamed, json(text).dump(-1, ' ', false, json::error_handler_t::replace))
