@@ -176,7 +176,12 @@ void JsonWriter::Chars(std::string_view text) {
         // tabs between its lines. A run is written here without going back to the plain
         // steps, its commonest escapes as the table has them.
         do {
-            if (*at >= 0x80 && !checked) {
+            if (const char escape = (*escapes)[*at]; escape != 1) {
+                write[0] = '\\';
+                write[1] = escape;
+                write += 2;
+                ++at;
+            } else if (*at >= 0x80 && !checked) {
                 // The bytes before are ASCII, so the text is well-formed when its rest is.
                 checked = true;
                 wellFormed = end - at >= kCheckedLength &&
@@ -186,12 +191,6 @@ void JsonWriter::Chars(std::string_view text) {
                     escapes = &kEscapeWellFormed;
                     break;
                 }
-            }
-            if (const char escape = (*escapes)[*at]; escape != 1) {
-                write[0] = '\\';
-                write[1] = escape;
-                write += 2;
-                ++at;
             } else {
                 write = WriteSpecial(write, at, end);
             }
