@@ -115,6 +115,63 @@ std::string NotJson(simdjson::error_code error) {
     return std::string("not valid JSON: ") + simdjson::error_message(error);
 }
 
+constexpr std::array<std::size_t, 4> kIndexSizes{kButtonSets.size(), kIcons.size(),
+                                                 kDefaultButtons.size(), kCodeShapes.size()};
+
+// Sets field `f` of `s` from `value`; false, leaving the field as it may, when the value is
+// of the wrong kind or outside the field's range.
+bool TakeField(std::size_t f, element value, MsgBoxSettings& s) {
+    long long number = 0;
+    if (f <= kCodeOption) {
+        if (!WholeNumber(value, number) || number < 0 ||
+            number >= static_cast<long long>(kIndexSizes[f]))
+            return false;
+        s.*kIndexFields[f] = static_cast<std::int16_t>(number);
+    } else if (f < kHelp) {
+        std::string_view text;
+        if (value.get(text) != simdjson::SUCCESS)
+            return false;
+        (s.*kTextFields[f - kTitle]).assign(text);
+    } else if (f < kLabels) {
+        // The check boxes take true and false too.
+        bool checked = false;
+        if (value.get(checked) == simdjson::SUCCESS)
+            number = checked ? 1 : 0;
+        else if (!WholeNumber(value, number))
+            return false;
+        s.*kCheckFields[f - kHelp] = static_cast<int>(number);
+    } else {
+        simdjson::dom::array labels;
+        if (value.get(labels) != simdjson::SUCCESS || labels.size() != s.labels.size())
+            return false;
+        std::size_t i = 0;
+        for (const element label : labels) {
+            std::string_view text;
+            if (label.get(text) != simdjson::SUCCESS)
+                return false;
+            s.labels[i++].assign(text);
+        }
+    }
+    return true;
+}
+
+// Why TakeField refused `value` for field `f`.
+std::string FieldError(std::size_t f, element value) {
+    const std::string name(kFieldNames[f]);
+    long long number = 0;
+    if (f <= kCodeOption) {
+        if (!WholeNumber(value, number))
+            return name + " must be a whole number";
+        return name + " " + std::to_string(number) + " is outside 0.." +
+               std::to_string(kIndexSizes[f] - 1);
+    }
+    if (f < kHelp)
+        return name + " must be a string";
+    if (f < kLabels)
+        return name + " must be 0 or 1";
+    return "labels must be an array of 4 strings";
+}
+
 } // namespace
 
 std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s, bool padded) {
@@ -124,60 +181,27 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s, bool pa
     simdjson::dom::object object;
     if (root.get(object) != simdjson::SUCCESS)
         return "a line must hold one JSON object";
-    // The last value of a key counts.
-    std::array<element, kFieldCount> values;
-    std::uint32_t present = 0;
+    // Each field is set as its key comes, so the last value of a key counts, and a key whose
+    // last value is wrong is marked with that value: of those, the one with the lowest field
+    // number is reported.
+    std::uint32_t wrong = 0;
+    std::array<element, kFieldCount> wrongValues;
     for (const auto member : object) {
-        if (const std::size_t f = FieldOf(member.key); f < kFieldCount) {
-            values[f] = member.value;
-            present |= std::uint32_t{1} << f;
-        }
-    }
-    // Only the fields the line holds, in the order of their numbers: the first wrong one is
-    // the one reported.
-    static constexpr std::array<std::size_t, 4> kIndexSizes{
-        kButtonSets.size(), kIcons.size(), kDefaultButtons.size(), kCodeShapes.size()};
-    for (; present != 0; present &= present - 1) {
-        const auto f = static_cast<std::size_t>(std::countr_zero(present));
-        const element value = values[f];
-        // Made only for a message: most lines need none.
-        auto name = [f] { return std::string(kFieldNames[f]); };
-        long long number = 0;
-        if (f <= kCodeOption) {
-            if (!WholeNumber(value, number))
-                return name() + " must be a whole number";
-            const std::size_t size = kIndexSizes[f];
-            if (number < 0 || number >= static_cast<long long>(size))
-                return name() + " " + std::to_string(number) + " is outside 0.." +
-                       std::to_string(size - 1);
-            s.*kIndexFields[f] = static_cast<std::int16_t>(number);
-        } else if (f < kHelp) {
-            std::string_view text;
-            if (value.get(text) != simdjson::SUCCESS)
-                return name() + " must be a string";
-            (s.*kTextFields[f - kTitle]).assign(text);
-        } else if (f < kLabels) {
-            // The check boxes take true and false too.
-            bool checked = false;
-            if (value.get(checked) == simdjson::SUCCESS)
-                number = checked ? 1 : 0;
-            else if (!WholeNumber(value, number))
-                return name() + " must be 0 or 1";
-            s.*kCheckFields[f - kHelp] = static_cast<int>(number);
+        const std::size_t f = FieldOf(member.key);
+        if (f == kFieldCount)
+            continue;
+        const std::uint32_t bit = std::uint32_t{1} << f;
+        if (TakeField(f, member.value, s)) {
+            wrong &= ~bit;
         } else {
-            simdjson::dom::array labels;
-            if (value.get(labels) != simdjson::SUCCESS || labels.size() != s.labels.size())
-                return "labels must be an array of 4 strings";
-            std::size_t i = 0;
-            for (const element label : labels) {
-                std::string_view text;
-                if (label.get(text) != simdjson::SUCCESS)
-                    return "labels must be an array of 4 strings";
-                s.labels[i++].assign(text);
-            }
+            wrong |= bit;
+            wrongValues[f] = member.value;
         }
     }
-    return {};
+    if (wrong == 0)
+        return {};
+    const auto f = static_cast<std::size_t>(std::countr_zero(wrong));
+    return FieldError(f, wrongValues[f]);
 }
 
 std::string ReadCodeRecord(std::string_view line, std::string& code, bool padded) {
