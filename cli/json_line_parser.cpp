@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace qvn::cli {
@@ -87,6 +88,43 @@ simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element
     if (error == simdjson::NUMBER_ERROR && WidenWholeNumbers(line, widened))
         error = parser.parse(widened).get(root);
     return error;
+}
+
+} // namespace qvn::cli
+
+namespace qvn::cli {
+
+std::size_t ParseJsonLines(std::string_view lines, const ParsedLineVisitor& visit) {
+    // A parser of its own: ParseJsonLine may run between two lines of the stream, and a parse
+    // would end the stream's document.
+    thread_local simdjson::dom::parser parser;
+    // One batch for the whole block, so that no document is cut at a batch's end; the stream
+    // then needs no thread to read ahead.
+    simdjson::dom::document_stream stream;
+    if (parser.parse_many(lines.data(), lines.size(), lines.size() + 1).get(stream))
+        return 0;
+    std::size_t start = 0; // of the next line
+    for (auto it = stream.begin(); it != stream.end() && start < lines.size(); ++it) {
+        simdjson::dom::element root;
+        // Anything but an object starting the line is left to the line parser: an error, a
+        // byte order mark, blanks or an empty line, and documents that are not objects (the
+        // stream's end of those is not where a line's is).
+        if ((*it).get(root) != simdjson::SUCCESS || it.current_index() != start ||
+            lines[start] != '{')
+            return start;
+        // The stream puts no document boundary at a line feed: the object must end right
+        // before one (or before CR LF), and hold none.
+        const std::string_view text = it.source();
+        std::size_t next = start + text.size();
+        if (next < lines.size() && lines[next] == '\r')
+            ++next;
+        if (next >= lines.size() || lines[next] != '\n' ||
+            std::memchr(text.data(), '\n', text.size()) != nullptr)
+            return start;
+        visit(text, root);
+        start = next + 1;
+    }
+    return start;
 }
 
 } // namespace qvn::cli

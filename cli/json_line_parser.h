@@ -5,6 +5,8 @@
 
 #include <simdjson.h>
 
+#include <cstddef>
+#include <functional>
 #include <string_view>
 
 namespace qvn::cli {
@@ -18,5 +20,16 @@ inline constexpr std::size_t kLinePadding = simdjson::SIMDJSON_PADDING;
 // read from it stay valid until the next call on the same thread.
 simdjson::error_code ParseJsonLine(std::string_view line, simdjson::dom::element& root,
                                    bool padded);
+
+// What is handed each line that ParseJsonLines vouches for: the line without its line end, and
+// its root, valid until the next call of ParseJsonLines on the same thread.
+using ParsedLineVisitor = std::function<void(std::string_view line, simdjson::dom::element root)>;
+
+// Parses `lines`, whole lines each ended by a line feed with kLinePadding readable bytes after
+// the last, in one pass of the parser, and hands `visit` each line from the first that is one
+// JSON object and nothing else, exactly as ParseJsonLine would give it. Stops at the first line
+// that is not so, or at one the block pass cannot judge alone, and returns where that line
+// starts (lines.size() when all were handed): such lines are left to ParseJsonLine.
+std::size_t ParseJsonLines(std::string_view lines, const ParsedLineVisitor& visit);
 
 } // namespace qvn::cli

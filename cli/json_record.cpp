@@ -178,6 +178,10 @@ std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& s, bool pa
     element root;
     if (const auto error = ParseJsonLine(line, root, padded))
         return NotJson(error);
+    return ReadSettingsRecord(root, s);
+}
+
+std::string ReadSettingsRecord(element root, MsgBoxSettings& s) {
     simdjson::dom::object object;
     if (root.get(object) != simdjson::SUCCESS)
         return "a line must hold one JSON object";
@@ -208,6 +212,10 @@ std::string ReadCodeRecord(std::string_view line, std::string& code, bool padded
     element root;
     if (const auto error = ParseJsonLine(line, root, padded))
         return NotJson(error);
+    return ReadCodeRecord(root, code);
+}
+
+std::string ReadCodeRecord(element root, std::string& code) {
     simdjson::dom::object object;
     if (root.get(object) != simdjson::SUCCESS)
         return "a line must hold one JSON object";

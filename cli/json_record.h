@@ -4,6 +4,8 @@
 
 #include "composition/msgbox_settings.h"
 
+#include <simdjson.h>
+
 #include <string>
 #include <string_view>
 
@@ -15,11 +17,14 @@ namespace qvn::cli {
 // field has the wrong type or value. `padded`: kLinePadding readable bytes follow the line.
 std::string ReadSettingsRecord(std::string_view line, MsgBoxSettings& settings,
                                bool padded = false);
+// The same for a line already parsed, from its root.
+std::string ReadSettingsRecord(simdjson::dom::element root, MsgBoxSettings& settings);
 
 // Reads the string member "code" of one line holding one JSON object into `code`. Returns
 // the empty string, or the message of the line's "error" key: the one ReadSettingsRecord
 // gives for a line that is not a JSON object, or that code must be a string.
 std::string ReadCodeRecord(std::string_view line, std::string& code, bool padded = false);
+std::string ReadCodeRecord(simdjson::dom::element root, std::string& code);
 
 // Appends `settings` as one JSON object with the field names ReadSettingsRecord takes: each
 // field whose value differs from the one it has when the window loads, in the record's order.

@@ -80,12 +80,13 @@ std::size_t PromptInCode(const MsgBoxSettings& s) {
     return at;
 }
 
-} // namespace
-
-void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
+// AppendComposedJsonLine as RunLines calls it.
+void ComposeLine(std::string_view line, const simdjson::dom::element* root, std::string& out,
+                 bool& failed) {
     thread_local MsgBoxSettings s;
     ResetChoices(s);
-    std::string error = ReadSettingsRecord(line, s, true);
+    std::string error =
+        root != nullptr ? ReadSettingsRecord(*root, s) : ReadSettingsRecord(line, s, true);
     if (error.empty()) {
         // Compose's steps without the copy of the code it returns.
         s.EncodePromptText();
@@ -125,21 +126,12 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
     writer.Raw("\"}");
 }
 
-std::string ComposeJsonLine(std::string_view line, bool& failed) {
-    std::string padded(line);
-    padded.append(kLinePadding, ' ');
-    std::string out;
-    AppendComposedJsonLine(std::string_view(padded).substr(0, line.size()), out, failed);
-    return out;
-}
-
-int RunJsonLines(std::istream& in, std::ostream& out) {
-    return RunLines(in, out, AppendComposedJsonLine);
-}
-
-void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
+// AppendReadJsonLine as RunLines calls it.
+void ReadLine(std::string_view line, const simdjson::dom::element* root, std::string& out,
+              bool& failed) {
     thread_local std::string code;
-    std::string error = ReadCodeRecord(line, code, true);
+    std::string error =
+        root != nullptr ? ReadCodeRecord(*root, code) : ReadCodeRecord(line, code, true);
     if (error.empty()) {
         auto read = ReadMsgBoxCode(code);
         if (const auto* settings = std::get_if<MsgBoxSettings>(&read)) {
@@ -153,8 +145,30 @@ void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
     AppendError(out, error, "{\"error\": ");
 }
 
+} // namespace
+
+void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
+    ComposeLine(line, nullptr, out, failed);
+}
+
+std::string ComposeJsonLine(std::string_view line, bool& failed) {
+    std::string padded(line);
+    padded.append(kLinePadding, ' ');
+    std::string out;
+    AppendComposedJsonLine(std::string_view(padded).substr(0, line.size()), out, failed);
+    return out;
+}
+
+int RunJsonLines(std::istream& in, std::ostream& out) {
+    return RunLines(in, out, ComposeLine);
+}
+
+void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
+    ReadLine(line, nullptr, out, failed);
+}
+
 int RunReadJsonLines(std::istream& in, std::ostream& out) {
-    return RunLines(in, out, AppendReadJsonLine);
+    return RunLines(in, out, ReadLine);
 }
 
 int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
@@ -163,11 +177,11 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
     std::string output;
     std::size_t block = kFirstBlock;
     std::size_t start = 0; // of the first line not yet composed
-    auto compose = [&](std::string_view line) {
+    auto compose = [&](std::string_view line, const simdjson::dom::element* root) {
         if (line.ends_with('\r'))
             line.remove_suffix(1);
         bool failed = false;
-        handle(line, output, failed);
+        handle(line, root, output, failed);
         output.push_back('\n');
         anyFailed = anyFailed || failed;
         if (output.size() >= kBlock) {
@@ -193,14 +207,20 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
         if (filled == kept)
             break;
         const std::string_view view(input.data(), filled);
-        for (std::size_t lf = view.find('\n', kept); lf != std::string_view::npos;
+        // The block's whole lines are parsed in one pass; any it cannot vouch for, from the
+        // first, one at a time.
+        if (const std::size_t last = view.rfind('\n'); last != std::string_view::npos)
+            start += ParseJsonLines(
+                view.substr(start, last + 1 - start),
+                [&](std::string_view line, simdjson::dom::element root) { compose(line, &root); });
+        for (std::size_t lf = view.find('\n', start); lf != std::string_view::npos;
              lf = view.find('\n', start)) {
-            compose(view.substr(start, lf - start));
+            compose(view.substr(start, lf - start), nullptr);
             start = lf + 1;
         }
     }
     if (start < filled) // the last line, without a line feed
-        compose(std::string_view(input.data() + start, filled - start));
+        compose(std::string_view(input.data() + start, filled - start), nullptr);
     out.write(output.data(), static_cast<std::streamsize>(output.size()));
     out.flush();
     return anyFailed ? 1 : 0;

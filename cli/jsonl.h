@@ -27,8 +27,10 @@ void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed);
 int RunReadJsonLines(std::istream& in, std::ostream& out);
 
 // Turns one input line (without its line end, and with kLinePadding readable bytes after it)
-// into one output line appended to `out`.
-using LineHandler = void (*)(std::string_view line, std::string& out, bool& failed);
+// into one output line appended to `out`; `root` is the line's root when it is parsed already,
+// else null.
+using LineHandler = void (*)(std::string_view line, const simdjson::dom::element* root,
+                             std::string& out, bool& failed);
 // Hands each line of `in` to `handle` and writes the results, each ended by a line feed;
 // returns 1 when any line failed, else 0. A CR before a line feed is not part of the line.
 int RunLines(std::istream& in, std::ostream& out, LineHandler handle);

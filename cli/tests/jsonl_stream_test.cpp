@@ -4,6 +4,7 @@
 // input a file can have: a line longer than the read buffer, NUL bytes, a byte order mark,
 // CR LF line ends, a last line without a line feed.
 #include "cli/compose_request.h"
+#include "cli/json_line_parser.h"
 #include "cli/json_record.h"
 #include "cli/json_writer.h"
 #include "cli/jsonl.h"
@@ -334,6 +335,65 @@ TEST(JsonLinesStream, EveryLineOfALongRunGivesWhatItGivesAlone) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         bool failed = false;
         ASSERT_EQ(results[i], ComposeJsonLine(lines[i], failed)) << "line " << i;
+    }
+}
+
+TEST(JsonLinesStream, TheBlockPassHandsOnlyLinesThatAreOneObject) {
+    const struct {
+        std::string block;
+        std::vector<std::string> handed;
+        std::size_t resume; // where the line parser takes over
+    } cases[] = {
+        {"{\"a\":1}\n{\"b\":2}\r\n", {"{\"a\":1}", "{\"b\":2}"}, 17},
+        {"{\"a\":1}\n\n{\"b\":2}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1}\n {\"b\":2}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1} \n{\"b\":2}\n", {}, 0},
+        {"{\"a\":\n1}\n{\"b\":2}\n", {}, 0},
+        {"{} {}\n{\"b\":2}\n", {}, 0},
+        {"[1]\n{\"b\":2}\n", {}, 0},
+        {"{\"a\":1}\n\xEF\xBB\xBF{}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1}\n{\"b\":2\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1}\n{\"b\":123456789012345678901234}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":\"\xC3\"}\n", {}, 0},
+        {"{\"a\":1}\n{\"b\":\"\0\"}\n", {"{\"a\":1}"}, 8},
+    };
+    for (const auto& c : cases) {
+        const std::string padded = c.block + std::string(kLinePadding, ' ');
+        std::vector<std::string> handed;
+        const std::size_t resume =
+            ParseJsonLines(std::string_view(padded).substr(0, c.block.size()),
+                           [&](std::string_view line, simdjson::dom::element root) {
+                               EXPECT_TRUE(root.is_object()) << line;
+                               handed.emplace_back(line);
+                           });
+        EXPECT_EQ(handed, c.handed) << c.block;
+        EXPECT_EQ(resume, c.resume) << c.block;
+    }
+}
+
+TEST(JsonLinesStream, LinesTheBlockPassLeavesGiveWhatTheyGiveAlone) {
+    const std::string record = R"({"txtPrompt":"Done","intIcon":2})";
+    const std::vector<std::string> odd{"",
+                                       " " + record,
+                                       record + " ",
+                                       "\xEF\xBB\xBF" + record,
+                                       R"({"intIcon":123456789012345678901234})",
+                                       R"({"intIcon":7})",
+                                       R"({"txtPrompt":"\xC3"})",
+                                       "[1]",
+                                       "{} {}",
+                                       R"({"txtPrompt":)"};
+    for (const std::string& line : odd) {
+        const std::vector<std::string> lines{record, line, record, record};
+        std::string input;
+        for (const std::string& l : lines)
+            input += l + "\n";
+        const std::vector<std::string> results = RunLines(input);
+        ASSERT_EQ(results.size(), lines.size()) << line;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            bool failed = false;
+            EXPECT_EQ(results[i], ComposeJsonLine(lines[i], failed)) << line << " at " << i;
+        }
     }
 }
 
