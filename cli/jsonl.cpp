@@ -34,15 +34,23 @@ void AppendError(std::string& out, std::string_view message,
 // neither needs copying.
 void ResetChoices(MsgBoxSettings& s) {
     static const MsgBoxSettings kLoaded;
-    s.strTitle = kLoaded.strTitle;
+    // Most texts load empty, and clearing is far cheaper than a copy; a label is put back only
+    // when a line changed it.
+    const auto reset = [](std::string& text, const std::string& loaded) {
+        if (loaded.empty())
+            text.clear();
+        else if (text != loaded)
+            text = loaded;
+    };
+    reset(s.strTitle, kLoaded.strTitle);
     s.intButtonSet = kLoaded.intButtonSet;
     s.intIcon = kLoaded.intIcon;
     s.intDefButton = kLoaded.intDefButton;
     s.intCodeOption = kLoaded.intCodeOption;
-    s.txtPrompt = kLoaded.txtPrompt;
-    s.txtVarName = kLoaded.txtVarName;
-    s.txtHelpFile = kLoaded.txtHelpFile;
-    s.txtHelpContext = kLoaded.txtHelpContext;
+    reset(s.txtPrompt, kLoaded.txtPrompt);
+    reset(s.txtVarName, kLoaded.txtVarName);
+    reset(s.txtHelpFile, kLoaded.txtHelpFile);
+    reset(s.txtHelpContext, kLoaded.txtHelpContext);
     s.chkHelp = kLoaded.chkHelp;
     s.chkSysModal = kLoaded.chkSysModal;
     s.chkSetForeground = kLoaded.chkSetForeground;
@@ -51,7 +59,8 @@ void ResetChoices(MsgBoxSettings& s) {
     s.chkOptValOnly = kLoaded.chkOptValOnly;
     s.chkAddSelect = kLoaded.chkAddSelect;
     s.chkNotEqual = kLoaded.chkNotEqual;
-    s.labels = kLoaded.labels;
+    for (std::size_t i = 0; i < s.labels.size(); ++i)
+        reset(s.labels[i], kLoaded.labels[i]);
 }
 
 // Where the code holds the prompt's expression as it stands: after the opening of its shape,
