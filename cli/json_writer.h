@@ -16,6 +16,12 @@ void AppendJsonString(std::string& out, std::string_view text);
 // writer is done: a result line is appended a few times instead of once for each piece.
 class JsonWriter {
 public:
+    // What the block holds before it goes to `out`: room for a whole result line as a rule, so
+    // that most lines are appended once. One step of String writes at most 16 plain bytes, or
+    // fewer than 16 and then at most six for one escape, so a step that starts within the room
+    // stays within the block.
+    static constexpr std::size_t kRoom = 4064;
+
     explicit JsonWriter(std::string& out) : out_(out) {}
     JsonWriter(const JsonWriter&) = delete;
     JsonWriter& operator=(const JsonWriter&) = delete;
@@ -42,9 +48,6 @@ public:
 private:
     void RawLong(std::string_view text);
 
-    // One step of String writes at most 16 plain bytes, or fewer than 16 and then at most six
-    // for one escape, so a step that starts within the room stays within the block.
-    static constexpr std::size_t kRoom = 480;
     std::string& out_;
     char block_[kRoom + 32];
     char* write_ = block_;

@@ -256,7 +256,7 @@ TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
     // Texts longer than the writer's block, with bytes that need care at every offset around
     // the ends of its sixteen-byte steps and of the block.
     for (const std::string special : {"\"", "\r\n", "\x01", "\xC3\xA9", "\xE2\x82", "\\\t"}) {
-        for (std::size_t at = 440; at < 520; ++at) {
+        for (std::size_t at = JsonWriter::kRoom - 40; at < JsonWriter::kRoom + 40; ++at) {
             std::string text(at, 'x');
             text += special + std::string(at % 37, 'y') + special;
             std::string streamed;
