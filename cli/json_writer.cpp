@@ -133,13 +133,12 @@ void JsonWriter::String(std::string_view text) {
     Raw("\"");
 }
 
-void JsonWriter::Chars(std::string_view text) {
+void JsonWriter::Chars(std::string_view text, bool wellFormed) {
     char* write = write_;
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
-    bool checked = false;
-    bool wellFormed = false;
-    const EscapeTable* escapes = &kEscape;
+    bool checked = wellFormed;
+    const EscapeTable* escapes = wellFormed ? &kEscapeWellFormed : &kEscape;
     auto room = [&] {
         if (write >= block_ + kRoom) {
             write_ = write;

@@ -42,10 +42,14 @@ public:
     void String(std::string_view text);
     // The same without the quotes: what a JSON string holds for `text`. A text cut where the
     // byte before the cut is ASCII gives the same as its two parts one after the other.
-    void Chars(std::string_view text);
+    void Chars(std::string_view text) { Chars(text, false); }
+    // Chars for a text known to be well-formed UTF-8, as every string the parser reads is: its
+    // non-ASCII characters are copied as they are, unchecked.
+    void WellFormedChars(std::string_view text) { Chars(text, true); }
     void Flush();
 
 private:
+    void Chars(std::string_view text, bool wellFormed);
     void RawLong(std::string_view text);
 
     std::string& out_;

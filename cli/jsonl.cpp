@@ -113,7 +113,9 @@ void ComposeLine(std::string_view line, const simdjson::dom::element* root, std:
     // it, as nearly every code does: it is the longest part of both.
     thread_local std::string prompt;
     prompt.clear();
-    JsonWriter(prompt).Chars(s.strPromptExpr);
+    // The parser refuses ill-formed UTF-8, and the expression cuts the prompt only at ASCII
+    // bytes, so it is well-formed.
+    JsonWriter(prompt).WellFormedChars(s.strPromptExpr);
     JsonWriter writer(out);
     writer.Raw("{\"strPromptExpr\":\"");
     writer.Raw(prompt);

@@ -267,6 +267,29 @@ TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
     }
 }
 
+TEST(JsonLinesStream, WellFormedTextIsWrittenAsTheCheckedWriterWritesIt) {
+    std::string umlauts;
+    for (int i = 0; i < 35; ++i)
+        umlauts += "\xC3\xA4";
+    // Non-ASCII characters of every length beside bytes that need escapes, short and past the
+    // length from which the checked writer validates.
+    const std::string texts[] = {"",
+                                 "\xC3\xA9",
+                                 "caf\xC3\xA9 \"Gr\xC3\xB6\xC3\x9F"
+                                 "e\"\r\n\t\x01",
+                                 std::string(40, 'x') + "\xE2\x82\xAC\\" + std::string(20, 'y'),
+                                 "\xF0\x9F\x98\x80\x1F" + umlauts + "\"",
+                                 std::string(17, '\n') + "\xE6\x97\xA5\xE6\x9C\xAC"};
+    for (const std::string& text : texts) {
+        std::string checked;
+        std::string trusted;
+        JsonWriter(checked).Chars(text);
+        JsonWriter(trusted).WellFormedChars(text);
+        EXPECT_EQ(trusted, checked) << text;
+        EXPECT_EQ("\"" + trusted + "\"", json(text).dump()) << text;
+    }
+}
+
 TEST(JsonLinesStream, TextCutAfterAnAsciiByteIsWrittenAsItsPartsTogether) {
     // What lets a result take the escaped prompt for the code that holds it.
     for (const std::string& text :
