@@ -40,6 +40,7 @@ CATCH_RETURN()
 
 Connect::~Connect() {
     subscription_.Unadvise();
+    editSubscription_.Unadvise();
     if (builderForm_ != nullptr) {
         try {
             builderForm_->Unload();
@@ -76,13 +77,15 @@ HRESULT Connect::putref_VBInstance(VBE* VBInstance) noexcept {
     return S_OK;
 }
 
-HRESULT Connect::get_MenuHandler(CommandBarEvents** MenuHandler) noexcept {
+HRESULT Connect::get_MenuHandler(_CommandBarControlEvents** MenuHandler) noexcept {
     RETURN_HR_IF_NULL(E_POINTER, MenuHandler);
-    *MenuHandler = ComPtr<::CommandBarEvents>(menuHandler_).Detach();
+    // _CommandBarControlEvents adds nothing to IUnknown, so the source is handed out as it is.
+    *MenuHandler =
+        reinterpret_cast<_CommandBarControlEvents*>(ComPtr<IUnknown>(menuHandler_).Detach());
     return S_OK;
 }
 
-HRESULT Connect::putref_MenuHandler(CommandBarEvents* MenuHandler) noexcept {
+HRESULT Connect::putref_MenuHandler(_CommandBarControlEvents* MenuHandler) noexcept {
     return SetMenuHandler(MenuHandler);
 }
 
@@ -104,7 +107,7 @@ HRESULT Connect::AddToAddInCommandBar(BSTR* sCaption,
     if (sCaption != nullptr && *sCaption != nullptr) {
         caption.assign(*sCaption, SysStringLen(*sCaption));
     }
-    ComPtr<IDispatch> item = AddMenuItem(caption);
+    ComPtr<IDispatch> item = AddMenuItem(caption, false);
     ComPtr<::CommandBarControl> control;
     if (item != nullptr && SUCCEEDED(item.As(&control))) {
         *AddToAddInCommandBar = control.Detach();
@@ -175,19 +178,22 @@ HRESULT Connect::Connection(IDispatch* root, long mode, bool viaExtensibility2) 
         if (commandLine_) {
             return S_OK;
         }
-        menuItem_ = AddMenuItem(kMenuCaption);
+        menuItem_ = AddMenuItem(kMenuCaption, true);
         HRESULT hr = S_OK;
         if (host_ == Host::VbaEditor) {
             // The editor's own command-bar event source is not touched: the button raises
             // its Click itself.
             hr = SubscribeToButton(menuItem_.Get());
         } else {
-            ComPtr<IDispatch> source = CommandBarEventsFor(vbInstance_.Get(), menuItem_.Get());
+            ComPtr<IUnknown> source = CommandBarEventsFor(vbInstance_.Get(), menuItem_.Get());
             hr = SetMenuHandler(source.Get());
         }
         if (FAILED(hr)) {
             std::wstring description = TakeErrorInfoDescription();
             throw DispatchError(hr, description.empty() ? DescribeFailure(hr) : description);
+        }
+        if (menuItem_ != nullptr) {
+            AddEditItem();
         }
         if (mode == vbext_cm_AfterStartup && ReadDisplayOnConnect()) {
             ShowForm();
@@ -204,9 +210,6 @@ HRESULT Connect::SubscribeToButton(IDispatch* button) {
     if (button == nullptr) {
         return S_OK; // no Add-Ins bar: nothing to click
     }
-    // Office hands a button's Click to the sinks of every button with the same Tag.
-    Variant tag{std::wstring(kProgId)};
-    PutProperty(button, L"Tag", tag.Get());
     return subscription_.Advise(button, this);
 }
 
@@ -224,10 +227,20 @@ HRESULT Connect::Disconnection() noexcept {
         // Every step of the disconnection runs regardless of the others.
         LOG_CAUGHT_EXCEPTION();
     }
+    try {
+        if (editItem_ != nullptr) {
+            DeleteMenuItem(editItem_.Get());
+        }
+    } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
+    }
     // Unsubscribe first: the sink must not call into an object the host is dropping.
     subscription_.Unadvise();
+    editSubscription_.Unadvise();
     menuHandler_.Reset();
     menuItem_.Reset();
+    editSource_.Reset();
+    editItem_.Reset();
 
     // Written before the unload, whose Hide clears FormDisplayed.
     WriteDisplayOnConnect(formDisplayed_);
@@ -272,13 +285,88 @@ IUnknown* Connect::HandlerLifetime() {
     return static_cast<_Connect*>(this);
 }
 
-ComPtr<IDispatch> Connect::AddMenuItem(const std::wstring& caption) noexcept try {
-    ComPtr<IDispatch> bar = CommandBarNamed(vbInstance_.Get(), kAddInsBar);
-    return AppendMenuItem(bar.Get(), caption);
+ComPtr<IDispatch> Connect::AddTaggedItem(IDispatch* bar, const std::wstring& caption,
+                                         const std::wstring& tag) {
+    try {
+        DeleteTaggedControls(bar, tag);
+    } catch (const DispatchError&) {
+        // A host without Tag, Count or Item keeps what it has; the item is added anyway.
+        LOG_CAUGHT_EXCEPTION();
+    }
+    ComPtr<IDispatch> item = AppendMenuItem(bar, caption);
+    try {
+        // The mark the next connection's sweep looks for; Office also hands a button's Click
+        // to the sinks of every button with the same Tag.
+        Variant text{tag};
+        PutProperty(item.Get(), L"Tag", text.Get());
+    } catch (const DispatchError&) {
+        LOG_CAUGHT_EXCEPTION();
+    }
+    return item;
+}
+
+ComPtr<IDispatch> Connect::AddMenuItem(const std::wstring& caption, bool atConnection) noexcept
+    try {
+    ComPtr<IDispatch> bar = AddInsCommandBar(vbInstance_.Get());
+    return atConnection ? AddTaggedItem(bar.Get(), caption, kProgId)
+                        : AppendMenuItem(bar.Get(), caption);
 } catch (...) {
     // No Add-Ins bar (or no IDE): the item is left out without a message.
     LOG_CAUGHT_EXCEPTION();
     return nullptr;
+}
+
+void Connect::AddEditItem() noexcept {
+    try {
+        ComPtr<IDispatch> bars = GetObject(vbInstance_.Get(), L"CommandBars");
+        Variant name{std::wstring(names::kCodeWindowBarW)};
+        ComPtr<IDispatch> bar = GetObject(bars.Get(), L"Item", {name.Get()});
+        editItem_ = AddTaggedItem(bar.Get(), names::kEditCaptionW, names::kEditTagW);
+        HRESULT hr = S_OK;
+        if (host_ == Host::VbaEditor) {
+            hr = editSubscription_.Advise(editItem_.Get(), &editClick_);
+        } else {
+            editSource_ = CommandBarEventsFor(vbInstance_.Get(), editItem_.Get());
+            hr = editSubscription_.Advise(editSource_.Get(), &editClick_);
+        }
+        if (SUCCEEDED(hr)) {
+            return;
+        }
+    } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
+    }
+    // An item whose click reaches nobody would only mislead: it goes again.
+    editSubscription_.Unadvise();
+    editSource_.Reset();
+    if (editItem_ != nullptr) {
+        try {
+            DeleteMenuItem(editItem_.Get());
+        } catch (...) {
+            LOG_CAUGHT_EXCEPTION();
+        }
+        editItem_.Reset();
+    }
+}
+
+void Connect::EditMessageBox() noexcept {
+    ComPtr<_Connect> self(this);
+    try {
+        std::shared_ptr<BuilderForm> form = Form();
+        if (form->IsShowing()) {
+            return;
+        }
+        // A window hidden but still loaded is unloaded, so that it loads afresh on the box.
+        form->Unload();
+        form->SetVBInstance(IdeForWindow());
+        form->SetConnect(&owner_);
+        if (!form->PrepareEdit()) {
+            return;
+        }
+    } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
+        return;
+    }
+    ShowForm();
 }
 
 HRESULT Connect::SetMenuHandler(IUnknown* source) noexcept try {
@@ -287,9 +375,13 @@ HRESULT Connect::SetMenuHandler(IUnknown* source) noexcept try {
     if (source == nullptr) {
         return S_OK;
     }
-    ComPtr<::CommandBarEvents> events;
-    RETURN_IF_FAILED(source->QueryInterface(IID_CommandBarEvents,
-                                            reinterpret_cast<void**>(events.GetAddressOf())));
+    // The IDE's own interface when the source answers it; otherwise the object as it is (the
+    // VBA library numbers the same member-less interface differently). Never IDispatch.
+    ComPtr<IUnknown> events;
+    if (FAILED(source->QueryInterface(IID__CommandBarControlEvents,
+                                      reinterpret_cast<void**>(events.GetAddressOf())))) {
+        events = source;
+    }
     RETURN_IF_FAILED(subscription_.Advise(events.Get(), this));
     menuHandler_ = std::move(events);
     return S_OK;

@@ -32,8 +32,10 @@ public:
     HRESULT STDMETHODCALLTYPE put_FormDisplayed(VARIANT_BOOL FormDisplayed) noexcept override;
     HRESULT STDMETHODCALLTYPE get_VBInstance(VBE** VBInstance) noexcept override;
     HRESULT STDMETHODCALLTYPE putref_VBInstance(VBE* VBInstance) noexcept override;
-    HRESULT STDMETHODCALLTYPE get_MenuHandler(CommandBarEvents** MenuHandler) noexcept override;
-    HRESULT STDMETHODCALLTYPE putref_MenuHandler(CommandBarEvents* MenuHandler) noexcept override;
+    HRESULT STDMETHODCALLTYPE
+    get_MenuHandler(_CommandBarControlEvents** MenuHandler) noexcept override;
+    HRESULT STDMETHODCALLTYPE
+    putref_MenuHandler(_CommandBarControlEvents* MenuHandler) noexcept override;
     HRESULT STDMETHODCALLTYPE Hide() noexcept override;
     HRESULT STDMETHODCALLTYPE Show() noexcept override;
     HRESULT STDMETHODCALLTYPE AddToAddInCommandBar(
@@ -70,6 +72,21 @@ private:
         Connect* owner_;
     };
 
+    // The edit command's item on the code window's menu: its clicks open the window on the
+    // message box at the caret.
+    class EditClick final : public MenuClickHandler {
+    public:
+        explicit EditClick(Connect* owner) : owner_(owner) {}
+        HRESULT MenuHandler_Click(IDispatch*, VARIANT_BOOL*, VARIANT_BOOL*) override {
+            owner_->EditMessageBox();
+            return S_OK;
+        }
+        IUnknown* HandlerLifetime() override { return owner_->HandlerLifetime(); }
+
+    private:
+        Connect* owner_;
+    };
+
     // Which object model the connected host offers, told by the interfaces its root answers.
     enum class Host { VbIde, VbaEditor };
 
@@ -79,6 +96,10 @@ private:
     HRESULT Connection(IDispatch* root, long mode, bool viaExtensibility2) noexcept;
     HRESULT Disconnection() noexcept;
     HRESULT SubscribeToButton(IDispatch* button);
+    // Adds the edit command after the Add-Ins item; a host without the code window's menu,
+    // or one that refuses any step, gets no second item and no message.
+    void AddEditItem() noexcept;
+    void EditMessageBox() noexcept;
 
     // MenuClickHandler
     HRESULT MenuHandler_Click(IDispatch* CommandBarControl, VARIANT_BOOL* handled,
@@ -87,7 +108,12 @@ private:
 
     void ShowForm() noexcept;
     void HideForm() noexcept;
-    ComPtr<IDispatch> AddMenuItem(const std::wstring& caption) noexcept;
+    // `atConnection`: first deletes the items a session that never disconnected left on the
+    // bar, and tags the new one as ours.
+    ComPtr<IDispatch> AddMenuItem(const std::wstring& caption, bool atConnection) noexcept;
+    // Sweeps the bar of items tagged `tag`, then appends one captioned `caption` and tags it.
+    static ComPtr<IDispatch> AddTaggedItem(IDispatch* bar, const std::wstring& caption,
+                                           const std::wstring& tag);
     HRESULT SetMenuHandler(IUnknown* source) noexcept;
     std::shared_ptr<BuilderForm> Form();
     std::shared_ptr<IdeRoot> IdeForWindow();
@@ -100,8 +126,13 @@ private:
     // The host's root object as it is: the VB IDEs' VBE, or the VBA editor's.
     ComPtr<IDispatch> vbInstance_;
     ComPtr<IDispatch> menuItem_;
-    ComPtr<::CommandBarEvents> menuHandler_;
+    // The event source as the IDE handed it out: its interface has no members beyond IUnknown.
+    ComPtr<IUnknown> menuHandler_;
     MenuEventSubscription subscription_;
+    ComPtr<IDispatch> editItem_;
+    ComPtr<IUnknown> editSource_; // the VB IDEs' event source for the edit item
+    MenuEventSubscription editSubscription_;
+    EditClick editClick_{this};
     std::shared_ptr<BuilderForm> builderForm_;
     std::shared_ptr<IdeRoot> ide_; // VBInstance as the window sees it
     FormOwner owner_{this};

@@ -40,9 +40,10 @@ HRESULT ObjectArgument(VARIANT* value, REFIID iid, ComPtr<T>& object, UINT* argE
     return S_OK;
 }
 
-// VBInstance and MenuHandler: an object property that is read, or set by reference.
+// VBInstance and MenuHandler: an object property that is read, or set by reference. A
+// `dispatch` property reads back as VT_DISPATCH, any other as VT_UNKNOWN.
 template <class T, HRESULT (STDMETHODCALLTYPE _Connect::*Get)(T**),
-          HRESULT (STDMETHODCALLTYPE _Connect::*Put)(T*)>
+          HRESULT (STDMETHODCALLTYPE _Connect::*Put)(T*), bool dispatch>
 HRESULT ObjectProperty(_Connect& self, WORD flags, const DispArgs& args, VARIANT* result,
                        UINT* argErr, REFIID iid) {
     if (IsPut(flags)) {
@@ -54,25 +55,31 @@ HRESULT ObjectProperty(_Connect& self, WORD flags, const DispArgs& args, VARIANT
     RETURN_HR_IF(DISP_E_BADPARAMCOUNT, args.Count() != 0);
     T* object = nullptr;
     RETURN_IF_FAILED((self.*Get)(&object));
-    if (result != nullptr) {
+    if (result == nullptr) {
+        if (object != nullptr) {
+            object->Release();
+        }
+    } else if constexpr (dispatch) {
         SetResult(result, static_cast<IDispatch*>(object));
-    } else if (object != nullptr) {
-        object->Release();
+    } else {
+        win32util::SetUnknownResult(result, object);
     }
     return S_OK;
 }
 
 HRESULT VBInstanceUntyped(_Connect& self, WORD flags, const DispArgs& args, VARIANT* result,
                           UINT* argErr) {
-    return ObjectProperty<VBE, &_Connect::get_VBInstance, &_Connect::putref_VBInstance>(
+    return ObjectProperty<VBE, &_Connect::get_VBInstance, &_Connect::putref_VBInstance, true>(
         self, flags, args, result, argErr, IID_VBE);
 }
 
 HRESULT MenuHandlerUntyped(_Connect& self, WORD flags, const DispArgs& args, VARIANT* result,
                            UINT* argErr) {
-    return ObjectProperty<::CommandBarEvents, &_Connect::get_MenuHandler,
-                          &_Connect::putref_MenuHandler>(self, flags, args, result, argErr,
-                                                         IID_CommandBarEvents);
+    // Any object: the interface has no members beyond IUnknown, and the source may be handed
+    // out as VT_UNKNOWN or VT_DISPATCH.
+    return ObjectProperty<_CommandBarControlEvents, &_Connect::get_MenuHandler,
+                          &_Connect::putref_MenuHandler, false>(self, flags, args, result, argErr,
+                                                                IID_IUnknown);
 }
 
 HRESULT AddToAddInCommandBarUntyped(_Connect& self, WORD flags, const DispArgs& args,

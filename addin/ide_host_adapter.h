@@ -35,6 +35,9 @@ class DispatchCodeModule final : public IdeCodeModule {
 public:
     explicit DispatchCodeModule(ComPtr<IDispatch> module) : module_(std::move(module)) {}
     void InsertLines(long line, const std::string& text) override;
+    long CountOfLines() override;
+    std::string Lines(long line, long count) override;
+    void DeleteLines(long line, long count) override;
 
 private:
     ComPtr<IDispatch> module_;
@@ -42,12 +45,21 @@ private:
 
 // The Add-Ins menu operations of Connect.
 
-// The command bar called `barName` from the IDE's CommandBars.
-ComPtr<IDispatch> CommandBarNamed(IDispatch* vbe, const std::wstring& barName);
-// Appends a plain command item (control type 1) to the bar and captions it.
+// The bar behind the IDE's Add-Ins menu: CommandBars("Add-Ins") first; localized hosts name
+// their bars in their own language, so then the built-in Add-Ins popup (control Id 30038) of
+// the active menu bar, and the bar it opens.
+ComPtr<IDispatch> AddInsCommandBar(IDispatch* vbe);
+// Appends a plain command item (control type 1) to the bar and captions it. The item is
+// temporary, so that a host which ends without disconnecting us does not keep it; a host that
+// refuses the Temporary argument gets an item without it.
 ComPtr<IDispatch> AppendMenuItem(IDispatch* bar, const std::wstring& caption);
-// The event source that raises Click for `control` (which may be null: the IDE decides).
-ComPtr<IDispatch> CommandBarEventsFor(IDispatch* vbe, IDispatch* control);
+// Deletes every control of the bar whose Tag is `tag`: items a session that never
+// disconnected left behind.
+void DeleteTaggedControls(IDispatch* bar, const std::wstring& tag);
+// The event source that raises Click for `control` (which may be null: the IDE decides). The
+// VB IDEs' source answers only IUnknown, whichever type it is handed out as; it is never
+// asked for IDispatch.
+ComPtr<IUnknown> CommandBarEventsFor(IDispatch* vbe, IDispatch* control);
 // Removes the item from its bar (the optional Temporary argument left out).
 void DeleteMenuItem(IDispatch* control);
 

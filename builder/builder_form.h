@@ -16,6 +16,9 @@ public:
     virtual void SetVBInstance(std::shared_ptr<IdeRoot> vbInstance) = 0;
     virtual void SetConnect(AddinConnect* connect) = 0;
 
+    // The edit command: reads the message box at the IDE's caret for the next display. False,
+    // after saying why, when there is none the window can hold.
+    virtual bool PrepareEdit() = 0;
     // Loads the window when it is not loaded (running Form_Load) and displays it modally.
     // Returns when the window has been hidden or unloaded. A call made while the window is
     // already being shown (the load step's own call) returns at once and changes nothing.

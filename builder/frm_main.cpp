@@ -67,6 +67,41 @@ constexpr char kPasteText[] =
 
 using names::kDefaultVariableName;
 
+constexpr char kPasteDeleteText[] =
+    "The new code was pasted, but the old lines could not be deleted.\r\n"
+    "\r\n"
+    "Both versions are in your code now: delete the old one yourself.";
+// The edit command's refusals: the reader's sentence, or no message box at the caret.
+constexpr char kEditTitle[] = "Edit Message Box";
+
+// A sentence of the reader as a message: capital first letter, closing full stop.
+std::string AsMessage(std::string sentence) {
+    if (!sentence.empty() && sentence.front() >= 'a' && sentence.front() <= 'z') {
+        sentence.front() = static_cast<char>(sentence.front() - 'a' + 'A');
+    }
+    if (!sentence.empty() && sentence.back() != '.' && sentence.back() != '?' &&
+        sentence.back() != '!') {
+        sentence += '.';
+    }
+    return sentence;
+}
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find("\r\n", start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) {
+            return lines;
+        }
+        start = end + 2;
+    }
+}
+
+long LineCount(const std::string& text) {
+    return static_cast<long>(SplitCrLf(text).size());
+}
+
 } // namespace
 
 frmMain::frmMain(PlatformServices& services) : services_(services) {
@@ -95,6 +130,11 @@ void frmMain::Load() {
     loaded_ = true;
     model_.SetActive(true);
     Form_Load();
+    if (pendingEdit_) {
+        edit_ = std::move(pendingEdit_);
+        pendingEdit_.reset();
+        LoadEdit(*edit_);
+    }
     // The first tab stop gets the focus, as when a window is first shown.
     if (auto first = model_.NextTabStop(layout::RowOf(layout::kFileDialogName), false)) {
         model_.SetFocus(*first);
@@ -107,6 +147,8 @@ void frmMain::Unload() {
     }
     // Marked unloaded first, so that an unload requested again from inside Hide is ignored.
     loaded_ = false;
+    edit_.reset();
+    pendingEdit_.reset();
     model_.SetActive(false);
     int Cancel = 0;
     try {
@@ -406,6 +448,26 @@ void frmMain::cmdCopy_Click() {
     }
 }
 
+// The active code pane's module and the caret's line; throws IdeError when there is none.
+std::unique_ptr<IdeCodeModule> frmMain::ActiveModule(long& caretLine) {
+    if (!VBInstance) {
+        throw IdeError("no IDE");
+    }
+    std::unique_ptr<IdeCodePane> pane = VBInstance->ActiveCodePane();
+    if (!pane) {
+        throw IdeError("no active code pane");
+    }
+    long startColumn = 0;
+    long endLine = 0;
+    long endColumn = 0;
+    pane->GetSelection(caretLine, startColumn, endLine, endColumn);
+    std::unique_ptr<IdeCodeModule> module = pane->CodeModule();
+    if (!module) {
+        throw IdeError("no code module");
+    }
+    return module;
+}
+
 void frmMain::cmdPaste_Click() {
     if (!CheckBeforeGenerating()) {
         return;
@@ -413,26 +475,16 @@ void frmMain::cmdPaste_Click() {
     if (!Generate()) {
         return;
     }
+    if (edit_) {
+        PasteInPlace();
+        return;
+    }
     bool pasted = false;
     try {
-        if (!VBInstance) {
-            throw IdeError("no IDE");
-        }
-        // The pane and its module are held only inside this block, so they are released
-        // on success and on failure alike, before any message shows.
-        std::unique_ptr<IdeCodePane> pane = VBInstance->ActiveCodePane();
-        if (!pane) {
-            throw IdeError("no active code pane");
-        }
+        // The module is held only inside this block, so it is released on success and on
+        // failure alike, before any message shows.
         long startLine = 0;
-        long startColumn = 0;
-        long endLine = 0;
-        long endColumn = 0;
-        pane->GetSelection(startLine, startColumn, endLine, endColumn);
-        std::unique_ptr<IdeCodeModule> module = pane->CodeModule();
-        if (!module) {
-            throw IdeError("no code module");
-        }
+        std::unique_ptr<IdeCodeModule> module = ActiveModule(startLine);
         module->InsertLines(startLine, settings_.strMsgBoxCode);
         pasted = true;
     } catch (const std::bad_alloc&) {
@@ -444,6 +496,98 @@ void frmMain::cmdPaste_Click() {
     }
     if (!pasted) {
         services_.ShowMessage(kPasteText, kStyleCritical, std::string(kPasteTitle));
+    }
+}
+
+bool frmMain::PrepareEdit() {
+    pendingEdit_.reset();
+    std::variant<MsgBoxSite, ReadRefusal> found = ReadRefusal{std::string(kNoMessageBoxHere)};
+    try {
+        long startLine = 0;
+        std::unique_ptr<IdeCodeModule> module = ActiveModule(startLine);
+        const long count = module->CountOfLines();
+        const std::vector<std::string> lines =
+            count > 0 ? SplitCrLf(module->Lines(1, count)) : std::vector<std::string>{};
+        found = FindMsgBoxAt(lines, startLine);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::logic_error&) {
+        throw;
+    } catch (const std::exception&) {
+        // No code pane or no module: there is no line whose message box could be edited.
+    }
+    if (const auto* refusal = std::get_if<ReadRefusal>(&found)) {
+        services_.ShowMessage(AsMessage(refusal->sentence), kStyleCritical,
+                              std::string(kEditTitle));
+        return false;
+    }
+    pendingEdit_ = std::move(std::get<MsgBoxSite>(found));
+    return true;
+}
+
+void frmMain::LoadEdit(const MsgBoxSite& site) {
+    const MsgBoxSettings& read = site.settings;
+    // In the order a user makes the choices, each through its handler, so that every rule
+    // of the window holds for what the user changes next.
+    Ctl(ctl::chkHelp).SetValue(read.chkHelp);
+    chkHelp_Click();
+    Ctl(ctl::optButtons, read.intButtonSet).SetValue(1);
+    Ctl(ctl::optDefBtn, read.intDefButton).SetValue(1);
+    Ctl(ctl::optIcons, read.intIcon).SetValue(1);
+    Ctl(ctl::chkSysModal).SetValue(read.chkSysModal);
+    Ctl(ctl::chkSetForeground).SetValue(read.chkSetForeground);
+    Ctl(ctl::chkRightAlign).SetValue(read.chkRightAlign);
+    Ctl(ctl::chkRtlReading).SetValue(read.chkRtlReading);
+    Ctl(ctl::optCodeOption, read.intCodeOption).SetValue(1);
+    Ctl(ctl::chkOptValOnly).SetValue(read.chkOptValOnly);
+    Ctl(ctl::chkAddSelect).SetValue(read.chkAddSelect);
+    Ctl(ctl::chkNotEqual).SetValue(read.chkNotEqual);
+    Ctl(ctl::txtVarName).SetText(read.txtVarName);
+    Ctl(ctl::txtPrompt).SetText(read.txtPrompt);
+    Ctl(ctl::txtTitle).SetText(read.strTitle);
+    Ctl(ctl::txtHelpFile).SetText(read.txtHelpFile);
+    Ctl(ctl::txtHelpContext).SetText(read.txtHelpContext);
+    if (site.kind == MsgBoxSite::Kind::Call) {
+        // Only the call is rewritten: the shape is the one the code around it has.
+        for (int i = 0; i < static_cast<int>(kCodeShapes.size()); ++i) {
+            Ctl(ctl::optCodeOption, i).SetEnabled(false);
+        }
+    }
+}
+
+void frmMain::PasteInPlace() {
+    auto rewrite = RewriteMsgBox(*edit_, settings_);
+    if (const auto* refusal = std::get_if<ReadRefusal>(&rewrite)) {
+        services_.ShowMessage(AsMessage(refusal->sentence), kStyleCritical,
+                              std::string(kEditTitle));
+        return;
+    }
+    const MsgBoxRewrite& next = std::get<MsgBoxRewrite>(rewrite);
+    // Inserted first, deleted after: a failing write never loses a line.
+    bool inserted = false;
+    bool deleted = false;
+    try {
+        long caretLine = 0;
+        std::unique_ptr<IdeCodeModule> module = ActiveModule(caretLine);
+        module->InsertLines(edit_->firstLine, next.text);
+        inserted = true;
+        module->DeleteLines(edit_->firstLine + LineCount(next.text), edit_->lineCount);
+        deleted = true;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::logic_error&) {
+        throw;
+    } catch (const std::exception&) {
+        // Reported below, by how far the writes got.
+    }
+    if (inserted) {
+        // The new lines stand where the statement began: a second Paste replaces them.
+        ApplyRewrite(*edit_, next);
+    }
+    if (!inserted) {
+        services_.ShowMessage(kPasteText, kStyleCritical, std::string(kPasteTitle));
+    } else if (!deleted) {
+        services_.ShowMessage(kPasteDeleteText, kStyleCritical, std::string(kPasteTitle));
     }
 }
 

@@ -9,9 +9,11 @@
 #include "builder/ide_operations.h"
 #include "builder/model.h"
 #include "builder/platform_services.h"
+#include "composition/msgbox_edit.h"
 #include "composition/msgbox_settings.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qvn {
@@ -42,6 +44,14 @@ public:
     // Load). Nothing when not loaded. Whatever Form_Unload throws, the unload completes.
     void Unload();
     [[nodiscard]] bool IsLoaded() const { return loaded_; }
+
+    // The edit command, before the window loads: reads the message box in the statement at
+    // the IDE's caret. True when the window is to open loaded with it (the next Load takes
+    // it); false after a message saying why not, with nothing changed.
+    bool PrepareEdit();
+    // Whether this opening of the window edits a message box in place: Paste then rewrites
+    // it instead of inserting new code at the caret.
+    [[nodiscard]] bool Editing() const { return edit_.has_value(); }
 
     FormModel& Model() { return model_; }
     [[nodiscard]] const FormModel& Model() const { return model_; }
@@ -83,11 +93,18 @@ private:
     bool Generate();
     void ShowDefaultButton(int Index, std::string caption);
     void HideDefaultButton(int Index);
+    std::unique_ptr<IdeCodeModule> ActiveModule(long& caretLine);
+    // Puts the settings read into the controls as a user would choose them, after Form_Load.
+    void LoadEdit(const MsgBoxSite& site);
+    // Paste in the edit mode: the new code replaces the statement's lines.
+    void PasteInPlace();
 
     PlatformServices& services_;
     FormModel model_;
     MsgBoxSettings settings_;
     bool loaded_ = false;
+    std::optional<MsgBoxSite> pendingEdit_; // read by PrepareEdit, taken by the next Load
+    std::optional<MsgBoxSite> edit_;        // the box this opening edits, as it now stands
 };
 
 } // namespace qvn

@@ -21,6 +21,11 @@ public:
     virtual ~IdeCodeModule() = default;
     // Inserts `text` (lines joined by CR LF) as new lines before line `line` (from 1).
     virtual void InsertLines(long line, const std::string& text) = 0;
+    // How many lines the module has; `count` lines from `line` (from 1) joined by CR LF; and
+    // their deletion.
+    virtual long CountOfLines() = 0;
+    virtual std::string Lines(long line, long count) = 0;
+    virtual void DeleteLines(long line, long count) = 0;
 };
 
 class IdeCodePane {

@@ -3,6 +3,7 @@
 #include "win32util/com_object.h"
 
 #include "ide/host_ids.h"
+#include "ide/names.h"
 
 #include "host/connection_point.h"
 #include "host/event_source.h"
@@ -24,37 +25,48 @@ namespace {
 
 constexpr DISPID kControlCaption = 0x60040003;
 constexpr DISPID kControlDelete = 0x60040007;
+constexpr DISPID kControlId = 0x60040013;
 constexpr DISPID kControlIndex = 0x60040014;
 constexpr DISPID kControlParent = 0x6004001c;
 constexpr DISPID kControlType = 0x60040028;
 constexpr DISPID kControlTag = 0x60040023;
+constexpr DISPID kPopupCommandBar = 0x60050000;
+constexpr DISPID kPopupControls = 0x60050001;
 constexpr DISPID kControlsAdd = 0x60030000;
 constexpr DISPID kControlsCount = 0x60030001;
 constexpr DISPID kItem = 0;
 constexpr DISPID kControlsParent = 0x60030004;
 constexpr DISPID kBarControls = 0x60040003;
 constexpr DISPID kBarDelete = 0x60040004;
+constexpr DISPID kBarFindControl = 0x60040007;
 constexpr DISPID kBarName = 0x6004000e;
+constexpr DISPID kBarsActiveMenuBar = 0x60030001;
 constexpr DISPID kBarsCount = 0x60030003;
+constexpr DISPID kBarsFindControl = 0x60030008;
 
-constexpr long kControlButton = 1;
-
-const DispMember kControlMembers[] = {{L"Caption", kControlCaption},
-                                      {L"Delete", kControlDelete},
-                                      {L"Index", kControlIndex},
-                                      {L"Parent", kControlParent},
+const DispMember kControlMembers[] = {{L"Caption", kControlCaption}, {L"Delete", kControlDelete},
+                                      {L"Id", kControlId},           {L"Index", kControlIndex},
+                                      {L"Parent", kControlParent},   {L"Tag", kControlTag},
                                       {L"Type", kControlType}};
-// The later library's controls add Tag.
-const DispMember kTaggedControlMembers[] = {
-    {L"Caption", kControlCaption}, {L"Delete", kControlDelete}, {L"Index", kControlIndex},
-    {L"Parent", kControlParent},   {L"Type", kControlType},     {L"Tag", kControlTag}};
+// A popup adds the bar it opens and that bar's controls.
+const DispMember kPopupMembers[] = {
+    {L"Caption", kControlCaption}, {L"Delete", kControlDelete},
+    {L"Id", kControlId},           {L"Index", kControlIndex},
+    {L"Parent", kControlParent},   {L"Tag", kControlTag},
+    {L"Type", kControlType},       {L"CommandBar", kPopupCommandBar},
+    {L"Controls", kPopupControls}};
 const DispMember kControlsMembers[] = {{L"Add", kControlsAdd},
                                        {L"Count", kControlsCount},
                                        {L"Item", kItem},
                                        {L"Parent", kControlsParent}};
-const DispMember kBarMembers[] = {
-    {L"Controls", kBarControls}, {L"Delete", kBarDelete}, {L"Name", kBarName}};
-const DispMember kBarsMembers[] = {{L"Count", kBarsCount}, {L"Item", kItem}};
+const DispMember kBarMembers[] = {{L"Controls", kBarControls},
+                                  {L"Delete", kBarDelete},
+                                  {L"FindControl", kBarFindControl},
+                                  {L"Name", kBarName}};
+const DispMember kBarsMembers[] = {{L"ActiveMenuBar", kBarsActiveMenuBar},
+                                   {L"Count", kBarsCount},
+                                   {L"FindControl", kBarsFindControl},
+                                   {L"Item", kItem}};
 
 VARIANT Missing() {
     VARIANT v;
@@ -113,8 +125,11 @@ template <class Iface, class Obj> HRESULT Hand(Obj* object, Iface** out) {
 
 // --- CommandBarControl ---------------------------------------------------------------------
 
-ControlObject::ControlObject(std::shared_ptr<HostState> state, ControlsObject* owner, long type)
-    : DispatchObject(std::move(state), L"CommandBarControl"), owner_(owner), type_(type) {
+ControlObject::ControlObject(std::shared_ptr<HostState> state, ControlsObject* owner, long type,
+                             bool temporary)
+    : DispatchObject(std::move(state), L"CommandBarControl"), owner_(owner), type_(type),
+      temporary_(temporary) {
+    ServeAs(IID_CommandBarControl);
     state_->controls.push_back(this);
     if (state_->IsVba()) {
         auto* point = new ConnectionPoint(state_, static_cast<IConnectionPointContainer*>(this),
@@ -122,6 +137,13 @@ ControlObject::ControlObject(std::shared_ptr<HostState> state, ControlsObject* o
         clickPointImpl_ = point;
         clickPoint_ = win32util::Adopt<IConnectionPoint>(point);
     }
+}
+
+ControlObject::ControlObject(std::shared_ptr<HostState> state, ControlsObject* owner, long id,
+                             std::wstring caption, CommandBarObject* bar)
+    : DispatchObject(std::move(state), L"CommandBarPopup"), owner_(owner), type_(kControlPopup),
+      id_(id), popup_(bar), caption_(std::move(caption)) {
+    state_->controls.push_back(this);
 }
 
 ControlObject::~ControlObject() {
@@ -135,6 +157,9 @@ ControlObject::~ControlObject() {
 void* ControlObject::OtherInterface(REFIID riid) {
     if (riid == IID_HostControl) {
         return static_cast<::CommandBarControl*>(this);
+    }
+    if (riid == IID_CommandBarControl) {
+        return static_cast<::CommandBarControl*>(this); // a popup is a control too
     }
     if (riid == IID_IConnectionPointContainer && clickPoint_) {
         return static_cast<IConnectionPointContainer*>(this);
@@ -162,12 +187,45 @@ HRESULT ControlObject::FindConnectionPoint(REFIID riid, IConnectionPoint** point
     return S_OK;
 }
 
+HRESULT ControlObject::get_Id(int* id) {
+    if (id == nullptr) {
+        return E_POINTER;
+    }
+    *id = static_cast<int>(id_);
+    return CheckAlive();
+}
+
+HRESULT ControlObject::get_CommandBar(::CommandBar** bar) {
+    if (bar == nullptr) {
+        return E_POINTER;
+    }
+    *bar = nullptr;
+    if (!popup_) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    return Hand<::CommandBar>(popup_.Get(), bar);
+}
+
+HRESULT ControlObject::get_Controls(::CommandBarControls** controls) {
+    if (controls == nullptr) {
+        return E_POINTER;
+    }
+    *controls = nullptr;
+    if (!popup_) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    return popup_->get_Controls(controls);
+}
+
 HRESULT ControlObject::get_Tag(BSTR* tag) {
     if (tag == nullptr) {
         return E_POINTER;
     }
     *tag = nullptr;
-    HRESULT hr = CheckAlive();
+    HRESULT hr = state_->Check(L"Tag", Source());
+    if (SUCCEEDED(hr)) {
+        hr = CheckAlive();
+    }
     if (FAILED(hr)) {
         return hr;
     }
@@ -176,11 +234,15 @@ HRESULT ControlObject::get_Tag(BSTR* tag) {
 }
 
 HRESULT ControlObject::put_Tag(BSTR tag) {
-    HRESULT hr = CheckAlive();
+    HRESULT hr = state_->Check(L"Tag", Source());
+    if (SUCCEEDED(hr)) {
+        hr = CheckAlive();
+    }
     if (FAILED(hr)) {
         return hr;
     }
     tag_ = tag != nullptr ? std::wstring(tag, SysStringLen(tag)) : std::wstring();
+    state_->CustomizationsChanged();
     return S_OK;
 }
 
@@ -219,6 +281,7 @@ HRESULT ControlObject::put_Caption(BSTR caption) {
     if (state_->menuChanged) {
         state_->menuChanged();
     }
+    state_->CustomizationsChanged();
     return S_OK;
 }
 
@@ -318,8 +381,8 @@ int ControlObject::RaiseClick() {
 }
 
 std::span<const DispMember> ControlObject::Members() const {
-    if (state_->IsVba()) {
-        return kTaggedControlMembers;
+    if (popup_) {
+        return kPopupMembers;
     }
     return kControlMembers;
 }
@@ -369,11 +432,14 @@ HRESULT ControlObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT
             return Delete(ArgOrMissing(args, 0));
         }
         break;
+    case kControlId:
     case kControlIndex:
     case kControlType:
         if (IsGet(flags)) {
             int value = 0;
-            HRESULT hr = id == kControlIndex ? get_Index(&value) : get_Type(&value);
+            HRESULT hr = id == kControlId      ? get_Id(&value)
+                         : id == kControlIndex ? get_Index(&value)
+                                               : get_Type(&value);
             if (SUCCEEDED(hr)) {
                 SetResult(result, static_cast<long>(value));
             }
@@ -390,10 +456,20 @@ HRESULT ControlObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT
             return hr;
         }
         break;
-    case kControlTag:
-        if (!state_->IsVba()) {
-            break;
+    case kPopupCommandBar:
+    case kPopupControls:
+        if (popup_ && IsGet(flags)) {
+            IDispatch* object = nullptr;
+            HRESULT hr = id == kPopupCommandBar
+                             ? get_CommandBar(reinterpret_cast<::CommandBar**>(&object))
+                             : get_Controls(reinterpret_cast<::CommandBarControls**>(&object));
+            if (SUCCEEDED(hr)) {
+                SetResult(result, object);
+            }
+            return hr;
         }
+        break;
+    case kControlTag:
         if (auto hr = TextProperty(
                 flags, args, result, [this](BSTR text) { return put_Tag(text); },
                 [this](BSTR* text) { return get_Tag(text); })) {
@@ -418,7 +494,7 @@ ControlsObject::~ControlsObject() {
     }
 }
 
-HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARIANT,
+HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARIANT temporary,
                             ::CommandBarControl** control) {
     if (control == nullptr) {
         return E_POINTER;
@@ -440,6 +516,15 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
     if (kind != kControlButton) {
         return Fail(kInvalidCall, L"Only plain command items (type 1) can be added here.");
     }
+    bool isTemporary = false;
+    if (!IsMissing(temporary)) {
+        VARIANT flag;
+        VariantInit(&flag);
+        if (FAILED(VariantChangeType(&flag, &temporary, 0, VT_BOOL))) {
+            return Fail(kInvalidCall, kInvalidCallText);
+        }
+        isTemporary = flag.boolVal != VARIANT_FALSE;
+    }
     std::size_t position = items_.size();
     if (!IsMissing(before)) {
         VARIANT number;
@@ -451,11 +536,12 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
         position = static_cast<std::size_t>(number.lVal - 1);
     }
     ComPtr<ControlObject> item;
-    item = win32util::Adopt(new ControlObject(state_, this, kind));
+    item = win32util::Adopt(new ControlObject(state_, this, kind, isTemporary));
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position), item);
     if (state_->menuChanged) {
         state_->menuChanged();
     }
+    state_->CustomizationsChanged();
     *control = item.Detach();
     return S_OK;
 }
@@ -463,6 +549,11 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
 HRESULT ControlsObject::get_Count(int* count) {
     if (count == nullptr) {
         return E_POINTER;
+    }
+    *count = 0;
+    HRESULT hr = state_->Check(L"Count", Source());
+    if (FAILED(hr)) {
+        return hr;
     }
     *count = static_cast<int>(items_.size());
     return S_OK;
@@ -504,6 +595,11 @@ void ControlsObject::Remove(ControlObject* control) {
     if (state_->menuChanged) {
         state_->menuChanged();
     }
+    state_->CustomizationsChanged();
+}
+
+void ControlsObject::Append(ComPtr<ControlObject> control) {
+    items_.push_back(std::move(control));
 }
 
 long ControlsObject::IndexOf(const ControlObject* control) const {
@@ -603,13 +699,91 @@ HRESULT CommandBarObject::get_Name(BSTR* name) {
     return *name != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
+namespace {
+
+// Whether `value` is missing or equals `wanted` as a whole number or as a text.
+bool Matches(const VARIANT& value, long wanted) {
+    if (IsMissing(value)) {
+        return true;
+    }
+    VARIANT number;
+    VariantInit(&number);
+    return SUCCEEDED(VariantChangeType(&number, const_cast<VARIANT*>(&value), 0, VT_I4)) &&
+           number.lVal == wanted;
+}
+
+bool Matches(const VARIANT& value, const std::wstring& wanted) {
+    if (IsMissing(value)) {
+        return true;
+    }
+    VARIANT text;
+    VariantInit(&text);
+    if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR))) {
+        return false;
+    }
+    bool same = wanted == std::wstring(text.bstrVal, SysStringLen(text.bstrVal));
+    VariantClear(&text);
+    return same;
+}
+
+bool IsTrue(const VARIANT& value) {
+    VARIANT flag;
+    VariantInit(&flag);
+    return !IsMissing(value) &&
+           SUCCEEDED(VariantChangeType(&flag, const_cast<VARIANT*>(&value), 0, VT_BOOL)) &&
+           flag.boolVal != VARIANT_FALSE;
+}
+
+} // namespace
+
+ControlObject* CommandBarObject::Find(const VARIANT& type, const VARIANT& id, const VARIANT& tag,
+                                      bool recursive) const {
+    for (const auto& control : controls_->Items()) {
+        if (Matches(type, control->Type()) && Matches(id, control->Id()) &&
+            Matches(tag, control->Tag())) {
+            return control.Get();
+        }
+        if (recursive && control->Popup() != nullptr) {
+            if (ControlObject* inner = control->Popup()->Find(type, id, tag, true)) {
+                return inner;
+            }
+        }
+    }
+    return nullptr;
+}
+
+HRESULT CommandBarObject::FindControl(VARIANT type, VARIANT id, VARIANT tag, VARIANT,
+                                      VARIANT recursive, ::CommandBarControl** control) {
+    if (control == nullptr) {
+        return E_POINTER;
+    }
+    *control = nullptr;
+    HRESULT hr = state_->Check(L"FindControl", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // None found is Nothing, not a failure.
+    if (ControlObject* found = Find(type, id, tag, IsTrue(recursive))) {
+        return Hand<::CommandBarControl>(found, control);
+    }
+    return S_OK;
+}
+
 std::span<const DispMember> CommandBarObject::Members() const {
     return kBarMembers;
 }
 
-HRESULT CommandBarObject::Dispatch(DISPID id, WORD flags, const Args&, VARIANT* result, UINT*) {
+HRESULT CommandBarObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
+                                   UINT*) {
     HRESULT hr = DISP_E_MEMBERNOTFOUND;
-    if (id == kBarControls && IsGet(flags)) {
+    if (id == kBarFindControl && (flags & DISPATCH_METHOD)) {
+        ::CommandBarControl* control = nullptr;
+        hr = FindControl(ArgOrMissing(args, 0), ArgOrMissing(args, 1), ArgOrMissing(args, 2),
+                         ArgOrMissing(args, 3), ArgOrMissing(args, 4), &control);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, static_cast<IDispatch*>(control));
+        }
+    } else if (id == kBarControls && IsGet(flags)) {
         ::CommandBarControls* controls = nullptr;
         hr = get_Controls(&controls);
         if (SUCCEEDED(hr)) {
@@ -629,8 +803,165 @@ HRESULT CommandBarObject::Dispatch(DISPID id, WORD flags, const Args&, VARIANT* 
 
 // --- CommandBars ---------------------------------------------------------------------------
 
+namespace {
+
+// The built-in menus of the IDEs' menu bar with their built-in Ids, and the names the bars
+// have in each language the stand-in plays. A popup's bar is named as its caption reads
+// without the access key.
+struct Localized {
+    const wchar_t* en;
+    const wchar_t* de;
+    const wchar_t* es;
+    const wchar_t* fr;
+};
+struct BuiltInMenu {
+    long id;
+    Localized caption;
+};
+
+constexpr const wchar_t* kLocales[] = {L"en", L"de", L"es", L"fr"};
+constexpr Localized kMenuBarName = {L"Menu Bar", L"Men\u00FCleiste", L"Barra de men\u00FAs",
+                                    L"Barre de menus"};
+constexpr Localized kToolbarName = {L"Standard", L"Standard", L"Est\u00E1ndar", L"Standard"};
+constexpr BuiltInMenu kBuiltInMenus[] = {
+    {30002, {L"&File", L"&Datei", L"&Archivo", L"&Fichier"}},
+    {30003, {L"&Edit", L"&Bearbeiten", L"&Edici\u00F3n", L"&Edition"}},
+    {30004, {L"&View", L"&Ansicht", L"&Ver", L"&Affichage"}},
+    {30007, {L"&Tools", L"E&xtras", L"&Herramientas", L"&Outils"}},
+    {names::kAddInsMenuId, {L"&Add-Ins", L"&Add-Ins", L"&Complementos", L"&Compl\u00E9ments"}},
+    {30009, {L"&Window", L"&Fenster", L"Ve&ntana", L"Fe&n\u00EAtre"}},
+    {30010, {L"&Help", L"&?", L"Ay&uda", L"&?"}},
+};
+
+const wchar_t* In(const Localized& text, std::size_t locale) {
+    const wchar_t* const all[] = {text.en, text.de, text.es, text.fr};
+    return all[locale];
+}
+
+std::wstring WithoutAccessKey(std::wstring caption) {
+    std::erase(caption, L'&');
+    return caption;
+}
+
+} // namespace
+
 CommandBarsObject::CommandBarsObject(std::shared_ptr<HostState> state)
     : DispatchObject(std::move(state), L"CommandBars") {}
+
+void CommandBarsObject::AddBuiltInBars() {
+    CommandBarObject* menuBar = AddBar(kMenuBarName.en);
+    AddBar(kToolbarName.en);
+    for (const auto& menu : kBuiltInMenus) {
+        CommandBarObject* bar = AddBar(WithoutAccessKey(menu.caption.en));
+        menuBar->Controls()->Append(win32util::Adopt(
+            new ControlObject(state_, menuBar->Controls(), menu.id, menu.caption.en, bar)));
+    }
+    // The code window's context menu, which add-ins reach by this name.
+    AddBar(names::kCodeWindowBarW);
+}
+
+void CommandBarsObject::SetCodeWindowMenu(bool present) {
+    if (!present) {
+        std::erase_if(bars_, [](const ComPtr<CommandBarObject>& b) {
+            return b->Name() == names::kCodeWindowBarW;
+        });
+    } else if (Find(names::kCodeWindowBarW) == nullptr) {
+        AddBar(names::kCodeWindowBarW);
+    }
+}
+
+void CommandBarsObject::SetAddInsMenu(bool present) {
+    CommandBarObject* menuBar = MenuBar();
+    VARIANT missing = Missing();
+    VARIANT id;
+    id.vt = VT_I4;
+    id.lVal = names::kAddInsMenuId;
+    ControlObject* popup = menuBar->Find(missing, id, missing, false);
+    if (!present && popup != nullptr) {
+        ComPtr<CommandBarObject> bar(popup->Popup());
+        menuBar->Controls()->Remove(popup);
+        std::erase_if(bars_,
+                      [&](const ComPtr<CommandBarObject>& b) { return b.Get() == bar.Get(); });
+    } else if (present && popup == nullptr) {
+        const auto& menu =
+            *std::find_if(std::begin(kBuiltInMenus), std::end(kBuiltInMenus),
+                          [](const BuiltInMenu& m) { return m.id == names::kAddInsMenuId; });
+        const wchar_t* caption = In(menu.caption, state_->locale);
+        CommandBarObject* bar = AddBar(WithoutAccessKey(caption));
+        menuBar->Controls()->Append(win32util::Adopt(
+            new ControlObject(state_, menuBar->Controls(), menu.id, caption, bar)));
+    }
+}
+
+bool CommandBarsObject::Localize(const std::wstring& locale) {
+    auto it = std::find(std::begin(kLocales), std::end(kLocales), locale);
+    if (it == std::end(kLocales)) {
+        return false;
+    }
+    const auto index = static_cast<std::size_t>(it - std::begin(kLocales));
+    state_->locale = index;
+    MenuBar()->Rename(In(kMenuBarName, index));
+    if (CommandBarObject* toolbar = bars_.size() > 1 ? bars_[1].Get() : nullptr) {
+        toolbar->Rename(In(kToolbarName, index));
+    }
+    for (const auto& control : MenuBar()->Controls()->Items()) {
+        for (const auto& menu : kBuiltInMenus) {
+            if (menu.id == control->Id() && control->Popup() != nullptr) {
+                control->SetCaption(In(menu.caption, index));
+                control->Popup()->Rename(WithoutAccessKey(In(menu.caption, index)));
+            }
+        }
+    }
+    return true;
+}
+
+CommandBarObject* CommandBarsObject::AddBar(const std::wstring& name) {
+    bars_.push_back(win32util::Adopt(new CommandBarObject(state_, name)));
+    return bars_.back().Get();
+}
+
+CommandBarObject* CommandBarsObject::MenuBar() const {
+    return bars_.front().Get(); // the first bar made, as in the IDEs
+}
+
+CommandBarObject* CommandBarsObject::AddInsBar() const {
+    VARIANT missing = Missing();
+    VARIANT id;
+    id.vt = VT_I4;
+    id.lVal = names::kAddInsMenuId;
+    ControlObject* popup = MenuBar()->Find(missing, id, missing, false);
+    return popup != nullptr ? popup->Popup() : nullptr;
+}
+
+HRESULT CommandBarsObject::get_ActiveMenuBar(::CommandBar** bar) {
+    if (bar == nullptr) {
+        return E_POINTER;
+    }
+    *bar = nullptr;
+    HRESULT hr = state_->Check(L"ActiveMenuBar", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return Hand<::CommandBar>(MenuBar(), bar);
+}
+
+HRESULT CommandBarsObject::FindControl(VARIANT type, VARIANT id, VARIANT tag, VARIANT,
+                                       ::CommandBarControl** control) {
+    if (control == nullptr) {
+        return E_POINTER;
+    }
+    *control = nullptr;
+    HRESULT hr = state_->Check(L"FindControl", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    for (const auto& bar : bars_) {
+        if (ControlObject* found = bar->Find(type, id, tag, false)) {
+            return Hand<::CommandBarControl>(found, control);
+        }
+    }
+    return S_OK;
+}
 
 HRESULT CommandBarsObject::get_Count(int* count) {
     if (count == nullptr) {
@@ -657,19 +988,6 @@ HRESULT CommandBarsObject::get_Item(VARIANT index, ::CommandBar** bar) {
     return Hand<::CommandBar>(found, bar);
 }
 
-void CommandBarsObject::AddBar(const std::wstring& name) {
-    if (Find(name) != nullptr) {
-        return;
-    }
-    ComPtr<CommandBarObject> bar;
-    bar = win32util::Adopt(new CommandBarObject(state_, name));
-    bars_.push_back(bar);
-}
-
-void CommandBarsObject::RemoveBar(const std::wstring& name) {
-    std::erase_if(bars_, [&](const ComPtr<CommandBarObject>& b) { return b->Name() == name; });
-}
-
 CommandBarObject* CommandBarsObject::Find(const std::wstring& name) const {
     for (const auto& bar : bars_) {
         if (bar->Name() == name) {
@@ -690,6 +1008,19 @@ HRESULT CommandBarsObject::Dispatch(DISPID id, WORD flags, const Args& args, VAR
         int count = 0;
         hr = get_Count(&count);
         SetResult(result, static_cast<long>(count));
+    } else if (id == kBarsActiveMenuBar && IsGet(flags)) {
+        ::CommandBar* bar = nullptr;
+        hr = get_ActiveMenuBar(&bar);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, static_cast<IDispatch*>(bar));
+        }
+    } else if (id == kBarsFindControl && (flags & DISPATCH_METHOD)) {
+        ::CommandBarControl* control = nullptr;
+        hr = FindControl(ArgOrMissing(args, 0), ArgOrMissing(args, 1), ArgOrMissing(args, 2),
+                         ArgOrMissing(args, 3), &control);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, static_cast<IDispatch*>(control));
+        }
     } else if (id == kItem && IsGet(flags)) {
         if (!args.Has(0)) {
             *argErr = 0;

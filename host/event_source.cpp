@@ -3,29 +3,20 @@
 #include "win32util/com_object.h"
 
 #include <olectl.h>
+#include <vba_extensibility.h>
+#include <vbide.h>
 
 namespace qvn::host {
 
 using Microsoft::WRL::ComPtr;
 
-namespace {
-
-const DispMember kSourceMembers[] = {{L"", DISPID_UNKNOWN}};
-
-} // namespace
-
 EventSource::EventSource(std::shared_ptr<HostState> state, ControlObject* control)
-    : DispatchObject(std::move(state), L"CommandBarEvents"), control_(control) {
+    : HostObject(std::move(state), L"CommandBarEvents"), control_(control) {
     const IID& iid = state_->eventInterface == EventInterface::Vba
                          ? ide::kDiidVbaCommandBarControlEvents
                          : DIID__dispCommandBarControlEvents;
     point_ = win32util::Adopt(
         new ConnectionPoint(state_, static_cast<IConnectionPointContainer*>(this), iid));
-    if (state_->IsVba()) {
-        // The VBA library declares no typed interface for this source; it is reached through
-        // IDispatch and IConnectionPointContainer, never as the VB IDE's CommandBarEvents.
-        ServeAs(IID_IDispatch);
-    }
     control_->AddSource(this);
 }
 
@@ -34,11 +25,21 @@ EventSource::~EventSource() {
     control_->RemoveSource(this);
 }
 
-void* EventSource::OtherInterface(REFIID riid) {
-    if (riid == IID_IConnectionPointContainer) {
-        return static_cast<IConnectionPointContainer*>(this);
+HRESULT EventSource::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
     }
-    return nullptr;
+    *object = nullptr;
+    // The library's interface of the source adds nothing to IUnknown, so any of this object's
+    // IUnknown-compatible pointers serves for it.
+    const IID& own =
+        state_->IsVba() ? IID__VbaCommandBarControlEvents : IID__CommandBarControlEvents;
+    if (riid == IID_IUnknown || riid == own || riid == IID_IConnectionPointContainer) {
+        *object = static_cast<IConnectionPointContainer*>(this);
+        AddRefImpl();
+        return S_OK;
+    }
+    return E_NOINTERFACE;
 }
 
 HRESULT EventSource::EnumConnectionPoints(IEnumConnectionPoints** points) {
@@ -61,14 +62,6 @@ HRESULT EventSource::FindConnectionPoint(REFIID riid, IConnectionPoint** point) 
 int EventSource::RaiseClick() {
     ComPtr<EventSource> keep(this);
     return point_->RaiseClick(static_cast<::CommandBarControl*>(control_.Get()));
-}
-
-std::span<const DispMember> EventSource::Members() const {
-    return {kSourceMembers, 0};
-}
-
-HRESULT EventSource::Dispatch(DISPID, WORD, const Args&, VARIANT*, UINT*) {
-    return DISP_E_MEMBERNOTFOUND;
 }
 
 } // namespace qvn::host

@@ -1,5 +1,7 @@
-// The event source that Events.CommandBarEvents hands out for one control: a connection-point
-// container with one connection point for the outgoing Click interface.
+// The event source that Events.CommandBarEvents hands out for one control, as the IDEs'
+// libraries declare it: its one interface (_CommandBarControlEvents) has no members and does
+// not derive from IDispatch, so the object answers IUnknown, that interface and
+// IConnectionPointContainer, and nothing else. Its one connection point raises Click.
 #pragma once
 
 #include "ide/host_ids.h"
@@ -7,19 +9,14 @@
 #include "host/command_bars.h"
 #include "host/connection_point.h"
 
-#include <vbide.h>
-
 namespace qvn::host {
 
-class EventSource final : public DispatchObject<::CommandBarEvents>,
-                          public IConnectionPointContainer {
+class EventSource final : public IConnectionPointContainer, public HostObject {
 public:
     EventSource(std::shared_ptr<HostState> state, ControlObject* control);
     ~EventSource() override;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        return DispatchObject::QueryInterface(riid, object);
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
@@ -27,12 +24,6 @@ public:
 
     int RaiseClick();
     [[nodiscard]] std::size_t SinkCount() const { return point_->SinkCount(); }
-
-protected:
-    void* OtherInterface(REFIID riid) override;
-    [[nodiscard]] std::span<const DispMember> Members() const override;
-    HRESULT Dispatch(DISPID id, WORD flags, const Args& args, VARIANT* result,
-                     UINT* argErr) override;
 
 private:
     Microsoft::WRL::ComPtr<ControlObject> control_;

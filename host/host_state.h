@@ -43,6 +43,7 @@ struct HostState {
     bool hasCodePane = true;
     bool refuseEventBinding = false;
     EventInterface eventInterface = EventInterface::Vb5;
+    std::size_t locale = 0; // index of the language the bars are named in; 0 is English
 
     std::map<std::wstring, InjectedFailure> failures; // keyed by lower-case operation name
 
@@ -58,6 +59,14 @@ struct HostState {
     std::function<void()> menuChanged;
     std::function<void()> moduleChanged;
     std::function<void()> syncSelectionFromView;
+    // Set when the host keeps its command-bar customizations between sessions.
+    std::function<void()> customizationsChanged;
+
+    void CustomizationsChanged() const {
+        if (customizationsChanged) {
+            customizationsChanged();
+        }
+    }
 
     // Fails `operation` when a failure was injected for it: records the description as the
     // thread's error info and returns the injected HRESULT; S_OK otherwise.

@@ -47,7 +47,10 @@ HWND IdeHost::CreateMainWindow(int show, bool quitOnDestroy) {
     AppendMenuW(file, MF_STRING, kExitCommand, L"E&xit");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     addInsMenu_ = CreatePopupMenu();
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(addInsMenu_), L"&Add-Ins");
+    // Captioned as the IDE's language names the Add-Ins menu.
+    CommandBarObject* addIns = bars_->AddInsBar();
+    const std::wstring addInsCaption = addIns != nullptr ? addIns->Name() : L"Add-Ins";
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(addInsMenu_), addInsCaption.c_str());
     managerMenu_ = CreatePopupMenu();
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(managerMenu_), L"Add-In &Manager");
 
@@ -174,7 +177,7 @@ void IdeHost::OnCommand(UINT id) {
     } else if (id >= kFirstAddInsItem && id < kFirstAddInsItem + kMaxItems) {
         auto captions = AddInsMenu();
         std::size_t index = id - kFirstAddInsItem;
-        CommandBarObject* bar = bars_->Find(kAddInsBarName);
+        CommandBarObject* bar = bars_->AddInsBar();
         if (bar != nullptr && index < bar->Controls()->Items().size()) {
             Microsoft::WRL::ComPtr<ControlObject> control = bar->Controls()->Items()[index];
             control->RaiseClick();

@@ -21,7 +21,9 @@ struct Options {
     std::wstring ini;
     std::vector<std::wstring> clicks;
     std::wstring saveModule;
+    std::wstring customizations; // where the bars' customizations are kept
     bool close = false;
+    bool crash = false;
     bool ok = true;
 };
 
@@ -36,6 +38,13 @@ void CALLBACK RunScript(HWND hwnd, UINT, UINT_PTR id, DWORD) {
     KillTimer(hwnd, id);
     for (const auto& caption : gScript->clicks) {
         gScripted->ClickAddInsItem(caption);
+    }
+    if (gScript->crash) {
+        // As a crash ends an IDE: nothing is disconnected, nothing is saved on the way out.
+        if (!gScript->saveModule.empty()) {
+            gScripted->SaveModuleFile(gScript->saveModule);
+        }
+        TerminateProcess(GetCurrentProcess(), 3);
     }
     if (gScript->close && gScripted->Window() != nullptr) {
         PostMessageW(gScripted->Window(), WM_CLOSE, 0, 0);
@@ -88,6 +97,12 @@ Options Parse(IdeHost& host, int argc, wchar_t** argv) {
             host.SetAddInsBar(false);
         } else if (arg == L"--refuse-events") {
             host.SetRefuseEventBinding(true);
+        } else if (arg == L"--locale") {
+            options.ok = host.SetLocale(next()) && options.ok;
+        } else if (arg == L"--customizations") {
+            options.customizations = next();
+        } else if (arg == L"--crash") {
+            options.crash = true;
         } else if (arg == L"--vba-events") {
             host.SetEventInterface(qvn::host::EventInterface::Vba);
         } else if (arg == L"--fail") {
@@ -129,7 +144,24 @@ constexpr wchar_t kUsage[] =
     L"idehost [--host vb5|vb6|vba] [--module FILE] [--caret LINE] [--ini FILE (vb5, vb6)]\n"
     L"        [--no-code-pane] [--no-addins-bar]\n"
     L"        [--refuse-events] [--vba-events] [--fail OPERATION=HRESULT[:TEXT]]...\n"
-    L"        [--click CAPTION]... [--save-module FILE] [--close]";
+    L"        [--locale en|de|es|fr] [--customizations FILE]\n"
+    L"        [--click CAPTION]... [--save-module FILE] [--close | --crash]";
+
+// Where the IDE keeps what add-ins left on its bars: the user's application data, one file
+// for each IDE played.
+std::wstring DefaultCustomizations(HostFlavour flavour) {
+    wchar_t folder[MAX_PATH] = {};
+    DWORD n = GetEnvironmentVariableW(L"APPDATA", folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        return {};
+    }
+    std::wstring path = std::wstring(folder) + L"\\idehost";
+    CreateDirectoryW(path.c_str(), nullptr);
+    const wchar_t* name = flavour == HostFlavour::Vba   ? L"\\vba-bars.txt"
+                          : flavour == HostFlavour::Vb6 ? L"\\vb6-bars.txt"
+                                                        : L"\\vb5-bars.txt";
+    return path + name;
+}
 
 } // namespace
 
@@ -159,13 +191,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
         if (options.caret > 0) {
             host.SetCaretLine(options.caret);
         }
+        if (options.customizations.empty()) {
+            options.customizations = DefaultCustomizations(flavour);
+        }
+        if (!options.customizations.empty()) {
+            host.KeepCustomizationsIn(options.customizations);
+        }
         HWND window = host.CreateMainWindow(show, true);
         if (window == nullptr) {
             OleUninitialize();
             return 3;
         }
         host.StartUp(options.ini);
-        if (!options.clicks.empty() || options.close) {
+        if (!options.clicks.empty() || options.close || options.crash) {
             gScript = &options;
             gScripted = &host;
             SetTimer(window, kScriptTimer, 50, &RunScript);

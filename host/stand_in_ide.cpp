@@ -1,8 +1,10 @@
 #include "host/stand_in_ide.h"
 
+#include "win32util/com_object.h"
 #include "win32util/registry_key.h"
 #include "win32util/text.h"
 
+#include "host/addin_object.h"
 #include "host/module_text.h"
 #include "host/vbe_objects.h"
 
@@ -11,7 +13,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -26,7 +28,7 @@ constexpr bool SameNumber(int a, int b) {
 static_assert(SameNumber(ext_cm_AfterStartup, vbext_cm_AfterStartup) &&
               SameNumber(ext_cm_Startup, vbext_cm_Startup) &&
               SameNumber(ext_cm_External, vbext_cm_External) &&
-              SameNumber(ext_cm_CommandLine, vbext_cm_CommandLine) &&
+              SameNumber(ext_cm_CommandLine, kConnectCommandLine) &&
               SameNumber(ext_dm_HostShutdown, vbext_dm_HostShutdown) &&
               SameNumber(ext_dm_UserClosed, vbext_dm_UserClosed));
 
@@ -74,6 +76,8 @@ struct IdeHost::AddIn {
     std::unique_ptr<LoadedServer> server; // outlives the references below
     ComPtr<IDTExtensibility> extensibility;
     ComPtr<IDTExtensibility2> extensibility2;
+    ComPtr<AddInObject> object; // what OnConnection receives as AddInInst
+    std::wstring guid;
     bool connected = false;
 
     void Release() {
@@ -90,11 +94,11 @@ struct Connection {
     ComPtr<IDTExtensibility> vb;
     ComPtr<IDTExtensibility2> vba;
 
-    HRESULT OnConnection(IDispatch* root, long mode) const {
+    HRESULT OnConnection(IDispatch* root, long mode, IDispatch* addInInst) const {
         CustomArray custom;
-        return vba ? vba->OnConnection(root, static_cast<ext_ConnectMode>(mode), nullptr,
+        return vba ? vba->OnConnection(root, static_cast<ext_ConnectMode>(mode), addInInst,
                                        custom.Get())
-                   : vb->OnConnection(root, static_cast<vbext_ConnectMode>(mode), nullptr,
+                   : vb->OnConnection(root, static_cast<vbext_ConnectMode>(mode), addInInst,
                                       custom.Get());
     }
     HRESULT OnDisconnection(long mode) const {
@@ -120,9 +124,7 @@ IdeHost::IdeHost(HostFlavour flavour) : state_(std::make_shared<HostState>()) {
         state_->eventInterface = EventInterface::Vba;
     }
     auto* bars = new CommandBarsObject(state_);
-    bars->AddBar(L"Menu Bar");
-    bars->AddBar(L"Standard");
-    bars->AddBar(kAddInsBarName);
+    bars->AddBuiltInBars();
     auto* events = new EventsObject(state_);
     auto* pane = new CodePaneObject(state_);
     vbe_ = new VbeObject(state_, bars, events, pane);
@@ -140,6 +142,13 @@ IdeHost::~IdeHost() {
     state_->menuChanged = nullptr;
     state_->moduleChanged = nullptr;
     state_->syncSelectionFromView = nullptr;
+    state_->customizationsChanged = nullptr;
+    // An add-in may still hold its AddIn object; it must not reach a host that is gone.
+    for (auto& addIn : addIns_) {
+        if (addIn->object) {
+            addIn->object->Forget();
+        }
+    }
     vbe_->Release();
 }
 
@@ -165,11 +174,7 @@ void IdeHost::SetCodePaneOpen(bool open) {
 
 void IdeHost::SetAddInsBar(bool present) {
     state_->hasAddInsBar = present;
-    if (present) {
-        bars_->AddBar(kAddInsBarName);
-    } else {
-        bars_->RemoveBar(kAddInsBarName);
-    }
+    bars_->SetAddInsMenu(present);
     RebuildMenu();
 }
 
@@ -179,6 +184,68 @@ void IdeHost::SetRefuseEventBinding(bool refuse) {
 
 void IdeHost::SetEventInterface(EventInterface events) {
     state_->eventInterface = events;
+}
+
+bool IdeHost::SetLocale(const std::wstring& locale) {
+    if (!bars_->Localize(locale)) {
+        return false;
+    }
+    RebuildMenu();
+    return true;
+}
+
+// The file holds one line per kept control: the index of its bar, its caption and its Tag,
+// separated by tabs, in UTF-8.
+void IdeHost::KeepCustomizationsIn(const std::wstring& path) {
+    customizationFile_ = path;
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const auto first = line.find('\t');
+        const auto second = first == std::string::npos ? first : line.find('\t', first + 1);
+        if (second == std::string::npos) {
+            continue;
+        }
+        const std::size_t bar = std::strtoul(line.substr(0, first).c_str(), nullptr, 10);
+        if (bar >= bars_->Bars().size()) {
+            continue;
+        }
+        ControlsObject* controls = bars_->Bars()[bar]->Controls();
+        auto control = win32util::Adopt(new ControlObject(state_, controls, kControlButton));
+        control->SetCaption(win32util::Wide(line.substr(first + 1, second - first - 1)));
+        control->SetTag(win32util::Wide(line.substr(second + 1)));
+        controls->Append(std::move(control));
+    }
+    state_->customizationsChanged = [this] { SaveCustomizations(); };
+    RebuildMenu();
+}
+
+void IdeHost::SaveCustomizations() const {
+    std::ofstream out(customizationFile_.c_str(), std::ios::binary | std::ios::trunc);
+    const auto& bars = bars_->Bars();
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        for (const auto& control : bars[i]->Controls()->Items()) {
+            if (control->Id() == kCustomControlId && !control->Temporary()) {
+                out << i << '\t' << win32util::Utf8(control->Caption()) << '\t'
+                    << win32util::Utf8(control->Tag()) << "\r\n";
+            }
+        }
+    }
+}
+
+void IdeHost::EndWithoutDisconnecting() {
+    for (auto& addIn : addIns_) {
+        addIn->connected = false;
+        addIn->Release();
+        if (addIn->object) {
+            addIn->object->Forget();
+            addIn->object.Reset();
+        }
+    }
+    RebuildMenu();
 }
 
 void IdeHost::SetModuleText(const std::wstring& text) {
@@ -230,9 +297,11 @@ long IdeHost::CaretLine() const {
     return state_->selStartLine;
 }
 
-std::vector<std::wstring> IdeHost::AddInsMenu() const {
+namespace {
+
+std::vector<std::wstring> Captions(const CommandBarObject* bar) {
     std::vector<std::wstring> captions;
-    if (CommandBarObject* bar = bars_->Find(kAddInsBarName)) {
+    if (bar != nullptr) {
         for (const auto& control : bar->Controls()->Items()) {
             captions.push_back(control->Caption());
         }
@@ -240,8 +309,7 @@ std::vector<std::wstring> IdeHost::AddInsMenu() const {
     return captions;
 }
 
-int IdeHost::ClickAddInsItem(const std::wstring& caption) {
-    CommandBarObject* bar = bars_->Find(kAddInsBarName);
+int Click(const CommandBarObject* bar, const std::wstring& caption) {
     if (bar == nullptr) {
         return -1;
     }
@@ -252,6 +320,28 @@ int IdeHost::ClickAddInsItem(const std::wstring& caption) {
         }
     }
     return -1;
+}
+
+} // namespace
+
+std::vector<std::wstring> IdeHost::AddInsMenu() const {
+    return Captions(bars_->AddInsBar());
+}
+
+int IdeHost::ClickAddInsItem(const std::wstring& caption) {
+    return Click(bars_->AddInsBar(), caption);
+}
+
+std::vector<std::wstring> IdeHost::CodeWindowMenu() const {
+    return Captions(bars_->Find(names::kCodeWindowBarW));
+}
+
+int IdeHost::ClickCodeWindowItem(const std::wstring& caption) {
+    return Click(bars_->Find(names::kCodeWindowBarW), caption);
+}
+
+void IdeHost::SetCodeWindowMenu(bool present) {
+    bars_->SetCodeWindowMenu(present);
 }
 
 std::vector<ObjectRefs> IdeHost::Objects() const {
@@ -349,8 +439,9 @@ HRESULT IdeHost::StartUp(const std::wstring& list) {
     for (const auto& entry : entries) {
         if (std::none_of(listed_.begin(), listed_.end(),
                          [&](const Listed& l) { return l.progId == entry.progId; })) {
-            listed_.push_back(
-                {entry.progId, entry.friendlyName.empty() ? entry.progId : entry.friendlyName});
+            listed_.push_back({entry.progId,
+                               entry.friendlyName.empty() ? entry.progId : entry.friendlyName,
+                               entry.description});
         }
         if (vba ? entry.loadBehavior != kLoadAtStartup : entry.value != L"1") {
             continue;
@@ -406,7 +497,16 @@ HRESULT IdeHost::Connect(const std::wstring& progId, long mode) {
     if (FAILED(hr)) {
         return hr;
     }
-    return ConnectCreated(object.Get(), progId, mode, server);
+    hr = ConnectCreated(object.Get(), progId, mode, server);
+    if (AddIn* record = FindAddIn(progId); record != nullptr && record->guid.empty()) {
+        CLSID clsid{};
+        wchar_t text[40] = {};
+        if (SUCCEEDED(CLSIDFromProgID(progId.c_str(), &clsid)) &&
+            StringFromGUID2(clsid, text, 40) > 0) {
+            record->guid = text;
+        }
+    }
+    return hr;
 }
 
 HRESULT IdeHost::ConnectObject(IUnknown* addIn, const std::wstring& name, long mode) {
@@ -442,8 +542,28 @@ HRESULT IdeHost::ConnectCreated(IUnknown* addIn, const std::wstring& name, long 
     record->extensibility = connection.vb;
     record->extensibility2 = connection.vba;
     record->connected = true;
+    if (!record->object) {
+        AddInObject::Entry entry;
+        entry.progId = name;
+        for (const auto& listed : listed_) {
+            if (lstrcmpiW(listed.progId.c_str(), name.c_str()) == 0) {
+                entry.description = listed.description;
+            }
+        }
+        entry.vbe = Root();
+        entry.connected = [this, name] {
+            AddIn* addIn = FindAddIn(name);
+            return addIn != nullptr && addIn->connected;
+        };
+        entry.connect = [this, name](bool connect) {
+            return connect ? Connect(name, kConnectAfterStartup)
+                           : Disconnect(name, kDisconnectUserClosed);
+        };
+        record->object = win32util::Adopt(new AddInObject(state_, std::move(entry)));
+    }
+    ComPtr<AddInObject> addInInst = record->object;
     RebuildMenu();
-    hr = connection.OnConnection(Root(), mode);
+    hr = connection.OnConnection(Root(), mode, static_cast<::AddIn*>(addInInst.Get()));
     if (FAILED(hr)) {
         // An add-in that refuses the connection is released at once; its DLL goes back to
         // the caller, who still holds the object.
@@ -471,8 +591,13 @@ HRESULT IdeHost::Disconnect(const std::wstring& name, long mode) {
     record->connected = false;
     RebuildMenu();
     HRESULT hr = connection.OnDisconnection(mode);
-    // The host's references go before the DLL is offered to unload.
+    // The host's references go before the DLL is offered to unload; an add-in that keeps its
+    // AddIn object past this point keeps one that no longer reaches the host.
     connection = Connection{};
+    if (AddIn* again = FindAddIn(name); again != nullptr && !again->connected && again->object) {
+        again->object->Forget();
+        again->object.Reset();
+    }
     server.reset();
     return hr;
 }

@@ -49,11 +49,10 @@ inline constexpr bool kHost64Bit = sizeof(void*) == 8;
 inline constexpr long kConnectAfterStartup = vbext_cm_AfterStartup;
 inline constexpr long kConnectStartup = vbext_cm_Startup;
 inline constexpr long kConnectExternal = vbext_cm_External;
-inline constexpr long kConnectCommandLine = vbext_cm_CommandLine;
+// IDTExtensibility2's mode 3; the VB IDEs' library defines only 0 to 2.
+inline constexpr long kConnectCommandLine = 3;
 inline constexpr long kDisconnectHostShutdown = vbext_dm_HostShutdown;
 inline constexpr long kDisconnectUserClosed = vbext_dm_UserClosed;
-
-inline constexpr const wchar_t* kAddInsBarName = names::kAddInsBarW;
 
 class IdeHost {
 public:
@@ -78,6 +77,16 @@ public:
     void SetAddInsBar(bool present);
     void SetRefuseEventBinding(bool refuse);
     void SetEventInterface(EventInterface events);
+    // Plays the IDE of a localized Office or Visual Basic: the built-in bars are named and
+    // their menus captioned in that language ("en", "de", "es", "fr"); the built-in Ids stay.
+    // False for a language the stand-in does not know.
+    bool SetLocale(const std::wstring& locale);
+    // Keeps the bars' customizations (controls added without Temporary) in `path` as the
+    // IDEs do: whatever an add-in leaves on a bar is there again at the next start, even when
+    // the IDE ended without disconnecting it. Loads what the file holds now.
+    void KeepCustomizationsIn(const std::wstring& path);
+    // Ends the session as a crash does: every add-in is released without OnDisconnection.
+    void EndWithoutDisconnecting();
 
     // --- Code pane -------------------------------------------------------------------------
     void SetModuleText(const std::wstring& text);
@@ -89,11 +98,15 @@ public:
     [[nodiscard]] long CaretLine() const;
 
     // --- Add-Ins menu ----------------------------------------------------------------------
-    // Captions of the "Add-Ins" bar's controls, in order (empty without the bar).
+    // Captions of the Add-Ins menu's controls, in order (empty without the menu).
     [[nodiscard]] std::vector<std::wstring> AddInsMenu() const;
     // Chooses the first item with this caption as a user would: raises Click on every event
     // source bound to it. Returns the number of sinks called, or -1 without such an item.
     int ClickAddInsItem(const std::wstring& caption);
+    // The same for the code window's context menu ("Code Window"), which a host may lack.
+    [[nodiscard]] std::vector<std::wstring> CodeWindowMenu() const;
+    int ClickCodeWindowItem(const std::wstring& caption);
+    void SetCodeWindowMenu(bool present);
 
     // --- Reference counts ------------------------------------------------------------------
     // Every host COM object alive, with its current reference count.
@@ -140,6 +153,7 @@ private:
     struct Listed {
         std::wstring progId;
         std::wstring caption; // what the Add-In Manager shows
+        std::wstring description;
     };
     // `server` (the DLL the object came from, if the host loaded it) moves into the add-in's
     // record when the connection is made, and stays with the caller otherwise.
@@ -153,6 +167,7 @@ private:
     void ReadSelectionFromView();
     void ReadTextFromView();
     AddIn* FindAddIn(const std::wstring& name);
+    void SaveCustomizations() const;
 
     std::shared_ptr<HostState> state_;
     VbeObject* vbe_ = nullptr;
@@ -166,6 +181,7 @@ private:
     bool updatingView_ = false;
     bool shuttingDown_ = false;
     bool quitOnDestroy_ = false;
+    std::wstring customizationFile_;
 };
 
 } // namespace qvn::host

@@ -135,6 +135,10 @@ HRESULT CodeModuleObject::InsertLines(LONG line, BSTR text) {
 }
 
 HRESULT CodeModuleObject::DeleteLines(LONG startLine, LONG count) {
+    HRESULT hr = state_->Check(L"DeleteLines", Source());
+    if (FAILED(hr)) {
+        return hr;
+    }
     auto& all = state_->lines;
     if (startLine < 1 || count < 0 ||
         static_cast<std::size_t>(startLine - 1 + count) > all.size()) {
@@ -377,7 +381,10 @@ HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvent
     if (item->Deleted()) {
         return Fail(E_FAIL, L"The control has been deleted.");
     }
-    *events = new EventSource(state_, item);
+    // The class has no interface of its own beyond IUnknown: the pointer handed out is the
+    // source's IUnknown.
+    *events = reinterpret_cast<::CommandBarEvents*>(static_cast<IUnknown*>(
+        static_cast<IConnectionPointContainer*>(new EventSource(state_, item))));
     return S_OK;
 }
 
@@ -395,8 +402,13 @@ HRESULT EventsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARIANT*
     if (FAILED(hr)) {
         return hr;
     }
-    return GetObjectResult<::CommandBarEvents>(
-        result, [&](::CommandBarEvents** e) { return get_CommandBarEvents(control.Get(), e); });
+    // Handed out as VT_UNKNOWN: the source is not a dispatch object.
+    ::CommandBarEvents* source = nullptr;
+    hr = get_CommandBarEvents(control.Get(), &source);
+    if (SUCCEEDED(hr)) {
+        win32util::SetUnknownResult(result, reinterpret_cast<IUnknown*>(source));
+    }
+    return hr;
 }
 
 // --- VBE -----------------------------------------------------------------------------------

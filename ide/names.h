@@ -35,6 +35,14 @@ QVN_NAME(kVbaAddInDescription, "Description")
 QVN_NAME(kVbaAddInLoadBehavior, "LoadBehavior")
 // The command bar whose controls make up the IDE's Add-Ins menu.
 QVN_NAME(kAddInsBar, "Add-Ins")
+// The code window's context menu, as add-ins name it, and the edit command on it: its caption
+// and its Tag, which must differ from the Add-Ins item's (Office hands a button's Click to
+// every control with the same Tag).
+QVN_NAME(kCodeWindowBar, "Code Window")
+QVN_NAME(kEditCaption, "Edit Message Box")
+QVN_NAME(kEditTag, "Quorvane.Connect.Edit")
+// The built-in control Id of the Add-Ins menu on an IDE's menu bar, the same in every language.
+inline constexpr long kAddInsMenuId = 30038;
 
 // The variable a new message box assigns its answer to.
 QVN_NAME(kDefaultVariableName, "response")

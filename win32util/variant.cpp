@@ -33,8 +33,21 @@ VARIANT* Variant::ReleaseAndGetAddressOf() noexcept {
     return &value_;
 }
 
-ComPtr<IDispatch> ObjectOf(const VARIANT& value) {
-    ComPtr<IDispatch> object;
+Variant Variant::Bool(bool value) noexcept {
+    Variant v;
+    v.value_.vt = VT_BOOL;
+    v.value_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+Variant Variant::Missing() noexcept {
+    Variant v;
+    v.value_.vt = VT_ERROR;
+    v.value_.scode = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+
+ComPtr<IUnknown> UnknownOf(const VARIANT& value) {
     IUnknown* unknown = nullptr;
     switch (value.vt) {
     case VT_DISPATCH:
@@ -50,11 +63,16 @@ ComPtr<IDispatch> ObjectOf(const VARIANT& value) {
         unknown = value.ppunkVal != nullptr ? *value.ppunkVal : nullptr;
         break;
     case VT_VARIANT | VT_BYREF:
-        return value.pvarVal != nullptr ? ObjectOf(*value.pvarVal) : nullptr;
+        return value.pvarVal != nullptr ? UnknownOf(*value.pvarVal) : nullptr;
     default:
-        return nullptr;
+        break;
     }
-    if (unknown != nullptr) {
+    return ComPtr<IUnknown>(unknown);
+}
+
+ComPtr<IDispatch> ObjectOf(const VARIANT& value) {
+    ComPtr<IDispatch> object;
+    if (ComPtr<IUnknown> unknown = UnknownOf(value)) {
         unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.GetAddressOf()));
     }
     return object;
@@ -236,6 +254,12 @@ void SetResult(VARIANT* result, IDispatch* value) {
     VariantClear(result);
     result->vt = VT_DISPATCH;
     result->pdispVal = value;
+}
+
+void SetUnknownResult(VARIANT* result, IUnknown* value) {
+    VariantClear(result);
+    result->vt = VT_UNKNOWN;
+    result->punkVal = value;
 }
 
 std::wstring TakeErrorInfoDescription() {

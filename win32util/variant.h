@@ -21,6 +21,13 @@ public:
     ~Variant() { VariantClear(&value_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
+    Variant(Variant&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+    Variant& operator=(Variant&&) = delete;
+
+    // A Boolean (VT_BOOL), as the language passes True and False.
+    static Variant Bool(bool value) noexcept;
+    // An optional argument left out, as a late-bound caller passes it.
+    static Variant Missing() noexcept;
 
     VARIANT* Get() noexcept { return &value_; }
     [[nodiscard]] const VARIANT& Ref() const noexcept { return value_; }
@@ -32,6 +39,9 @@ private:
 
 // The object a VARIANT holds (by value or by reference, IDispatch or IUnknown), or nullptr.
 Microsoft::WRL::ComPtr<IDispatch> ObjectOf(const VARIANT& value);
+// The same object as it is, never asked for IDispatch: for objects that may answer only
+// IUnknown, whichever of the two types they were handed out as.
+Microsoft::WRL::ComPtr<IUnknown> UnknownOf(const VARIANT& value);
 
 // The arguments of one Invoke call in the order the caller wrote them (DISPPARAMS holds them
 // last first). A missing optional argument counts as absent. The readers report the index
@@ -65,8 +75,9 @@ bool IsGet(WORD flags);
 bool IsPut(WORD flags);
 void SetResult(VARIANT* result, long value);
 void SetResult(VARIANT* result, VARIANT_BOOL value);
-void SetResult(VARIANT* result, BSTR value);       // takes ownership
-void SetResult(VARIANT* result, IDispatch* value); // takes ownership; nullptr is Nothing
+void SetResult(VARIANT* result, BSTR value);             // takes ownership
+void SetResult(VARIANT* result, IDispatch* value);       // takes ownership; nullptr is Nothing
+void SetUnknownResult(VARIANT* result, IUnknown* value); // VT_UNKNOWN; takes ownership
 
 // The calling thread's IErrorInfo description (cleared by reading it), or empty.
 std::wstring TakeErrorInfoDescription();

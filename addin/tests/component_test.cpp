@@ -393,6 +393,25 @@ TEST_F(DllTest, TypeLibraryDescribesConnectAsTheTablesGiveIt) {
         SysFreeString(funcName);
         dual->ReleaseFuncDesc(func);
     }
+    // MenuHandler is the IDE's member-less event-source interface, which does not derive from
+    // IDispatch: late-bound it reads back as VT_UNKNOWN.
+    FUNCDESC* handlerGet = nullptr;
+    ASSERT_EQ(dual->GetFuncDesc(4, &handlerGet), S_OK);
+    const TYPEDESC* type = &handlerGet->lprgelemdescParam[0].tdesc;
+    while (type->vt == VT_PTR) {
+        type = type->lptdesc;
+    }
+    ASSERT_EQ(type->vt, VT_USERDEFINED);
+    ComPtr<ITypeInfo> handlerType;
+    ASSERT_EQ(dual->GetRefTypeInfo(type->hreftype, handlerType.GetAddressOf()), S_OK);
+    dual->ReleaseFuncDesc(handlerGet);
+    TYPEATTR* handlerAttr = nullptr;
+    ASSERT_EQ(handlerType->GetTypeAttr(&handlerAttr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(handlerAttr->guid, IID__CommandBarControlEvents));
+    EXPECT_EQ(handlerAttr->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(handlerAttr->wTypeFlags & TYPEFLAG_FDISPATCHABLE, 0);
+    EXPECT_EQ(handlerAttr->cFuncs, 0);
+    handlerType->ReleaseTypeAttr(handlerAttr);
 
     // IDTExtensibility as the IDE calls it by vtable.
     ComPtr<ITypeInfo> extensibility;

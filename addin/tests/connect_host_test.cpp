@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <filesystem>
 
 namespace qvn::addin::testing {
 namespace {
@@ -464,11 +465,19 @@ TEST_F(ConnectHostTest, EveryMemberAnswersLateBoundWithoutTheIdesLibrariesRegist
     ComPtr<IDispatch>(host_->Root()).As(&rootIdentity);
     EXPECT_EQ(readIdentity.Get(), rootIdentity.Get());
     Call(connect.Get(), L"VBInstance", DISPATCH_PROPERTYPUTREF, {root.Get()}, nullptr);
+    // The IDE's event source answers only IUnknown: it reads back as VT_UNKNOWN, and is
+    // taken back as either type.
     Call(connect.Get(), L"MenuHandler", kGetFlags, {}, read.ReleaseAndGetAddressOf());
-    ComPtr<IDispatch> handler = ObjectOf(read.Ref());
+    EXPECT_EQ(read.Ref().vt, VT_UNKNOWN);
+    ComPtr<IUnknown> handler = win32util::UnknownOf(read.Ref());
     ASSERT_NE(handler, nullptr) << "the click subscription's event source";
-    Variant handlerArg(handler.Get());
-    Call(connect.Get(), L"MenuHandler", DISPATCH_PROPERTYPUTREF, {handlerArg.Get()}, nullptr);
+    for (VARTYPE type : {VT_UNKNOWN, VT_DISPATCH}) {
+        VARIANT handlerArg;
+        handlerArg.vt = type;
+        handlerArg.punkVal = handler.Get();
+        Call(connect.Get(), L"MenuHandler", DISPATCH_PROPERTYPUTREF, {&handlerArg}, nullptr);
+        EXPECT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1) << "still subscribed after Set";
+    }
 
     Variant caption(std::wstring(L"Second item"));
     Call(connect.Get(), L"AddToAddInCommandBar", DISPATCH_METHOD, {caption.Get()},
@@ -481,8 +490,9 @@ TEST_F(ConnectHostTest, EveryMemberAnswersLateBoundWithoutTheIdesLibrariesRegist
     Call(connect.Get(), L"FormDisplayed", kGetFlags, {}, read.ReleaseAndGetAddressOf());
     EXPECT_EQ(read.Ref().vt, VT_BOOL);
     EXPECT_EQ(read.Ref().boolVal, VARIANT_TRUE);
+    const int displays = forms_.displays;
     CallMethod(connect.Get(), L"Show");
-    EXPECT_EQ(forms_.displays, 1);
+    EXPECT_EQ(forms_.displays, displays + 1);
     CallMethod(connect.Get(), L"Hide");
     EXPECT_FALSE(FormDisplayed(addIn.Get()));
 
@@ -544,7 +554,7 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
                                   reinterpret_cast<void**>(hostIdentity.GetAddressOf()));
     EXPECT_EQ(rootIdentity.Get(), hostIdentity.Get()) << "VBInstance is the editor's own root";
     root->Release();
-    CommandBarEvents* handler = reinterpret_cast<CommandBarEvents*>(1);
+    _CommandBarControlEvents* handler = reinterpret_cast<_CommandBarControlEvents*>(1);
     ASSERT_EQ(connect->get_MenuHandler(&handler), S_OK);
     EXPECT_EQ(handler, nullptr) << "the editor has no CommandBarEvents object for the item";
 
@@ -564,6 +574,221 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
     ASSERT_EQ(host_->Disconnect(kName, ext_dm_UserClosed), S_OK);
     EXPECT_EQ(host_->AddInsMenu(), menuBefore);
     EXPECT_EQ(ReadSetting(), L"0");
+}
+
+} // namespace
+} // namespace qvn::addin::testing
+
+namespace qvn::addin::testing {
+namespace {
+
+using host::HostFlavour;
+
+// Connects a new add-in to the host: it puts exactly one item on the Add-Ins menu, whose click
+// opens the window, with no message on the way; disconnecting takes the item away.
+void ExpectOneWorkingItemIn(host::IdeHost& host, const ComPtr<IUnknown>& addIn, FormLog& forms) {
+    MessageBoxWatcher watcher;
+    ASSERT_EQ(host.ConnectObject(addIn.Get(), L"Quorvane.Connect", host::kConnectStartup), S_OK);
+    EXPECT_EQ(host.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+    const int displays = forms.displays;
+    EXPECT_EQ(host.ClickAddInsItem(L"Quorvane"), 1);
+    EXPECT_EQ(forms.displays, displays + 1);
+    ASSERT_EQ(host.Disconnect(L"Quorvane.Connect", host::kDisconnectUserClosed), S_OK);
+    EXPECT_TRUE(host.AddInsMenu().empty());
+    EXPECT_TRUE(watcher.Seen().empty()) << Utf8(watcher.Seen().front().text);
+}
+
+// Localized IDEs name their bars in their own language: the item goes on the Add-Ins menu
+// found by its built-in Id, and its click opens the window, with no message on the way.
+TEST_F(ConnectHostTest, InLocalizedIdesTheItemGoesOnTheAddInsMenuFoundByItsId) {
+    struct Case {
+        HostFlavour flavour;
+        const wchar_t* locale;
+    };
+    const Case cases[] = {{HostFlavour::Vb5, L"de"},
+                          {HostFlavour::Vb6, L"es"},
+                          {HostFlavour::Vba, L"fr"},
+                          {HostFlavour::Vba, L"es"}};
+    WriteSetting(std::wstring(L"0"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.locale) + " in flavour " + std::to_string(static_cast<int>(c.flavour)));
+        host_->ShutDown();
+        host_ = std::make_unique<host::IdeHost>(c.flavour);
+        ASSERT_TRUE(host_->SetLocale(c.locale));
+        ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
+    }
+}
+
+// The sweep and the Tag are the add-in's own extras: a host that refuses Tag or the controls'
+// Count still gets one working item, in a localized IDE through FindControl as well.
+TEST_F(ConnectHostTest, AHostRefusingTheOptionalCallsStillGetsOneWorkingItem) {
+    for (const wchar_t* operation : {L"Tag", L"Count"}) {
+        for (const wchar_t* locale : {L"en", L"es"}) {
+            SCOPED_TRACE(Utf8(operation) + " refused, " + Utf8(locale));
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(HostFlavour::Vb6);
+            ASSERT_TRUE(host_->SetLocale(locale));
+            host_->FailOperation(operation, E_NOTIMPL, L"Not offered here");
+            ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
+        }
+    }
+}
+
+// The IDEs keep what add-ins leave on their bars. A session that ends without disconnecting
+// leaves nothing when the item was temporary; when the host refused Temporary, the item it
+// kept is swept at the next connection. Either way the next session has one working item.
+TEST_F(ConnectHostTest, AfterASessionThatNeverDisconnectedTheMenuHasExactlyOneWorkingItem) {
+    const std::wstring bars = (std::filesystem::temp_directory_path() / L"qvn-bars.txt").wstring();
+    for (HostFlavour flavour : {HostFlavour::Vb6, HostFlavour::Vba}) {
+        for (bool refuseTemporary : {false, true}) {
+            SCOPED_TRACE(std::string(refuseTemporary ? "Temporary refused" : "Temporary taken") +
+                         " in flavour " + std::to_string(static_cast<int>(flavour)));
+            DeleteFileW(bars.c_str());
+            {
+                host::IdeHost crashed(flavour);
+                crashed.KeepCustomizationsIn(bars);
+                if (refuseTemporary) {
+                    crashed.FailOperation(L"Add", DISP_E_BADPARAMCOUNT, L"", 1);
+                }
+                auto addIn = NewConnect();
+                ASSERT_EQ(crashed.ConnectObject(addIn.Get(), kName, host::kConnectStartup), S_OK);
+                EXPECT_EQ(crashed.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+                crashed.EndWithoutDisconnecting();
+            }
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(flavour);
+            host_->KeepCustomizationsIn(bars);
+            EXPECT_EQ(host_->AddInsMenu().size(), refuseTemporary ? 1U : 0U);
+            ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
+        }
+    }
+    DeleteFileW(bars.c_str());
+}
+
+} // namespace
+} // namespace qvn::addin::testing
+
+namespace qvn::addin::testing {
+namespace {
+
+// "Edit Message Box" on the code window's menu, in the VB6 IDE and the VBA editor: the box at
+// the caret opens in the window, and Paste rewrites it in place; every other line and
+// character stays, and a refusal changes nothing.
+TEST_F(ConnectHostTest, EditMessageBoxRewritesTheBoxInPlaceAndKeepsEverythingElse) {
+    struct Case {
+        const char* name;
+        std::vector<std::wstring> module;
+        long caret;
+        int buttonSet;                   // what the user chooses in the window; -1 changes nothing
+        std::vector<std::wstring> after; // the module after Paste; empty: as before
+        std::string message;             // a piece of the one message shown, or none
+        std::wstring failing = {};       // an IDE operation that fails
+    };
+    const std::vector<std::wstring> ifBlock = {
+        L"Sub Quit()",   L"    If MsgBox(\"Quit?\", vbYesNo + vbQuestion) = vbYes Then",
+        L"        Save", L"        End",
+        L"    End If",   L"End Sub"};
+    const Case cases[] = {
+        {"a hand-written Yes/No box becomes Yes/No/Cancel",
+         {L"Sub A()", L"    MsgBox \"Save?\", vbYesNo, \"Ed\" ' ask", L"End Sub"},
+         2,
+         3,
+         {L"Sub A()", L"    MsgBox \"Save?\", vbYesNoCancel, \"Ed\" ' ask", L"End Sub"},
+         ""},
+        {"the call in an If's condition; the test and the body stay",
+         ifBlock,
+         2,
+         3,
+         {L"Sub Quit()", L"    If MsgBox (\"Quit?\", vbQuestion + vbYesNoCancel) = vbYes Then",
+          L"        Save", L"        End", L"    End If", L"End Sub"},
+         ""},
+        {"the call in a one-line If with a second statement",
+         {L"Sub B()", L"    If x Then MsgBox \"Stop\": Exit Sub", L"End Sub"},
+         2,
+         1,
+         {L"Sub B()", L"    If x Then MsgBox \"Stop\", vbOKCancel: Exit Sub", L"End Sub"},
+         ""},
+        {"a kept Case vbNo the new set lacks",
+         {L"r = MsgBox(\"Go?\", vbYesNo)", L"Select Case r", L"Case vbNo", L"End Select"},
+         1,
+         1,
+         {},
+         "tests vbNo, but the new box has no No button"},
+        {"a prompt made of a variable", {L"MsgBox strPrompt, vbYesNo"}, 1, -1, {}, "strPrompt"},
+        {"no message box on the line",
+         {L"x = 1", L"MsgBox \"a\""},
+         1,
+         -1,
+         {},
+         "There is no message box on this line to edit."},
+        {"the insert fails: nothing changes",
+         {L"MsgBox \"a\""},
+         1,
+         1,
+         {},
+         "A problem occurred while trying to paste",
+         L"InsertLines"},
+        {"the delete fails: both versions stay, and the message says so",
+         {L"MsgBox \"a\""},
+         1,
+         1,
+         {L"MsgBox \"a\", vbOKCancel", L"MsgBox \"a\""},
+         "Both versions are in your code now",
+         L"DeleteLines"},
+    };
+    WriteSetting(std::wstring(L"0"));
+    for (HostFlavour flavour : {HostFlavour::Vb6, HostFlavour::Vba}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " in flavour " +
+                         std::to_string(static_cast<int>(flavour)));
+            host_->ShutDown();
+            host_ = std::make_unique<host::IdeHost>(flavour);
+            std::wstring text;
+            for (const auto& line : c.module) {
+                text += (text.empty() ? L"" : L"\r\n") + line;
+            }
+            host_->SetModuleText(text);
+            host_->SetCaretLine(c.caret);
+            auto addIn = NewConnect();
+            ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+            ASSERT_EQ(host_->CodeWindowMenu(), std::vector<std::wstring>{L"Edit Message Box"});
+            if (!c.failing.empty()) {
+                host_->FailOperation(c.failing, E_FAIL, L"refused");
+            }
+            forms_.messages.clear();
+            forms_.whileShown = [&](TestBuilderForm& form) {
+                if (c.buttonSet >= 0) {
+                    form.Form().Model().Ctl("optButtons", c.buttonSet).SetValue(1);
+                }
+                form.Form().cmdPaste_Click();
+            };
+            EXPECT_EQ(host_->ClickCodeWindowItem(L"Edit Message Box"), 1);
+            host_->ClearFailures();
+            EXPECT_EQ(host_->ModuleLines(), c.after.empty() ? c.module : c.after);
+            if (c.message.empty()) {
+                EXPECT_TRUE(forms_.messages.empty()) << forms_.messages.front().text;
+            } else {
+                ASSERT_EQ(forms_.messages.size(), 1U);
+                EXPECT_NE(forms_.messages[0].text.find(c.message), std::string::npos)
+                    << forms_.messages[0].text;
+            }
+            ASSERT_EQ(Disconnect(), S_OK);
+            EXPECT_TRUE(host_->CodeWindowMenu().empty()) << "deleted at disconnection";
+        }
+    }
+    forms_.whileShown = nullptr;
+}
+
+// A host without the code window's menu gets the Add-Ins item only, and no message.
+TEST_F(ConnectHostTest, WithoutTheCodeWindowMenuThereIsNoEditItemAndNoMessage) {
+    host_->SetCodeWindowMenu(false);
+    MessageBoxWatcher watcher;
+    auto addIn = NewConnect();
+    ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+    EXPECT_EQ(host_->AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+    EXPECT_EQ(host_->ClickCodeWindowItem(L"Edit Message Box"), -1);
+    ASSERT_EQ(Disconnect(), S_OK);
+    EXPECT_TRUE(watcher.Seen().empty());
 }
 
 } // namespace

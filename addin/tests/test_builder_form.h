@@ -74,6 +74,7 @@ public:
         form_.VBInstance = std::move(vbInstance);
     }
     void SetConnect(AddinConnect* connect) override { form_.Connect = connect; }
+    bool PrepareEdit() override { return form_.PrepareEdit(); }
 
     void ShowModal() override {
         if (showing_) {

@@ -81,7 +81,16 @@ public:
 };
 
 // Which IDE operation fails, and how.
-enum class IdeStep { None, ActiveCodePane, NoPane, GetSelection, CodeModule, InsertLines };
+enum class IdeStep {
+    None,
+    ActiveCodePane,
+    NoPane,
+    GetSelection,
+    CodeModule,
+    InsertLines,
+    Lines,
+    DeleteLines
+};
 
 struct IdeLog {
     IdeStep failAt = IdeStep::None;
@@ -91,6 +100,7 @@ struct IdeLog {
     int liveModules = 0;
     int panesTaken = 0;
     std::vector<std::pair<long, std::string>> inserted;
+    std::vector<std::string> module; // the lines Lines reads and DeleteLines deletes
 
     void MaybeFail(IdeStep step) const {
         if (failAt != step) {
@@ -110,6 +120,35 @@ public:
     void InsertLines(long line, const std::string& text) override {
         log_.MaybeFail(IdeStep::InsertLines);
         log_.inserted.emplace_back(line, text);
+        std::vector<std::string> added;
+        for (std::size_t start = 0;;) {
+            const std::size_t end = text.find("\r\n", start);
+            added.push_back(text.substr(start, end - start));
+            if (end == std::string::npos) {
+                break;
+            }
+            start = end + 2;
+        }
+        const auto at = std::min(static_cast<std::size_t>(line - 1), log_.module.size());
+        log_.module.insert(log_.module.begin() + static_cast<std::ptrdiff_t>(at), added.begin(),
+                           added.end());
+    }
+    long CountOfLines() override {
+        log_.MaybeFail(IdeStep::Lines);
+        return static_cast<long>(log_.module.size());
+    }
+    std::string Lines(long line, long count) override {
+        log_.MaybeFail(IdeStep::Lines);
+        std::string text;
+        for (long i = line; i < line + count; ++i) {
+            text += (i > line ? "\r\n" : "") + log_.module.at(static_cast<std::size_t>(i - 1));
+        }
+        return text;
+    }
+    void DeleteLines(long line, long count) override {
+        log_.MaybeFail(IdeStep::DeleteLines);
+        auto first = log_.module.begin() + (line - 1);
+        log_.module.erase(first, first + count);
     }
 
 private:

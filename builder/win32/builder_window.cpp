@@ -54,6 +54,10 @@ void BuilderWindow::SetConnect(AddinConnect* connect) {
     form_.Connect = connect;
 }
 
+bool BuilderWindow::PrepareEdit() {
+    return form_.PrepareEdit();
+}
+
 HWND BuilderWindow::ControlWindow(int row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= controls_.size()) {
         return nullptr;

@@ -33,6 +33,7 @@ public:
 
     void SetVBInstance(std::shared_ptr<IdeRoot> vbInstance) override;
     void SetConnect(AddinConnect* connect) override;
+    bool PrepareEdit() override;
     void ShowModal() override;
     void HideForm() override;
     void Unload() override;

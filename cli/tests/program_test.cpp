@@ -27,9 +27,12 @@ Result RunCompose(const std::string& args) {
     return r;
 }
 
-// Runs qvn-compose with `input` on its standard input.
+// Runs qvn-compose with `input` on its standard input. The input file is the test's own:
+// ctest runs the tests of this program side by side.
 Result RunComposeOn(const std::string& input, const std::string& args) {
-    const std::string path = ::testing::TempDir() + "qvn_input.txt";
+    const std::string path = ::testing::TempDir() + "qvn_input_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                             ".txt";
     std::ofstream(path, std::ios::binary) << input;
     return RunCompose("<" + path + " " + args);
 }

@@ -1,6 +1,8 @@
 #include "composition/msgbox_settings.h"
 #include "composition/statement_lines.h"
 
+#include "composition/tests/compose.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,13 +10,7 @@
 namespace qvn {
 namespace {
 
-// Runs the three generators in the order Copy and Paste run them.
-std::string Compose(MsgBoxSettings& s) {
-    s.EncodePromptText();
-    s.BuildButtonsExpression();
-    s.BuildMsgBoxCode();
-    return s.strMsgBoxCode;
-}
+using test::Compose;
 
 struct CodeCase {
     const char* name;

@@ -2,6 +2,8 @@
 #include "composition/option_tables.h"
 #include "composition/tests/hand_written_statements.h"
 
+#include "composition/tests/compose.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,12 +11,7 @@
 namespace qvn {
 namespace {
 
-std::string Compose(MsgBoxSettings& s) {
-    s.EncodePromptText();
-    s.BuildButtonsExpression();
-    s.BuildMsgBoxCode();
-    return s.strMsgBoxCode;
-}
+using test::Compose;
 
 TEST(MsgBoxReader, ReadsOrRefusesEachHandWrittenStatement) {
     for (const test::HandWritten& c : test::kHandWritten) {

@@ -68,7 +68,7 @@ public:
             item_ = Method(controls.Get(), L"Add", {Long(1)}).Object();
             Put(item_.Get(), L"Caption", Text(name_.c_str()));
             auto events = Get(vb, L"Events").Object();
-            auto source = Get(events.Get(), L"CommandBarEvents", {Object(item_.Get())}).Object();
+            auto source = Get(events.Get(), L"CommandBarEvents", {Object(item_.Get())}).Unknown();
             source.As(&container_);
             ComPtr<IConnectionPoint> point;
             if (container_ && SUCCEEDED(container_->FindConnectionPoint(

@@ -19,6 +19,10 @@ Microsoft::WRL::ComPtr<IDispatch> CallResult::Object() const {
     return value.vt == VT_DISPATCH ? value.pdispVal : nullptr;
 }
 
+Microsoft::WRL::ComPtr<IUnknown> CallResult::Unknown() const {
+    return value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH ? value.punkVal : nullptr;
+}
+
 std::wstring CallResult::Text() const {
     return value.vt == VT_BSTR && value.bstrVal != nullptr
                ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))

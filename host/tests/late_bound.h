@@ -20,6 +20,8 @@ struct CallResult {
     CallResult(const CallResult&) = delete;
     CallResult(CallResult&& other) noexcept;
     [[nodiscard]] Microsoft::WRL::ComPtr<IDispatch> Object() const;
+    // The object of a VT_UNKNOWN or VT_DISPATCH result, never asked for IDispatch.
+    [[nodiscard]] Microsoft::WRL::ComPtr<IUnknown> Unknown() const;
     [[nodiscard]] std::wstring Text() const;
     [[nodiscard]] long Number() const;
 };

@@ -97,10 +97,9 @@ protected:
 };
 
 TEST_F(ObjectModelTest, NamesResolveToTheLibraryMemberIds) {
-    // Both editors number their members alike; only the VBA editor's controls know Tag.
+    // Every flavour numbers its members alike; Office 97's controls know Tag as well.
     for (HostFlavour flavour : {HostFlavour::Vb5, HostFlavour::Vb6, HostFlavour::Vba}) {
         host_ = std::make_unique<IdeHost>(flavour);
-        const bool vba = flavour == HostFlavour::Vba;
         auto root = host_->Root();
         auto bars = Get(root, L"CommandBars").Object();
         auto bar = AddInsBar();
@@ -124,7 +123,11 @@ TEST_F(ObjectModelTest, NamesResolveToTheLibraryMemberIds) {
             {controls.Get(), L"Add", 0x60030000},
             {item.Get(), L"Caption", 0x60040003},
             {item.Get(), L"Delete", 0x60040007},
-            {item.Get(), L"Tag", vba ? 0x60040023 : DISPID_UNKNOWN},
+            {item.Get(), L"Tag", 0x60040023},
+            {item.Get(), L"Id", 0x60040013},
+            {bars.Get(), L"ActiveMenuBar", 0x60030001},
+            {bars.Get(), L"FindControl", 0x60030008},
+            {bar.Get(), L"FindControl", 0x60040007},
             {pane.Get(), L"GetSelection", 0x60020003},
             {pane.Get(), L"CodeModule", 0x60020008},
             {module.Get(), L"InsertLines", 0x60020008},
@@ -146,11 +149,17 @@ TEST_F(ObjectModelTest, ObjectsAnswerTheirLibraryInterfaces) {
     auto root = host_->Root();
     auto pane = Get(root, L"ActiveCodePane").Object();
     auto item = AddItem(L"X");
-    auto source =
-        Get(Get(root, L"Events").Object().Get(), L"CommandBarEvents", {Object(item.Get())})
-            .Object();
+    auto events =
+        Get(Get(root, L"Events").Object().Get(), L"CommandBarEvents", {Object(item.Get())});
+    // The event source is no dispatch object: handed out as VT_UNKNOWN, it answers its
+    // library's member-less interface and the container, and refuses IDispatch.
+    EXPECT_EQ(VT_UNKNOWN, events.value.vt);
+    auto source = events.Unknown();
+    ASSERT_NE(nullptr, source.Get());
+    ComPtr<IDispatch> dispatch;
+    EXPECT_EQ(E_NOINTERFACE, source.As(&dispatch));
     struct Case {
-        IDispatch* object;
+        IUnknown* object;
         IID iid;
     } cases[] = {{root, IID_VBE},
                  {Get(root, L"Events").Object().Get(), IID_Events},
@@ -160,7 +169,7 @@ TEST_F(ObjectModelTest, ObjectsAnswerTheirLibraryInterfaces) {
                  {item.Get(), IID_CommandBarControl},
                  {pane.Get(), IID_CodePane},
                  {CodeModule().Get(), IID_CodeModule},
-                 {source.Get(), IID_CommandBarEvents},
+                 {source.Get(), IID__CommandBarControlEvents},
                  {source.Get(), IID_IConnectionPointContainer}};
     for (const auto& c : cases) {
         ComPtr<IUnknown> answer;
@@ -209,7 +218,7 @@ TEST_F(ObjectModelTest, ClickReachesSinksAdvisedOnEitherOutgoingInterface) {
         auto item = AddItem(L"Quorvane");
         auto source = Get(Get(host_->Root(), L"Events").Object().Get(), L"CommandBarEvents",
                           {Object(item.Get())})
-                          .Object();
+                          .Unknown();
         ASSERT_NE(nullptr, source.Get());
         ComPtr<IConnectionPointContainer> container;
         ASSERT_EQ(S_OK, source.As(&container));
@@ -405,7 +414,7 @@ TEST_F(ObjectModelTest, ObjectsGoBackToTheirCountsWhenTheCallerLetsGo) {
         auto item = AddItem(L"Quorvane");
         auto source = Get(Get(host_->Root(), L"Events").Object().Get(), L"CommandBarEvents",
                           {Object(item.Get())})
-                          .Object();
+                          .Unknown();
         ComPtr<IConnectionPointContainer> container;
         source.As(&container);
         ComPtr<IConnectionPoint> point;
@@ -467,8 +476,8 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
             EXPECT_STREQ(c.name, name);
             SysFreeString(name);
         }
-        // The description is the flavour's library: VBA's root under its own id, and Tag
-        // on the later library's controls.
+        // The description is the flavour's library: VBA's root under its own id; every
+        // library's controls have Tag, Office 97's too.
         Microsoft::WRL::ComPtr<ITypeInfo> root;
         ASSERT_EQ(S_OK, host.Root()->GetTypeInfo(0, 0, &root));
         TYPEATTR* attr = nullptr;
@@ -489,7 +498,8 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
         ASSERT_EQ(S_OK, item->GetTypeInfo(0, 0, &control));
         LPOLESTR tag[] = {const_cast<LPOLESTR>(L"Tag")};
         MEMBERID id = MEMBERID_NIL;
-        EXPECT_EQ(flavour == HostFlavour::Vba, SUCCEEDED(control->GetIDsOfNames(tag, 1, &id)));
+        EXPECT_TRUE(SUCCEEDED(control->GetIDsOfNames(tag, 1, &id)));
+        EXPECT_EQ(0x60040023, id);
     }
     OleUninitialize();
 }
@@ -767,10 +777,13 @@ TEST_F(VbaObjectModelTest, CommandBarEventsFailsOnlyInThe64BitEditor) {
         return;
     }
     ASSERT_EQ(S_OK, result.hr);
-    auto source = result.Object();
+    EXPECT_EQ(VT_UNKNOWN, result.value.vt);
+    auto source = result.Unknown();
     ComPtr<IUnknown> vb5;
-    EXPECT_EQ(E_NOINTERFACE, source->QueryInterface(IID_CommandBarEvents,
+    EXPECT_EQ(E_NOINTERFACE, source->QueryInterface(IID__CommandBarControlEvents,
                                                     reinterpret_cast<void**>(vb5.GetAddressOf())));
+    EXPECT_EQ(S_OK, source->QueryInterface(IID__VbaCommandBarControlEvents,
+                                           reinterpret_cast<void**>(vb5.GetAddressOf())));
     ComPtr<IConnectionPointContainer> container;
     ASSERT_EQ(S_OK, source.As(&container));
     ComPtr<IConnectionPoint> point;

@@ -180,6 +180,7 @@ constexpr long kCaretLine = 4;
 struct Route {
     qvn::host::HostFlavour host;
     bool perUser;
+    const wchar_t* locale; // the IDE's language, which names its bars
 };
 
 bool SixtyFourBitWindows() {
@@ -201,7 +202,11 @@ protected:
     void TearDown() override { OleUninitialize(); }
 
     // Starts an IDE with the sample module open; start-up connects the listed add-ins.
-    static void Open(IdeHost& ide) {
+    // Starts an IDE of the route's language that keeps its bars' customizations between
+    // sessions, as the real ones do.
+    void Open(IdeHost& ide, const Route& route) const {
+        ASSERT_TRUE(ide.SetLocale(route.locale));
+        ide.KeepCustomizationsIn(bars_.wstring());
         ide.SetModuleText(kSampleModule);
         ide.SetCaretLine(kCaretLine);
         ASSERT_NE(ide.CreateMainWindow(SW_SHOWNORMAL), nullptr);
@@ -214,11 +219,14 @@ protected:
     }
 
     MessageBoxWatcher boxes_; // reads and answers every message box of any process
+    fs::path bars_ = fs::temp_directory_path() / L"journey-bars.txt";
 };
 
 void Journey::Travel(const Route& route) {
     using qvn::host::HostFlavour;
     const bool perUser = route.perUser;
+    std::error_code ignored;
+    fs::remove(bars_, ignored); // no customizations of an earlier run
     fs::path folder = L"C:\\Program Files\\Quorvane";
     if (perUser) {
         wchar_t local[MAX_PATH] = {};
@@ -328,7 +336,7 @@ void Journey::Travel(const Route& route) {
     {
         Stage stage("first session: menu item, composing, Paste, Exit");
         IdeHost ide(route.host);
-        Open(ide);
+        Open(ide, route);
         ASSERT_EQ(ide.StartUp(), S_OK);
         EXPECT_EQ(ide.ConnectedAddIns(), std::vector<std::wstring>{kProgId});
         ASSERT_EQ(ide.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
@@ -385,10 +393,47 @@ void Journey::Travel(const Route& route) {
         EXPECT_EQ(DisplayOnConnect(), L"0");
     }
 
+    if (route.host != HostFlavour::Vb5) {
+        Stage stage("Edit Message Box: a hand-written Yes/No box becomes Yes/No/Cancel in place");
+        IdeHost ide(route.host);
+        Open(ide, route);
+        ide.SetModuleText(L"Sub Ask()\r\n    If x Then MsgBox \"Stop\", vbYesNo: Exit Sub\r\n"
+                          L"    MsgBox \"Save?\", vbYesNo, \"Ed\" ' ask\r\nEnd Sub");
+        ide.SetCaretLine(3);
+        ASSERT_EQ(ide.StartUp(), S_OK);
+        Hands hands([&]() -> std::string {
+            HWND builder = WaitForBuilder();
+            if (builder == nullptr) {
+                return "the edit command opened no builder window";
+            }
+            if (Utf8(WindowText(BuilderControl(builder, "txtPrompt"))) != "Save?") {
+                PressExit(builder);
+                return "the window did not open on the box at the caret";
+            }
+            HWND pane = FindChildOfClass(ide.Window(), L"Edit");
+            const std::wstring before = WindowText(pane);
+            Click(BuilderControl(builder, "optButtons", 3));
+            Click(BuilderControl(builder, "cmdPaste"));
+            if (!WaitUntil([&] { return WindowText(pane) != before; }, 10s)) {
+                PressExit(builder);
+                return "Paste changed nothing in the code pane";
+            }
+            return PressExit(builder);
+        });
+        EXPECT_EQ(ide.ClickCodeWindowItem(L"Edit Message Box"), 1);
+        EXPECT_EQ(hands.Finish(), "");
+        EXPECT_EQ(ide.ModuleLines(),
+                  (std::vector<std::wstring>{
+                      L"Sub Ask()", L"    If x Then MsgBox \"Stop\", vbYesNo: Exit Sub",
+                      L"    MsgBox \"Save?\", vbYesNoCancel, \"Ed\" ' ask", L"End Sub"}));
+        Close(ide);
+        EXPECT_TRUE(ide.CodeWindowMenu().empty()) << "the edit item is deleted at disconnection";
+    }
+
     {
         Stage stage("second session: IDE closed while the window shows");
         IdeHost ide(route.host);
-        Open(ide);
+        Open(ide, route);
         std::atomic<bool> started{false};
         Hands watch([&]() -> std::string {
             HWND early = nullptr;
@@ -433,7 +478,7 @@ void Journey::Travel(const Route& route) {
     {
         Stage stage("third session: the window opens by itself");
         IdeHost ide(route.host);
-        Open(ide);
+        Open(ide, route);
         bool opened = false;
         Hands hands([&]() -> std::string {
             HWND builder = WaitForBuilder();
@@ -450,6 +495,35 @@ void Journey::Travel(const Route& route) {
             << "the menu item is there when the window opened at start-up too";
         Close(ide);
         EXPECT_EQ(DisplayOnConnect(), L"0");
+    }
+
+    if (route.host == HostFlavour::Vba) {
+        // The editor keeps what an add-in leaves on its bars; this one also refuses the
+        // Temporary argument once, so the session that never disconnects leaves an item.
+        Stage stage("a session that ends without disconnecting, then one with a single item");
+        {
+            IdeHost ide(route.host);
+            Open(ide, route);
+            ide.FailOperation(L"Add", DISP_E_BADPARAMCOUNT, L"", 1);
+            ASSERT_EQ(ide.StartUp(), S_OK);
+            ASSERT_EQ(ide.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
+            ide.EndWithoutDisconnecting();
+        }
+        IdeHost ide(route.host);
+        Open(ide, route);
+        EXPECT_EQ(ide.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"})
+            << "the item the ended session left is kept";
+        ASSERT_EQ(ide.StartUp(), S_OK);
+        EXPECT_EQ(ide.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"})
+            << "the connection swept the item the ended session left";
+        Hands hands([&]() -> std::string {
+            HWND builder = WaitForBuilder();
+            return builder == nullptr ? "the item opened no builder window" : PressExit(builder);
+        });
+        EXPECT_EQ(ide.ClickAddInsItem(L"Quorvane"), 1);
+        EXPECT_EQ(hands.Finish(), "");
+        Close(ide);
+        EXPECT_TRUE(ide.AddInsMenu().empty());
     }
 
     if (perUser) {
@@ -505,15 +579,15 @@ void Journey::Travel(const Route& route) {
 }
 
 TEST_F(Journey, InstallUseTheBuilderAndRemove) {
-    Travel({qvn::host::HostFlavour::Vb5, false});
+    Travel({qvn::host::HostFlavour::Vb5, false, L"en"});
 }
 
-TEST_F(Journey, InTheVb6IdeInstallForEveryUserUseAndRemove) {
-    Travel({qvn::host::HostFlavour::Vb6, false});
+TEST_F(Journey, InASpanishVb6IdeInstallForEveryUserUseAndRemove) {
+    Travel({qvn::host::HostFlavour::Vb6, false, L"es"});
 }
 
-TEST_F(Journey, InTheVbaEditorInstallForThisUserUseAndRemove) {
-    Travel({qvn::host::HostFlavour::Vba, true});
+TEST_F(Journey, InAFrenchVbaEditorInstallForThisUserUseAndRemove) {
+    Travel({qvn::host::HostFlavour::Vba, true, L"fr"});
 }
 
 } // namespace

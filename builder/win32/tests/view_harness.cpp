@@ -33,6 +33,10 @@ public:
     void InsertLines(long line, const std::string& text) override {
         ide_.inserted.emplace_back(line, text);
     }
+    // The window's own tests edit nothing in place.
+    long CountOfLines() override { return 0; }
+    std::string Lines(long, long) override { throw IdeError("no lines to read"); }
+    void DeleteLines(long, long) override { throw IdeError("no lines to delete"); }
 
 private:
     FakeIde& ide_;
