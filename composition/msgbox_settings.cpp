@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qvn {
 namespace {
@@ -41,6 +44,50 @@ void PutEscaped(Gather& out, std::string_view text, std::string_view quote) {
     out << text.substr(from);
 }
 
+// A short text kept with zeros after it, so that it is copied with one fixed-size move.
+struct ShortPiece {
+    static constexpr std::size_t kMax = 16;
+    char bytes[kMax] = {};
+    std::size_t size = 0;
+
+    explicit ShortPiece(std::string_view text) : size(text.size()) {
+        std::memcpy(bytes, text.data(), text.size());
+    }
+    char* CopyTo(char* to) const {
+        std::memcpy(to, bytes, kMax);
+        return to + size;
+    }
+};
+
+// How many of the next bytes, at most 16, are neither `quote` nor a line break. `end - at`
+// must be positive.
+std::size_t PlainRun(const char* at, const char* end, char quote) {
+    const std::size_t left = static_cast<std::size_t>(end - at);
+#if defined(__SSE2__)
+    __m128i bytes;
+    if (left >= 16) {
+        bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    } else {
+        // Zeros after the text's end are plain, and are cut off by `left` below.
+        char tail[16] = {};
+        std::memcpy(tail, at, left);
+        bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail));
+    }
+    const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(quote)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
+                                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    const std::size_t run = mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : 16;
+    return std::min(run, left);
+#else
+    const std::size_t most = std::min<std::size_t>(left, 16);
+    std::size_t run = 0;
+    while (run < most && at[run] != quote && at[run] != '\r' && at[run] != '\n')
+        ++run;
+    return run;
+#endif
+}
+
 } // namespace
 
 int MsgBoxSettings::FlagValue(int flagIndex) const {
@@ -66,6 +113,93 @@ std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) cons
 }
 
 void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view all) const {
+    if (strQuote.size() != 1 || strConcat.size() > ShortPiece::kMax || strCrLfName.empty() ||
+        strCrLfName.size() > ShortPiece::kMax) {
+        AppendStringExpressionPieceByPiece(expr, all);
+        return;
+    }
+    // The usual pieces: the text read once from the front, a run of plain bytes at a time,
+    // and the expression written into a block on the stack that is appended to `expr` when
+    // nearly full. A literal is opened before the first plain byte or quote of a line and
+    // closed at the line break after it.
+    const char quote = strQuote[0];
+    const ShortPiece concat(strConcat);
+    const ShortPiece crlf(strCrLfName);
+    const ShortPiece cr(kCrName);
+    const ShortPiece lf(kLfName);
+    constexpr std::size_t kRoom = 1024;
+    // One step writes at most a concatenation, a quote, 16 bytes of text, a closing quote,
+    // another concatenation and a constant, each piece moved as 16 bytes.
+    char block[kRoom + 6 * ShortPiece::kMax];
+    char* write = block;
+    bool open = false;    // a literal is open
+    bool written = false; // the expression has a term
+    auto term = [&] {
+        if (written)
+            write = concat.CopyTo(write);
+        written = true;
+    };
+    const char* at = all.data();
+    const char* const end = at + all.size();
+    while (at < end) {
+        if (write >= block + kRoom) {
+            expr.append(block, static_cast<std::size_t>(write - block));
+            write = block;
+        }
+        const std::size_t run = PlainRun(at, end, quote);
+        if (run > 0 || *at == quote) {
+            if (!open) {
+                term();
+                *write++ = quote;
+                open = true;
+            }
+            // Sixteen bytes are moved whatever they hold when there are that many; only
+            // the run is kept.
+            if (end - at >= 16)
+                std::memcpy(write, at, 16);
+            else
+                std::memcpy(write, at, run);
+            write += run;
+            at += run;
+            if (at == end)
+                break;
+            if (*at == quote) {
+                write[0] = quote;
+                write[1] = quote;
+                write += 2;
+                ++at;
+                continue;
+            }
+            if (run == 16)
+                continue; // the byte after the run is not known yet
+        }
+        // A line break: the literal before it closed, and the break written as its constant.
+        if (open) {
+            *write++ = quote;
+            open = false;
+        }
+        term();
+        // A CR that ends the text is written as CR LF, as the piece-by-piece way does.
+        if (*at == '\r' && (at + 1 == end || at[1] == '\n')) {
+            write = crlf.CopyTo(write);
+            at += std::min<std::ptrdiff_t>(2, end - at);
+        } else {
+            write = (*at == '\r' ? cr : lf).CopyTo(write);
+            ++at;
+        }
+    }
+    if (open)
+        *write++ = quote;
+    if (!written) {
+        write[0] = quote;
+        write[1] = quote;
+        write += 2;
+    }
+    expr.append(block, static_cast<std::size_t>(write - block));
+}
+
+void MsgBoxSettings::AppendStringExpressionPieceByPiece(std::string& expr,
+                                                        std::string_view all) const {
     // Lines become quoted literals, line breaks become named constants, and the pieces are
     // joined by the concatenation operator. One pass from the front: linear in the text.
     expr.reserve(expr.size() + all.size() + all.size() / 8 + 2);
