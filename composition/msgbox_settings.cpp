@@ -51,7 +51,7 @@ struct ShortPiece {
     std::size_t size = 0;
 
     explicit ShortPiece(std::string_view text) : size(text.size()) {
-        std::memcpy(bytes, text.data(), text.size());
+        CopyShortBytes(bytes, text.data(), text.size());
     }
     char* CopyTo(char* to) const {
         std::memcpy(to, bytes, kMax);
@@ -59,27 +59,34 @@ struct ShortPiece {
     }
 };
 
-// How many of the next bytes, at most 16, are neither `quote` nor a line break. `end - at`
-// must be positive.
-std::size_t PlainRun(const char* at, const char* end, char quote) {
-    const std::size_t left = static_cast<std::size_t>(end - at);
+// How many of the next bytes from `at`, at most 16, are neither `quote` nor a line break, in
+// the text from `begin` to `end`; `at` must be before `end`.
+std::size_t PlainRun(const char* begin, const char* at, const char* end, char quote) {
+    const auto left = static_cast<std::size_t>(end - at);
 #if defined(__SSE2__)
-    __m128i bytes;
-    if (left >= 16) {
-        bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    } else {
-        // Zeros after the text's end are plain, and are cut off by `left` below.
-        char tail[16] = {};
-        std::memcpy(tail, at, left);
-        bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail));
+    // The sixteen bytes from `at`, or the last sixteen of the text with those before `at`
+    // shifted out, or for a short text its bytes with zeros after them.
+    const char* from = at;
+    char tail[16] = {};
+    if (left < 16) {
+        if (end - begin >= 16) {
+            from = end - 16;
+        } else {
+            CopyShortBytes(tail, at, left);
+            from = tail;
+        }
     }
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
     const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(quote)),
                                          _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
                                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (from != at && from != tail)
+        mask >>= 16 - left;
     const std::size_t run = mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : 16;
     return std::min(run, left);
 #else
+    (void)begin;
     const std::size_t most = std::min<std::size_t>(left, 16);
     std::size_t run = 0;
     while (run < most && at[run] != quote && at[run] != '\r' && at[run] != '\n')
@@ -146,7 +153,7 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
             expr.append(block, static_cast<std::size_t>(write - block));
             write = block;
         }
-        const std::size_t run = PlainRun(at, end, quote);
+        const std::size_t run = PlainRun(all.data(), at, end, quote);
         if (run > 0 || *at == quote) {
             if (!open) {
                 term();
@@ -158,7 +165,7 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
             if (end - at >= 16)
                 std::memcpy(write, at, 16);
             else
-                std::memcpy(write, at, run);
+                CopyShortBytes(write, at, run);
             write += run;
             at += run;
             if (at == end)
