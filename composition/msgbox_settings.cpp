@@ -44,18 +44,14 @@ void PutEscaped(Gather& out, std::string_view text, std::string_view quote) {
     out << text.substr(from);
 }
 
-// A short text kept with zeros after it, so that it is copied with one fixed-size move.
+// A joining piece or constant of an expression, at most kMax bytes, copied in a few moves.
 struct ShortPiece {
     static constexpr std::size_t kMax = 16;
-    char bytes[kMax] = {};
-    std::size_t size = 0;
+    std::string_view text;
 
-    explicit ShortPiece(std::string_view text) : size(text.size()) {
-        CopyShortBytes(bytes, text.data(), text.size());
-    }
     char* CopyTo(char* to) const {
-        std::memcpy(to, bytes, kMax);
-        return to + size;
+        CopyShortBytes(to, text.data(), text.size());
+        return to + text.size();
     }
 };
 
@@ -130,13 +126,13 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
     // nearly full. A literal is opened before the first plain byte or quote of a line and
     // closed at the line break after it.
     const char quote = strQuote[0];
-    const ShortPiece concat(strConcat);
-    const ShortPiece crlf(strCrLfName);
-    const ShortPiece cr(kCrName);
-    const ShortPiece lf(kLfName);
+    const ShortPiece concat{strConcat};
+    const ShortPiece crlf{strCrLfName};
+    const ShortPiece cr{kCrName};
+    const ShortPiece lf{kLfName};
     constexpr std::size_t kRoom = 1024;
     // One step writes at most a concatenation, a quote, 16 bytes of text, a closing quote,
-    // another concatenation and a constant, each piece moved as 16 bytes.
+    // another concatenation and a constant.
     char block[kRoom + 6 * ShortPiece::kMax];
     char* write = block;
     bool open = false;    // a literal is open
@@ -308,67 +304,80 @@ void MsgBoxSettings::BuildMsgBoxCode() {
         AppendStringExpression(title, strTitle);
     if (withHelp)
         AppendStringExpression(helpFile, txtHelpFile);
-    // First with each expression as one piece, which is all a line that fits needs; split into
-    // its terms only when the line must be cut.
+    // The first line's pieces in order, each handed to `put`; with `terms`, each expression
+    // split into its terms (to the vector of pieces only), which a line that must be cut needs.
     // Kept between calls, so that a composition needs no allocation for it: scripts compose
     // a million records a second.
     thread_local std::vector<LinePiece> first;
-    auto build = [&](bool terms) {
-        first.clear();
+    auto build = [&](bool terms, auto&& put) {
         auto expression = [&](std::string_view text, Joiner joiner) {
             if (terms)
                 AppendExpressionPieces(first, text, joiner);
             else
-                first.push_back({joiner, text, false});
+                put({joiner, text, false});
         };
         switch (intCodeOption) {
         case kCodeVariableReturn:
-            first.push_back({Joiner::None, txtVarName, false});
-            first.push_back({Joiner::None, " = MsgBox(", false});
+            put({Joiner::None, txtVarName, false});
+            put({Joiner::None, " = MsgBox(", false});
             break;
         case kCodeIfThenElse:
-            first.push_back({Joiner::None, "If MsgBox (", false});
+            put({Joiner::None, "If MsgBox (", false});
             break;
         default:
-            first.push_back({Joiner::None, "MsgBox ", false});
+            put({Joiner::None, "MsgBox ", false});
             break;
         }
         expression(strPromptExpr, Joiner::None);
         if (withButtons || withTitle || withHelp)
-            first.push_back({Joiner::Comma, strButtonsExpr, false});
+            put({Joiner::Comma, strButtonsExpr, false});
         if (withTitle)
             expression(title, Joiner::Comma);
         else if (withHelp)
-            first.push_back({Joiner::Comma, "", false});
+            put({Joiner::Comma, "", false});
         if (withHelp) {
             expression(helpFile, Joiner::Comma);
-            first.push_back({Joiner::Comma, txtHelpContext, false});
+            put({Joiner::Comma, txtHelpContext, false});
         }
         if (intCodeOption == kCodeVariableReturn) {
-            first.push_back({Joiner::None, ")", false});
+            put({Joiner::None, ")", false});
         } else if (intCodeOption == kCodeIfThenElse) {
             const std::string& label =
                 intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
                     ? labels[static_cast<std::size_t>(intDefButton)]
                     : labels[0];
-            first.push_back({Joiner::None, chkNotEqual == 1 ? ") <> vb" : ") = vb", false});
-            first.push_back({Joiner::None, label, false});
-            first.push_back({Joiner::None, " Then", false});
+            put({Joiner::None, chkNotEqual == 1 ? ") <> vb" : ") = vb", false});
+            put({Joiner::None, label, false});
+            put({Joiner::None, " Then", false});
         }
     };
-    build(false);
-    if (LineLength(first) > kMaxLineBytes)
-        build(true);
 
     // Built by appending into one buffer: the Copy pipeline runs on every click.
     std::string& code = strMsgBoxCode;
     code.clear();
     code.reserve(strPromptExpr.size() + title.size() + helpFile.size() + 2 * txtVarName.size() +
                  160);
-    blnCodeTooLong = !WriteStatementLine(first, strLineBreak, strIndent, code);
-    if (blnCodeTooLong) {
+    // Written first as one line, which is all a line that fits needs: the pieces are kept
+    // only for a line that must be cut.
+    {
+        Gather line(code);
+        build(false, [&](const LinePiece& piece) {
+            if (piece.joiner == Joiner::Comma)
+                line << ", ";
+            line << piece.text;
+        });
+    }
+    if (code.size() > kMaxLineBytes) {
         code.clear();
-        return;
+        first.clear();
+        build(true, [&](const LinePiece& piece) { first.push_back(piece); });
+        blnCodeTooLong = !WriteStatementLine(first, strLineBreak, strIndent, code);
+        if (blnCodeTooLong) {
+            code.clear();
+            return;
+        }
+    } else {
+        blnCodeTooLong = false;
     }
     AppendCodeTail(code);
 }
