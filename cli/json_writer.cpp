@@ -1,5 +1,6 @@
 #include "cli/json_writer.h"
 
+#include "composition/statement_lines.h"
 #include "composition/utf8.h"
 
 #include <simdjson.h>
@@ -149,7 +150,8 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
     while (at < end) {
         room();
 #if defined(__SSE2__)
-        if (end - at >= 16) {
+        const auto left = static_cast<std::size_t>(end - at);
+        if (left >= 16) {
             // The sixteen bytes are stored whatever they hold; only those before the first
             // one that needs care are kept.
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
@@ -163,14 +165,36 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
             const int plain = __builtin_ctz(static_cast<unsigned>(mask));
             at += plain;
             write += plain;
-        } else
-#endif
+        } else {
+            // The last bytes: read as the text's last sixteen, with those already written
+            // shifted out, or for a short text from a copy with zeros after it; the plain
+            // ones are copied in a few moves.
+            unsigned mask = 0;
+            if (text.size() >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+                mask = static_cast<unsigned>(SpecialBytes(bytes, wellFormed)) >> (16 - left);
+            } else {
+                char tail[16] = {};
+                CopyShortBytes(tail, reinterpret_cast<const char*>(at), left);
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail));
+                mask = static_cast<unsigned>(SpecialBytes(bytes, wellFormed)) & ((1U << left) - 1);
+            }
+            const std::size_t plain =
+                mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : left;
+            CopyShortBytes(write, reinterpret_cast<const char*>(at), plain);
+            at += plain;
+            write += plain;
+            if (at == end)
+                break;
+        }
+#else
         {
             while (at < end && (*escapes)[*at] == 0)
                 *write++ = static_cast<char>(*at++);
             if (at == end)
                 break;
         }
+#endif
         // Bytes that need care come in runs in code: doubled quotes, and the line breaks and
         // tabs between its lines. A run is written here without going back to the plain
         // steps, its commonest escapes as the table has them.
