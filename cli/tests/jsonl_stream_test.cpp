@@ -267,6 +267,29 @@ TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
     }
 }
 
+TEST(JsonLinesStream, ShortTextsAndLastBytesAreEscapedAtEveryPlace) {
+    // Texts shorter than one wide step and the last bytes of longer ones are read apart from
+    // the rest: a byte that needs care at each place of each length up to three steps.
+    for (const std::string special : {"\"", "\n", "\x1F", "\\", "\xC3\xA9", "\xC3"}) {
+        for (std::size_t length = 0; length <= 48; ++length) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                std::string text(length, 'x');
+                text.insert(at, special);
+                const std::string expected =
+                    json(text).dump(-1, ' ', false, json::error_handler_t::replace);
+                std::string checked;
+                AppendJsonString(checked, text);
+                ASSERT_EQ(checked, expected) << length << " " << at;
+                if (special != "\xC3") {
+                    std::string trusted = "\"";
+                    JsonWriter(trusted).WellFormedChars(text);
+                    ASSERT_EQ(trusted + "\"", expected) << length << " " << at;
+                }
+            }
+        }
+    }
+}
+
 TEST(JsonLinesStream, WellFormedTextIsWrittenAsTheCheckedWriterWritesIt) {
     std::string umlauts;
     for (int i = 0; i < 35; ++i)
