@@ -114,7 +114,9 @@ void AppendJsonString(std::string& out, std::string_view text) {
 }
 
 void JsonWriter::Flush() {
-    out_.append(block_, static_cast<std::size_t>(write_ - block_));
+    const auto size = static_cast<std::size_t>(write_ - block_);
+    out_.append(block_, size);
+    flushed_ += size;
     write_ = block_;
 }
 
@@ -122,6 +124,7 @@ void JsonWriter::RawLong(std::string_view text) {
     Flush();
     if (text.size() > kRoom) {
         out_.append(text);
+        flushed_ += text.size();
         return;
     }
     std::memcpy(write_, text.data(), text.size());

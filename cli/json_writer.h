@@ -48,6 +48,21 @@ public:
     void WellFormedChars(std::string_view text) { Chars(text, true); }
     void Flush();
 
+    // How many bytes have been written so far, those sent to `out` included.
+    [[nodiscard]] std::size_t Position() const {
+        return flushed_ + static_cast<std::size_t>(write_ - block_);
+    }
+    // Writes again the bytes written from Position `from` to Position `to`, when they are
+    // still in the block and the block has room for them; false, writing nothing, otherwise.
+    bool Repeat(std::size_t from, std::size_t to) {
+        const std::size_t size = to - from;
+        if (from < flushed_ || size > static_cast<std::size_t>(block_ + sizeof block_ - write_))
+            return false;
+        std::memcpy(write_, block_ + (from - flushed_), size);
+        write_ += size;
+        return true;
+    }
+
 private:
     void Chars(std::string_view text, bool wellFormed);
     void RawLong(std::string_view text);
@@ -55,6 +70,7 @@ private:
     std::string& out_;
     char block_[kRoom + 32];
     char* write_ = block_;
+    std::size_t flushed_ = 0; // bytes sent to `out`
 };
 
 } // namespace qvn::cli

@@ -109,16 +109,16 @@ void ComposeLine(std::string_view line, const simdjson::dom::element* root, std:
         AppendError(out, error);
         return;
     }
-    // The prompt's expression is escaped once, for its own field and for the code that holds
-    // it, as nearly every code does: it is the longest part of both.
-    thread_local std::string prompt;
-    prompt.clear();
-    // The parser refuses ill-formed UTF-8, and the expression cuts the prompt only at ASCII
-    // bytes, so it is well-formed.
-    JsonWriter(prompt).WellFormedChars(s.strPromptExpr);
+    // Every text of a record was read by the parser, which refuses ill-formed UTF-8, and the
+    // generators cut texts only between characters, so the results are well-formed: their
+    // non-ASCII characters are copied as they are.
     JsonWriter writer(out);
     writer.Raw("{\"strPromptExpr\":\"");
-    writer.Raw(prompt);
+    // The prompt's expression is escaped once, for its own field and for the code that holds
+    // it, as nearly every code does: it is the longest part of both.
+    const std::size_t promptStart = writer.Position();
+    writer.WellFormedChars(s.strPromptExpr);
+    const std::size_t promptEnd = writer.Position();
     writer.Raw("\",\"strButtonsExpr\":");
     writer.String(s.strButtonsExpr);
     char value[16];
@@ -128,11 +128,12 @@ void ComposeLine(std::string_view line, const simdjson::dom::element* root, std:
     writer.Raw(",\"strMsgBoxCode\":\"");
     const std::string_view code = s.strMsgBoxCode;
     if (const std::size_t at = PromptInCode(s); at != std::string::npos) {
-        writer.Chars(code.substr(0, at));
-        writer.Raw(prompt);
-        writer.Chars(code.substr(at + s.strPromptExpr.size()));
+        writer.WellFormedChars(code.substr(0, at));
+        if (!writer.Repeat(promptStart, promptEnd))
+            writer.WellFormedChars(s.strPromptExpr);
+        writer.WellFormedChars(code.substr(at + s.strPromptExpr.size()));
     } else {
-        writer.Chars(code);
+        writer.WellFormedChars(code);
     }
     writer.Raw("\"}");
 }

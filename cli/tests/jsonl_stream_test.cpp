@@ -290,6 +290,43 @@ TEST(JsonLinesStream, ShortTextsAndLastBytesAreEscapedAtEveryPlace) {
     }
 }
 
+TEST(JsonLinesStream, TextWrittenAgainIsTheSameWhereverTheBlockEnds) {
+    // A result writes its prompt twice, the second time copied from the block when it is
+    // still there: prompts and what comes before and between them of sizes around the block.
+    const std::size_t room = JsonWriter::kRoom;
+    for (const std::size_t before : {std::size_t{0}, std::size_t{10}, room - 100, room - 5}) {
+        for (const std::size_t length : {std::size_t{1}, std::size_t{90}, room / 2, room + 7}) {
+            for (const std::size_t between : {std::size_t{0}, std::size_t{50}, room / 2}) {
+                const std::string text =
+                    std::string(length / 2, 'p') + "\"\n" + std::string(length - length / 2, 'q');
+                std::string out;
+                bool repeated = false;
+                {
+                    JsonWriter writer(out);
+                    writer.Raw(std::string(before, 'a'));
+                    const std::size_t from = writer.Position();
+                    writer.Chars(text);
+                    const std::size_t to = writer.Position();
+                    writer.Raw(std::string(between, 'b'));
+                    repeated = writer.Repeat(from, to);
+                    if (!repeated)
+                        writer.Chars(text);
+                }
+                std::string escaped;
+                AppendJsonString(escaped, text);
+                escaped = escaped.substr(1, escaped.size() - 2);
+                EXPECT_EQ(out,
+                          std::string(before, 'a') + escaped + std::string(between, 'b') + escaped)
+                    << before << " " << length << " " << between;
+                // A line that fits the block is never written twice over.
+                if (before + 2 * escaped.size() + between <= room) {
+                    EXPECT_TRUE(repeated) << before << " " << length << " " << between;
+                }
+            }
+        }
+    }
+}
+
 TEST(JsonLinesStream, WellFormedTextIsWrittenAsTheCheckedWriterWritesIt) {
     std::string umlauts;
     for (int i = 0; i < 35; ++i)
