@@ -159,15 +159,50 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
             // one that needs care are kept.
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
-            const int mask = SpecialBytes(bytes, wellFormed);
+            auto mask = static_cast<unsigned>(SpecialBytes(bytes, wellFormed));
             if (mask == 0) {
                 at += 16;
                 write += 16;
                 continue;
             }
-            const int plain = __builtin_ctz(static_cast<unsigned>(mask));
-            at += plain;
-            write += plain;
+            if (left >= 32) {
+                // Every byte of the step that has a short escape is written here, the plain
+                // bytes between them each moved as sixteen from where they start (the text
+                // has that many after any of them): one pass over the mask, rather than a
+                // step for each escape, as quote-heavy code needs.
+                std::size_t from = 0; // the step's first byte not yet written
+                for (; mask != 0; mask &= mask - 1) {
+                    const auto place = static_cast<std::size_t>(__builtin_ctz(mask));
+                    const char escape = (*escapes)[at[place]];
+                    if (escape == 1)
+                        break;
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(write),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + from)));
+                    write += place - from;
+                    write[0] = '\\';
+                    write[1] = escape;
+                    write += 2;
+                    from = place + 1;
+                }
+                if (mask == 0) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(write),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + from)));
+                    write += 16 - from;
+                    at += 16;
+                    continue;
+                }
+                // A byte that needs more than a short escape: the plain bytes before it, then
+                // the way below.
+                const auto place = static_cast<std::size_t>(__builtin_ctz(mask));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(write),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + from)));
+                write += place - from;
+                at += place;
+            } else {
+                const int plain = __builtin_ctz(mask);
+                at += plain;
+                write += plain;
+            }
         } else {
             // The last bytes: read as the text's last sixteen, with those already written
             // shifted out, or for a short text from a copy with zeros after it; the plain

@@ -17,9 +17,10 @@ void AppendJsonString(std::string& out, std::string_view text);
 class JsonWriter {
 public:
     // What the block holds before it goes to `out`: room for a whole result line as a rule, so
-    // that most lines are appended once. One step of String writes at most 16 plain bytes, or
-    // fewer than 16 and then at most six for one escape, so a step that starts within the room
-    // stays within the block.
+    // that most lines are appended once. One step of String writes at most 16 plain bytes and
+    // an escape for each of them (32 bytes, the last move of sixteen reaching 48), or fewer
+    // than 16 and then at most six for one escape, so a step that starts within the room stays
+    // within the block.
     static constexpr std::size_t kRoom = 4064;
 
     explicit JsonWriter(std::string& out) : out_(out) {}
@@ -68,7 +69,7 @@ private:
     void RawLong(std::string_view text);
 
     std::string& out_;
-    char block_[kRoom + 32];
+    char block_[kRoom + 48];
     char* write_ = block_;
     std::size_t flushed_ = 0; // bytes sent to `out`
 };
