@@ -93,20 +93,39 @@ std::size_t PlainRun(const char* begin, const char* at, const char* end, char qu
 
 } // namespace
 
-int MsgBoxSettings::FlagValue(int flagIndex) const {
-    switch (kFlags[static_cast<std::size_t>(flagIndex)].flag) {
+namespace {
+
+// The check box behind each flag of the option table, in the table's order.
+constexpr int MsgBoxSettings::*FlagBox(Flag flag) {
+    switch (flag) {
     case Flag::Help:
-        return chkHelp;
+        return &MsgBoxSettings::chkHelp;
     case Flag::SysModal:
-        return chkSysModal;
+        return &MsgBoxSettings::chkSysModal;
     case Flag::SetForeground:
-        return chkSetForeground;
+        return &MsgBoxSettings::chkSetForeground;
     case Flag::RightAlign:
-        return chkRightAlign;
+        return &MsgBoxSettings::chkRightAlign;
     case Flag::RtlReading:
-        return chkRtlReading;
+        return &MsgBoxSettings::chkRtlReading;
     }
-    return 0;
+    return nullptr;
+}
+
+constexpr auto kFlagBoxes = [] {
+    std::array<int MsgBoxSettings::*, kFlags.size()> boxes{};
+    for (std::size_t f = 0; f < kFlags.size(); ++f) {
+        boxes[f] = FlagBox(kFlags[f].flag);
+        if (boxes[f] == nullptr)
+            throw "a flag without its check box"; // stops the build
+    }
+    return boxes;
+}();
+
+} // namespace
+
+int MsgBoxSettings::FlagValue(int flagIndex) const {
+    return this->*kFlagBoxes[static_cast<std::size_t>(flagIndex)];
 }
 
 std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) const {
@@ -278,8 +297,10 @@ void MsgBoxSettings::BuildButtonsExpression() {
     if (intDefButton > 0)
         add(kDefaultButtons[static_cast<std::size_t>(intDefButton)].constant,
             kDefaultButtons[static_cast<std::size_t>(intDefButton)].value);
+    // The boxes read through a table rather than a switch, which the loop would take a
+    // different way at each flag.
     for (std::size_t f = 0; f < kFlags.size(); ++f)
-        if (FlagValue(static_cast<int>(f)) == 1)
+        if (this->*kFlagBoxes[f] == 1)
             add(kFlags[f].constant, kFlags[f].value);
 }
 
