@@ -55,9 +55,9 @@ struct ShortPiece {
     }
 };
 
-// How many of the next bytes from `at`, at most 16, are neither `quote` nor a line break, in
-// the text from `begin` to `end`; `at` must be before `end`.
-std::size_t PlainRun(const char* begin, const char* at, const char* end, char quote) {
+// A mask of the bytes that are `quote` or a line break among the next min(16, end - at) bytes
+// from `at`, in the text from `begin` to `end`; `at` must be before `end`.
+unsigned SpecialBytes(const char* begin, const char* at, const char* end, char quote) {
     const auto left = static_cast<std::size_t>(end - at);
 #if defined(__SSE2__)
     // The sixteen bytes from `at`, or the last sixteen of the text with those before `at`
@@ -79,15 +79,16 @@ std::size_t PlainRun(const char* begin, const char* at, const char* end, char qu
     auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
     if (from != at && from != tail)
         mask >>= 16 - left;
-    const std::size_t run = mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : 16;
-    return std::min(run, left);
+    else if (from == tail)
+        mask &= (1U << left) - 1;
+    return mask;
 #else
     (void)begin;
-    const std::size_t most = std::min<std::size_t>(left, 16);
-    std::size_t run = 0;
-    while (run < most && at[run] != quote && at[run] != '\r' && at[run] != '\n')
-        ++run;
-    return run;
+    unsigned mask = 0;
+    for (std::size_t i = 0; i < std::min<std::size_t>(left, 16); ++i)
+        if (at[i] == quote || at[i] == '\r' || at[i] == '\n')
+            mask |= 1U << i;
+    return mask;
 #endif
 }
 
@@ -140,74 +141,86 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
         AppendStringExpressionPieceByPiece(expr, all);
         return;
     }
-    // The usual pieces: the text read once from the front, a run of plain bytes at a time,
-    // and the expression written into a block on the stack that is appended to `expr` when
-    // nearly full. A literal is opened before the first plain byte or quote of a line and
-    // closed at the line break after it.
+    // The usual pieces: the text read once from the front, sixteen bytes at a step with a
+    // mask of its quotes and line breaks, and the expression written into a block on the stack
+    // that is appended to `expr` when nearly full. A literal is opened before the first plain
+    // byte or quote of a line and closed at the line break after it.
     const char quote = strQuote[0];
     const ShortPiece concat{strConcat};
     const ShortPiece crlf{strCrLfName};
     const ShortPiece cr{kCrName};
     const ShortPiece lf{kLfName};
     constexpr std::size_t kRoom = 1024;
-    // One step writes at most a concatenation, a quote, 16 bytes of text, a closing quote,
-    // another concatenation and a constant.
-    char block[kRoom + 6 * ShortPiece::kMax];
+    // One step writes at most, for each of its sixteen bytes, a concatenation, a constant, a
+    // quote and a move of sixteen bytes of text.
+    char block[kRoom + 16 * 2 * (2 * ShortPiece::kMax + 4)];
     char* write = block;
     bool open = false;    // a literal is open
     bool written = false; // the expression has a term
-    auto term = [&] {
+    auto openLiteral = [&] {
+        if (open)
+            return;
         if (written)
             write = concat.CopyTo(write);
         written = true;
+        *write++ = quote;
+        open = true;
     };
-    const char* at = all.data();
-    const char* const end = at + all.size();
+    const char* const begin = all.data();
+    const char* const end = begin + all.size();
+    // Copies the plain bytes from `from` to `to`, at most sixteen, into an open literal.
+    auto plain = [&](const char* from, const char* to) {
+        openLiteral();
+        if (end - from >= 16)
+            std::memcpy(write, from, 16);
+        else
+            CopyShortBytes(write, from, static_cast<std::size_t>(to - from));
+        write += to - from;
+    };
+    const char* at = begin;
     while (at < end) {
         if (write >= block + kRoom) {
             expr.append(block, static_cast<std::size_t>(write - block));
             write = block;
         }
-        const std::size_t run = PlainRun(all.data(), at, end, quote);
-        if (run > 0 || *at == quote) {
-            if (!open) {
-                term();
-                *write++ = quote;
-                open = true;
-            }
-            // Sixteen bytes are moved whatever they hold when there are that many; only
-            // the run is kept.
-            if (end - at >= 16)
-                std::memcpy(write, at, 16);
-            else
-                CopyShortBytes(write, at, run);
-            write += run;
-            at += run;
-            if (at == end)
-                break;
-            if (*at == quote) {
+        const char* const stepEnd = at + std::min<std::ptrdiff_t>(16, end - at);
+        unsigned mask = SpecialBytes(begin, at, end, quote);
+        const char* const step = at;
+        while (mask != 0) {
+            const char* const special = step + __builtin_ctz(mask);
+            if (special > at)
+                plain(at, special);
+            if (*special == quote) {
+                openLiteral();
                 write[0] = quote;
                 write[1] = quote;
                 write += 2;
-                ++at;
-                continue;
+                at = special + 1;
+            } else {
+                // A line break: the literal before it closed, and the break written as its
+                // constant. A CR that ends the text is written as CR LF, as the
+                // piece-by-piece way does.
+                if (open) {
+                    *write++ = quote;
+                    open = false;
+                }
+                if (written)
+                    write = concat.CopyTo(write);
+                written = true;
+                if (*special == '\r' && (special + 1 == end || special[1] == '\n')) {
+                    write = crlf.CopyTo(write);
+                    at = special + std::min<std::ptrdiff_t>(2, end - special);
+                } else {
+                    write = (*special == '\r' ? cr : lf).CopyTo(write);
+                    at = special + 1;
+                }
             }
-            if (run == 16)
-                continue; // the byte after the run is not known yet
+            // The bits of the bytes written, the LF of a CR LF among them.
+            mask &= ~0U << (at - step);
         }
-        // A line break: the literal before it closed, and the break written as its constant.
-        if (open) {
-            *write++ = quote;
-            open = false;
-        }
-        term();
-        // A CR that ends the text is written as CR LF, as the piece-by-piece way does.
-        if (*at == '\r' && (at + 1 == end || at[1] == '\n')) {
-            write = crlf.CopyTo(write);
-            at += std::min<std::ptrdiff_t>(2, end - at);
-        } else {
-            write = (*at == '\r' ? cr : lf).CopyTo(write);
-            ++at;
+        if (at < stepEnd) {
+            plain(at, stepEnd);
+            at = stepEnd;
         }
     }
     if (open)
