@@ -193,26 +193,28 @@ std::string ReadSettingsRecord(element root, MsgBoxSettings& s) {
     if (root.get(object) != simdjson::SUCCESS)
         return "a line must hold one JSON object";
     // Each field is set as its key comes, so the last value of a key counts, and a key whose
-    // last value is wrong is marked with that value: of those, the one with the lowest field
-    // number is reported.
+    // last value is wrong is marked: of those, the one with the lowest field number is
+    // reported, with its last value looked up again (a line in error is rare, and no value is
+    // kept for the lines that are not).
     std::uint32_t wrong = 0;
-    std::array<element, kFieldCount> wrongValues;
     for (const auto member : object) {
         const std::size_t f = FieldOf(member.key);
         if (f == kFieldCount)
             continue;
         const std::uint32_t bit = std::uint32_t{1} << f;
-        if (TakeField(f, member.value, s)) {
+        if (TakeField(f, member.value, s))
             wrong &= ~bit;
-        } else {
+        else
             wrong |= bit;
-            wrongValues[f] = member.value;
-        }
     }
     if (wrong == 0)
         return {};
     const auto f = static_cast<std::size_t>(std::countr_zero(wrong));
-    return FieldError(f, wrongValues[f]);
+    element last;
+    for (const auto member : object)
+        if (FieldOf(member.key) == f)
+            last = member.value;
+    return FieldError(f, last);
 }
 
 std::string ReadCodeRecord(std::string_view line, std::string& code, bool padded) {

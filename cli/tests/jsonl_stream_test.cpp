@@ -116,6 +116,9 @@ TEST(JsonLinesStream, EveryLineGivesWhatTheDocumentReaderGave) {
         R"({"txtPrompt":"first","txtPrompt":"last"})",
         R"({"intIcon":"2","intIcon":2})",
         R"({"intIcon":2,"intIcon":"2"})",
+        // The error names the lowest wrong field with its last value.
+        R"({"intIcon":7,"intIcon":9,"intButtonSet":2})",
+        R"({"intIcon":9,"intButtonSet":"x","strTitle":1,"intButtonSet":8})",
         R"({"chkHelp":1,"txtHelpFile":"a.hlp","txtHelpContext":"7","chkOptValOnly":1})",
         R"({"chkHelp":4294967297})",
         R"({"chkHelp":-0,"chkSysModal":1e0})",
