@@ -212,7 +212,7 @@ std::string ReadSettingsRecord(element root, MsgBoxSettings& s) {
     const auto f = static_cast<std::size_t>(std::countr_zero(wrong));
     element last;
     for (const auto member : object)
-        if (FieldOf(member.key) == f)
+        if (member.key == kFieldNames[f])
             last = member.value;
     return FieldError(f, last);
 }
