@@ -92,10 +92,6 @@ unsigned SpecialBytes(const char* begin, const char* at, const char* end, char q
 #endif
 }
 
-} // namespace
-
-namespace {
-
 // The check box behind each flag of the option table, in the table's order.
 constexpr int MsgBoxSettings::*FlagBox(Flag flag) {
     switch (flag) {
