@@ -100,17 +100,17 @@ BENCHMARK(BM_LargePrompt)->Arg(1 << 10)->Arg(64 << 10)->Arg(1 << 20)->Unit(bench
 } // namespace
 
 namespace qvn::bench {
-void PrepareJsonLines(const std::string& file);
-void ReportJsonLines(const std::string& file);
+// Both take the stem of the files the mixes of records are written to.
+void PrepareJsonLines(const std::string& stem);
+void ReportJsonLines(const std::string& stem);
 } // namespace qvn::bench
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    const std::string records = "/tmp/qvn-bench-records.jsonl";
+    const std::string records = "/tmp/qvn-bench-records";
     qvn::bench::PrepareJsonLines(records);
     benchmark::RunSpecifiedBenchmarks();
     qvn::bench::ReportJsonLines(records);
-    std::remove(records.c_str());
     benchmark::Shutdown();
     return 0;
 }

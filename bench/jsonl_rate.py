@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
 """Rates of qvn-compose --jsonl and of Python's json.loads on the same JSON Lines records.
 
-Usage: jsonl_rate.py [--compose PATH] [--records N] [--write] [FILE]
+Usage: jsonl_rate.py [--compose PATH] [--records N] [--mix template|varied] [--repeat N] [--write]
+                     [FILE]
 Without FILE, N records (1,000,000 unless given) of about 360 bytes are generated into a
 temporary file; with --write they are written to FILE and nothing is measured (qvn-bench makes
-its lines so). json.loads parses every line; with --compose, qvn-compose --jsonl composes the
+its lines so). The template mix repeats one shape of record with a few numbers changed; the
+varied mix draws every field and option from a fixed seed, with prompts of many lines,
+non-ASCII text, quotes, backslashes and tabs, and both json.dumps styles of separator. json.loads parses every line; with --compose, qvn-compose --jsonl composes the
 same file. Prints one line per rate and, with both, their ratio. Nothing is asserted.
 """
 import argparse
 import json
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -39,53 +43,111 @@ def record(i):
     return json.dumps(r, ensure_ascii=False, separators=(",", ":"))
 
 
-def write_records(path, count):
+WORDS = ("the", "file", "could", "not", "be", "saved", "Report", "changes", "Retry", "Cancel",
+         "Größe", "überschreiben", "éditeur", "café", "naïve", "Ärger", "€", "日本語", "✓",
+         "\"quoted\"", "C:\\Temp\\out.txt", "tab\there", "50%", "<b>", "a&b", "O'Brien")
+BREAKS = ("\r\n", "\r\n", "\n", "\r", "\r\n\r\n")
+
+
+def text(rng, words, breaks):
+    parts = []
+    for _ in range(words):
+        parts.append(rng.choice(WORDS))
+        parts.append(rng.choice(BREAKS) if rng.random() < breaks else " ")
+    return "".join(parts[:-1])
+
+
+def varied_record(rng):
+    r = {}
+    # Every field is left out now and then, so that its load value is used too.
+    def maybe(key, value, chance=0.85):
+        if rng.random() < chance:
+            r[key] = value
+    maybe("txtPrompt", text(rng, rng.randint(10, 26), 0.2), 0.97)
+    maybe("strTitle", text(rng, rng.randint(1, 5), 0.1))
+    maybe("intButtonSet", rng.randrange(6))
+    maybe("intIcon", rng.randrange(5))
+    maybe("intDefButton", rng.randrange(4))
+    maybe("intCodeOption", rng.randrange(3))
+    maybe("txtVarName", rng.choice(("response", "answer", "intResult", "x")), 0.5)
+    for key in ("chkHelp", "chkSysModal", "chkSetForeground", "chkRightAlign", "chkRtlReading",
+                "chkOptValOnly", "chkAddSelect", "chkNotEqual"):
+        maybe(key, rng.choice((0, 1, True, False)), 0.4)
+    if rng.random() < 0.4:
+        r["txtHelpFile"] = rng.choice(("app.hlp", "C:\\Help\\Größe.chm", ""))
+        r["txtHelpContext"] = rng.choice(("100", "2001", ""))
+    if rng.random() < 0.4:
+        r["labels"] = [rng.choice(("Retry", "Cancel", "Ja", "Nein", "Hilfe", "")) for _ in range(4)]
+    keys = list(r)
+    rng.shuffle(keys)
+    r = {k: r[k] for k in keys}
+    if rng.random() < 0.5:
+        return json.dumps(r, ensure_ascii=rng.random() < 0.5)
+    return json.dumps(r, ensure_ascii=rng.random() < 0.5, separators=(",", ":"))
+
+
+def write_records(path, count, mix="template"):
+    rng = random.Random(26)
     with open(path, "w", encoding="utf-8", newline="\n") as f:
         for i in range(count):
-            f.write(record(i))
+            f.write(record(i) if mix == "template" else varied_record(rng))
             f.write("\n")
 
 
-def loads_rate(path):
+def loads_rate(path, repeat):
+    """The best of `repeat` passes in processor time, as qvn-bench measures its own: other work
+    on the machine only ever slows a pass down."""
     with open(path, "rb") as f:
         lines = f.read().splitlines()
-    start = time.perf_counter()
-    for line in lines:
-        json.loads(line)
-    return len(lines) / (time.perf_counter() - start), len(lines)
+    best = 0
+    for _ in range(repeat):
+        start = time.process_time()
+        for line in lines:
+            json.loads(line)
+        best = max(best, len(lines) / (time.process_time() - start))
+    return best, len(lines)
 
 
-def compose_rate(compose, path, count):
-    with open(path, "rb") as f:
-        start = time.perf_counter()
-        subprocess.run([compose, "--jsonl"], stdin=f, stdout=subprocess.DEVNULL, check=False)
-        return count / (time.perf_counter() - start)
+def compose_rate(compose, path, count, repeat):
+    """The best of `repeat` whole runs of qvn-compose --jsonl, in the processor time they take."""
+    best = 0
+    for _ in range(repeat):
+        with open(path, "rb") as f:
+            before = os.times()
+            subprocess.run([compose, "--jsonl"], stdin=f, stdout=subprocess.DEVNULL, check=False)
+            after = os.times()
+        seconds = (after.children_user - before.children_user +
+                   after.children_system - before.children_system)
+        best = max(best, count / max(seconds, 1e-9))
+    return best
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--compose", help="path of qvn-compose")
     parser.add_argument("--records", type=int, default=1_000_000)
+    parser.add_argument("--mix", choices=("template", "varied"), default="template")
+    parser.add_argument("--repeat", type=int, default=1, help="passes of json.loads and runs of qvn-compose; the best counts")
     parser.add_argument("--write", action="store_true")
     parser.add_argument("file", nargs="?")
     args = parser.parse_args()
     path = args.file
     if args.write:
-        write_records(path, args.records)
+        write_records(path, args.records, args.mix)
         return 0
     temporary = None
     if path is None:
         temporary = tempfile.NamedTemporaryFile(suffix=".jsonl", delete=False)
         temporary.close()
         path = temporary.name
-        write_records(path, args.records)
+        write_records(path, args.records, args.mix)
     try:
-        loads, count = loads_rate(path)
+        loads, count = loads_rate(path, args.repeat)
         size = os.path.getsize(path)
         print("records: %d, %.0f bytes each on average" % (count, size / max(count, 1)))
         print("json.loads: %.0f records/s" % loads)
         if args.compose:
-            compose = compose_rate(args.compose, path, count)
+            compose = compose_rate(args.compose, path, count, args.repeat)
             print("qvn-compose --jsonl: %.0f records/s" % compose)
             print("ratio: %.1f" % (compose / loads))
     finally:

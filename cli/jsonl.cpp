@@ -2,6 +2,7 @@
 
 #include "cli/compose_request.h"
 #include "cli/json_record.h"
+#include "cli/json_writer.h"
 #include "composition/msgbox_reader.h"
 #include "composition/option_tables.h"
 
@@ -33,15 +34,23 @@ void AppendError(std::string& out, std::string_view message,
 // neither needs copying.
 void ResetChoices(MsgBoxSettings& s) {
     static const MsgBoxSettings kLoaded;
-    s.strTitle = kLoaded.strTitle;
+    // Most texts load empty, and clearing is far cheaper than a copy; a label is put back only
+    // when a line changed it.
+    const auto reset = [](std::string& text, const std::string& loaded) {
+        if (loaded.empty())
+            text.clear();
+        else if (text != loaded)
+            text = loaded;
+    };
+    reset(s.strTitle, kLoaded.strTitle);
     s.intButtonSet = kLoaded.intButtonSet;
     s.intIcon = kLoaded.intIcon;
     s.intDefButton = kLoaded.intDefButton;
     s.intCodeOption = kLoaded.intCodeOption;
-    s.txtPrompt = kLoaded.txtPrompt;
-    s.txtVarName = kLoaded.txtVarName;
-    s.txtHelpFile = kLoaded.txtHelpFile;
-    s.txtHelpContext = kLoaded.txtHelpContext;
+    reset(s.txtPrompt, kLoaded.txtPrompt);
+    reset(s.txtVarName, kLoaded.txtVarName);
+    reset(s.txtHelpFile, kLoaded.txtHelpFile);
+    reset(s.txtHelpContext, kLoaded.txtHelpContext);
     s.chkHelp = kLoaded.chkHelp;
     s.chkSysModal = kLoaded.chkSysModal;
     s.chkSetForeground = kLoaded.chkSetForeground;
@@ -50,7 +59,8 @@ void ResetChoices(MsgBoxSettings& s) {
     s.chkOptValOnly = kLoaded.chkOptValOnly;
     s.chkAddSelect = kLoaded.chkAddSelect;
     s.chkNotEqual = kLoaded.chkNotEqual;
-    s.labels = kLoaded.labels;
+    for (std::size_t i = 0; i < s.labels.size(); ++i)
+        reset(s.labels[i], kLoaded.labels[i]);
 }
 
 // Where the code holds the prompt's expression as it stands: after the opening of its shape,
@@ -79,12 +89,13 @@ std::size_t PromptInCode(const MsgBoxSettings& s) {
     return at;
 }
 
-} // namespace
-
-void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
+// AppendComposedJsonLine as RunLines calls it.
+void ComposeLine(std::string_view line, const simdjson::dom::element* root, std::string& out,
+                 bool& failed) {
     thread_local MsgBoxSettings s;
     ResetChoices(s);
-    std::string error = ReadSettingsRecord(line, s);
+    std::string error =
+        root != nullptr ? ReadSettingsRecord(*root, s) : ReadSettingsRecord(line, s, true);
     if (error.empty()) {
         // Compose's steps without the copy of the code it returns.
         s.EncodePromptText();
@@ -98,14 +109,16 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
         AppendError(out, error);
         return;
     }
-    // The prompt's expression is escaped once, for its own field and for the code that holds
-    // it, as nearly every code does: it is the longest part of both.
-    thread_local std::string prompt;
-    prompt.clear();
-    JsonWriter(prompt).Chars(s.strPromptExpr);
+    // Every text of a record was read by the parser, which refuses ill-formed UTF-8, and the
+    // generators cut texts only between characters, so the results are well-formed: their
+    // non-ASCII characters are copied as they are.
     JsonWriter writer(out);
     writer.Raw("{\"strPromptExpr\":\"");
-    writer.Raw(prompt);
+    // The prompt's expression is escaped once, for its own field and for the code that holds
+    // it, as nearly every code does: it is the longest part of both.
+    const std::size_t promptStart = writer.Position();
+    writer.WellFormedChars(s.strPromptExpr);
+    const std::size_t promptEnd = writer.Position();
     writer.Raw("\",\"strButtonsExpr\":");
     writer.String(s.strButtonsExpr);
     char value[16];
@@ -115,28 +128,22 @@ void AppendComposedJsonLine(std::string_view line, std::string& out, bool& faile
     writer.Raw(",\"strMsgBoxCode\":\"");
     const std::string_view code = s.strMsgBoxCode;
     if (const std::size_t at = PromptInCode(s); at != std::string::npos) {
-        writer.Chars(code.substr(0, at));
-        writer.Raw(prompt);
-        writer.Chars(code.substr(at + s.strPromptExpr.size()));
+        writer.WellFormedChars(code.substr(0, at));
+        if (!writer.Repeat(promptStart, promptEnd))
+            writer.WellFormedChars(s.strPromptExpr);
+        writer.WellFormedChars(code.substr(at + s.strPromptExpr.size()));
     } else {
-        writer.Chars(code);
+        writer.WellFormedChars(code);
     }
     writer.Raw("\"}");
 }
 
-std::string ComposeJsonLine(std::string_view line, bool& failed) {
-    std::string out;
-    AppendComposedJsonLine(line, out, failed);
-    return out;
-}
-
-int RunJsonLines(std::istream& in, std::ostream& out) {
-    return RunLines(in, out, AppendComposedJsonLine);
-}
-
-void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
+// AppendReadJsonLine as RunLines calls it.
+void ReadLine(std::string_view line, const simdjson::dom::element* root, std::string& out,
+              bool& failed) {
     thread_local std::string code;
-    std::string error = ReadCodeRecord(line, code);
+    std::string error =
+        root != nullptr ? ReadCodeRecord(*root, code) : ReadCodeRecord(line, code, true);
     if (error.empty()) {
         auto read = ReadMsgBoxCode(code);
         if (const auto* settings = std::get_if<MsgBoxSettings>(&read)) {
@@ -150,8 +157,30 @@ void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
     AppendError(out, error, "{\"error\": ");
 }
 
+} // namespace
+
+void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
+    ComposeLine(line, nullptr, out, failed);
+}
+
+std::string ComposeJsonLine(std::string_view line, bool& failed) {
+    std::string padded(line);
+    padded.append(kLinePadding, ' ');
+    std::string out;
+    AppendComposedJsonLine(std::string_view(padded).substr(0, line.size()), out, failed);
+    return out;
+}
+
+int RunJsonLines(std::istream& in, std::ostream& out) {
+    return RunLines(in, out, ComposeLine);
+}
+
+void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
+    ReadLine(line, nullptr, out, failed);
+}
+
 int RunReadJsonLines(std::istream& in, std::ostream& out) {
-    return RunLines(in, out, AppendReadJsonLine);
+    return RunLines(in, out, ReadLine);
 }
 
 int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
@@ -160,11 +189,11 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
     std::string output;
     std::size_t block = kFirstBlock;
     std::size_t start = 0; // of the first line not yet composed
-    auto compose = [&](std::string_view line) {
+    auto compose = [&](std::string_view line, const simdjson::dom::element* root) {
         if (line.ends_with('\r'))
             line.remove_suffix(1);
         bool failed = false;
-        handle(line, output, failed);
+        handle(line, root, output, failed);
         output.push_back('\n');
         anyFailed = anyFailed || failed;
         if (output.size() >= kBlock) {
@@ -174,6 +203,7 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
     };
     // Only the first `filled` bytes of the buffer hold input; its size is kept from one block
     // to the next, so that it is zero-filled where it grows and not again for every block.
+    // Every line, the last one too, has the parser's padding after it in the buffer.
     std::size_t filled = 0;
     for (;;) {
         // Keep the unfinished line, then fill the buffer behind it.
@@ -181,22 +211,28 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
                   input.begin() + static_cast<std::ptrdiff_t>(filled), input.begin());
         const std::size_t kept = filled - start;
         start = 0;
-        if (input.size() < kept + block)
-            input.resize(kept + block);
+        if (input.size() < kept + block + kLinePadding)
+            input.resize(kept + block + kLinePadding);
         in.read(input.data() + kept, static_cast<std::streamsize>(block));
         block = std::min(block * 2, kBlock);
         filled = kept + static_cast<std::size_t>(in.gcount());
         if (filled == kept)
             break;
         const std::string_view view(input.data(), filled);
-        for (std::size_t lf = view.find('\n', kept); lf != std::string_view::npos;
+        // The block's whole lines are parsed in one pass; any it cannot vouch for, from the
+        // first, one at a time.
+        if (const std::size_t last = view.rfind('\n'); last != std::string_view::npos)
+            start += ParseJsonLines(
+                view.substr(start, last + 1 - start),
+                [&](std::string_view line, simdjson::dom::element root) { compose(line, &root); });
+        for (std::size_t lf = view.find('\n', start); lf != std::string_view::npos;
              lf = view.find('\n', start)) {
-            compose(view.substr(start, lf - start));
+            compose(view.substr(start, lf - start), nullptr);
             start = lf + 1;
         }
     }
     if (start < filled) // the last line, without a line feed
-        compose(std::string_view(input.data() + start, filled - start));
+        compose(std::string_view(input.data() + start, filled - start), nullptr);
     out.write(output.data(), static_cast<std::streamsize>(output.size()));
     out.flush();
     return anyFailed ? 1 : 0;

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qvn {
 namespace {
@@ -41,22 +44,85 @@ void PutEscaped(Gather& out, std::string_view text, std::string_view quote) {
     out << text.substr(from);
 }
 
+// A joining piece or constant of an expression, at most kMax bytes, copied in a few moves.
+struct ShortPiece {
+    static constexpr std::size_t kMax = 16;
+    std::string_view text;
+
+    char* CopyTo(char* to) const {
+        CopyShortBytes(to, text.data(), text.size());
+        return to + text.size();
+    }
+};
+
+// A mask of the bytes that are `quote` or a line break among the next min(16, end - at) bytes
+// from `at`, in the text from `begin` to `end`; `at` must be before `end`.
+unsigned SpecialBytes(const char* begin, const char* at, const char* end, char quote) {
+    const auto left = static_cast<std::size_t>(end - at);
+#if defined(__SSE2__)
+    // The sixteen bytes from `at`, or the last sixteen of the text with those before `at`
+    // shifted out, or for a short text its bytes with zeros after them.
+    const char* from = at;
+    char tail[16] = {};
+    if (left < 16) {
+        if (end - begin >= 16) {
+            from = end - 16;
+        } else {
+            CopyShortBytes(tail, at, left);
+            from = tail;
+        }
+    }
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(quote)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
+                                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (from != at && from != tail)
+        mask >>= 16 - left;
+    else if (from == tail)
+        mask &= (1U << left) - 1;
+    return mask;
+#else
+    (void)begin;
+    unsigned mask = 0;
+    for (std::size_t i = 0; i < std::min<std::size_t>(left, 16); ++i)
+        if (at[i] == quote || at[i] == '\r' || at[i] == '\n')
+            mask |= 1U << i;
+    return mask;
+#endif
+}
+
+// The check box behind each flag of the option table, in the table's order.
+constexpr int MsgBoxSettings::*FlagBox(Flag flag) {
+    switch (flag) {
+    case Flag::Help:
+        return &MsgBoxSettings::chkHelp;
+    case Flag::SysModal:
+        return &MsgBoxSettings::chkSysModal;
+    case Flag::SetForeground:
+        return &MsgBoxSettings::chkSetForeground;
+    case Flag::RightAlign:
+        return &MsgBoxSettings::chkRightAlign;
+    case Flag::RtlReading:
+        return &MsgBoxSettings::chkRtlReading;
+    }
+    return nullptr;
+}
+
+constexpr auto kFlagBoxes = [] {
+    std::array<int MsgBoxSettings::*, kFlags.size()> boxes{};
+    for (std::size_t f = 0; f < kFlags.size(); ++f) {
+        boxes[f] = FlagBox(kFlags[f].flag);
+        if (boxes[f] == nullptr)
+            throw "a flag without its check box"; // stops the build
+    }
+    return boxes;
+}();
+
 } // namespace
 
 int MsgBoxSettings::FlagValue(int flagIndex) const {
-    switch (kFlags[static_cast<std::size_t>(flagIndex)].flag) {
-    case Flag::Help:
-        return chkHelp;
-    case Flag::SysModal:
-        return chkSysModal;
-    case Flag::SetForeground:
-        return chkSetForeground;
-    case Flag::RightAlign:
-        return chkRightAlign;
-    case Flag::RtlReading:
-        return chkRtlReading;
-    }
-    return 0;
+    return this->*kFlagBoxes[static_cast<std::size_t>(flagIndex)];
 }
 
 std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) const {
@@ -66,6 +132,105 @@ std::string MsgBoxSettings::EncodeStringExpression(const std::string& text) cons
 }
 
 void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view all) const {
+    if (strQuote.size() != 1 || strConcat.size() > ShortPiece::kMax || strCrLfName.empty() ||
+        strCrLfName.size() > ShortPiece::kMax) {
+        AppendStringExpressionPieceByPiece(expr, all);
+        return;
+    }
+    // The usual pieces: the text read once from the front, sixteen bytes at a step with a
+    // mask of its quotes and line breaks, and the expression written into a block on the stack
+    // that is appended to `expr` when nearly full. A literal is opened before the first plain
+    // byte or quote of a line and closed at the line break after it.
+    const char quote = strQuote[0];
+    const ShortPiece concat{strConcat};
+    const ShortPiece crlf{strCrLfName};
+    const ShortPiece cr{kCrName};
+    const ShortPiece lf{kLfName};
+    constexpr std::size_t kRoom = 1024;
+    // One step writes at most, for each of its sixteen bytes, a concatenation, a constant, a
+    // quote and a move of sixteen bytes of text.
+    char block[kRoom + 16 * 2 * (2 * ShortPiece::kMax + 4)];
+    char* write = block;
+    bool open = false;    // a literal is open
+    bool written = false; // the expression has a term
+    auto openLiteral = [&] {
+        if (open)
+            return;
+        if (written)
+            write = concat.CopyTo(write);
+        written = true;
+        *write++ = quote;
+        open = true;
+    };
+    const char* const begin = all.data();
+    const char* const end = begin + all.size();
+    // Copies the plain bytes from `from` to `to`, at most sixteen, into an open literal.
+    auto plain = [&](const char* from, const char* to) {
+        openLiteral();
+        if (end - from >= 16)
+            std::memcpy(write, from, 16);
+        else
+            CopyShortBytes(write, from, static_cast<std::size_t>(to - from));
+        write += to - from;
+    };
+    const char* at = begin;
+    while (at < end) {
+        if (write >= block + kRoom) {
+            expr.append(block, static_cast<std::size_t>(write - block));
+            write = block;
+        }
+        const char* const stepEnd = at + std::min<std::ptrdiff_t>(16, end - at);
+        unsigned mask = SpecialBytes(begin, at, end, quote);
+        const char* const step = at;
+        while (mask != 0) {
+            const char* const special = step + __builtin_ctz(mask);
+            if (special > at)
+                plain(at, special);
+            if (*special == quote) {
+                openLiteral();
+                write[0] = quote;
+                write[1] = quote;
+                write += 2;
+                at = special + 1;
+            } else {
+                // A line break: the literal before it closed, and the break written as its
+                // constant. A CR that ends the text is written as CR LF, as the
+                // piece-by-piece way does.
+                if (open) {
+                    *write++ = quote;
+                    open = false;
+                }
+                if (written)
+                    write = concat.CopyTo(write);
+                written = true;
+                if (*special == '\r' && (special + 1 == end || special[1] == '\n')) {
+                    write = crlf.CopyTo(write);
+                    at = special + std::min<std::ptrdiff_t>(2, end - special);
+                } else {
+                    write = (*special == '\r' ? cr : lf).CopyTo(write);
+                    at = special + 1;
+                }
+            }
+            // The bits of the bytes written, the LF of a CR LF among them.
+            mask &= ~0U << (at - step);
+        }
+        if (at < stepEnd) {
+            plain(at, stepEnd);
+            at = stepEnd;
+        }
+    }
+    if (open)
+        *write++ = quote;
+    if (!written) {
+        write[0] = quote;
+        write[1] = quote;
+        write += 2;
+    }
+    expr.append(block, static_cast<std::size_t>(write - block));
+}
+
+void MsgBoxSettings::AppendStringExpressionPieceByPiece(std::string& expr,
+                                                        std::string_view all) const {
     // Lines become quoted literals, line breaks become named constants, and the pieces are
     // joined by the concatenation operator. One pass from the front: linear in the text.
     expr.reserve(expr.size() + all.size() + all.size() / 8 + 2);
@@ -141,8 +306,10 @@ void MsgBoxSettings::BuildButtonsExpression() {
     if (intDefButton > 0)
         add(kDefaultButtons[static_cast<std::size_t>(intDefButton)].constant,
             kDefaultButtons[static_cast<std::size_t>(intDefButton)].value);
+    // The boxes read through a table rather than a switch, which the loop would take a
+    // different way at each flag.
     for (std::size_t f = 0; f < kFlags.size(); ++f)
-        if (FlagValue(static_cast<int>(f)) == 1)
+        if (this->*kFlagBoxes[f] == 1)
             add(kFlags[f].constant, kFlags[f].value);
 }
 
@@ -167,67 +334,80 @@ void MsgBoxSettings::BuildMsgBoxCode() {
         AppendStringExpression(title, strTitle);
     if (withHelp)
         AppendStringExpression(helpFile, txtHelpFile);
-    // First with each expression as one piece, which is all a line that fits needs; split into
-    // its terms only when the line must be cut.
+    // The first line's pieces in order, each handed to `put`; with `terms`, each expression
+    // split into its terms (to the vector of pieces only), which a line that must be cut needs.
     // Kept between calls, so that a composition needs no allocation for it: scripts compose
     // a million records a second.
     thread_local std::vector<LinePiece> first;
-    auto build = [&](bool terms) {
-        first.clear();
+    auto build = [&](bool terms, auto&& put) {
         auto expression = [&](std::string_view text, Joiner joiner) {
             if (terms)
                 AppendExpressionPieces(first, text, joiner);
             else
-                first.push_back({joiner, text, false});
+                put({joiner, text, false});
         };
         switch (intCodeOption) {
         case kCodeVariableReturn:
-            first.push_back({Joiner::None, txtVarName, false});
-            first.push_back({Joiner::None, " = MsgBox(", false});
+            put({Joiner::None, txtVarName, false});
+            put({Joiner::None, " = MsgBox(", false});
             break;
         case kCodeIfThenElse:
-            first.push_back({Joiner::None, "If MsgBox (", false});
+            put({Joiner::None, "If MsgBox (", false});
             break;
         default:
-            first.push_back({Joiner::None, "MsgBox ", false});
+            put({Joiner::None, "MsgBox ", false});
             break;
         }
         expression(strPromptExpr, Joiner::None);
         if (withButtons || withTitle || withHelp)
-            first.push_back({Joiner::Comma, strButtonsExpr, false});
+            put({Joiner::Comma, strButtonsExpr, false});
         if (withTitle)
             expression(title, Joiner::Comma);
         else if (withHelp)
-            first.push_back({Joiner::Comma, "", false});
+            put({Joiner::Comma, "", false});
         if (withHelp) {
             expression(helpFile, Joiner::Comma);
-            first.push_back({Joiner::Comma, txtHelpContext, false});
+            put({Joiner::Comma, txtHelpContext, false});
         }
         if (intCodeOption == kCodeVariableReturn) {
-            first.push_back({Joiner::None, ")", false});
+            put({Joiner::None, ")", false});
         } else if (intCodeOption == kCodeIfThenElse) {
             const std::string& label =
                 intDefButton >= 0 && intDefButton < static_cast<int>(labels.size())
                     ? labels[static_cast<std::size_t>(intDefButton)]
                     : labels[0];
-            first.push_back({Joiner::None, chkNotEqual == 1 ? ") <> vb" : ") = vb", false});
-            first.push_back({Joiner::None, label, false});
-            first.push_back({Joiner::None, " Then", false});
+            put({Joiner::None, chkNotEqual == 1 ? ") <> vb" : ") = vb", false});
+            put({Joiner::None, label, false});
+            put({Joiner::None, " Then", false});
         }
     };
-    build(false);
-    if (LineLength(first) > kMaxLineBytes)
-        build(true);
 
     // Built by appending into one buffer: the Copy pipeline runs on every click.
     std::string& code = strMsgBoxCode;
     code.clear();
     code.reserve(strPromptExpr.size() + title.size() + helpFile.size() + 2 * txtVarName.size() +
                  160);
-    blnCodeTooLong = !WriteStatementLine(first, strLineBreak, strIndent, code);
-    if (blnCodeTooLong) {
+    // Written first as one line, which is all a line that fits needs: the pieces are kept
+    // only for a line that must be cut.
+    {
+        Gather line(code);
+        build(false, [&](const LinePiece& piece) {
+            if (piece.joiner == Joiner::Comma)
+                line << ", ";
+            line << piece.text;
+        });
+    }
+    if (code.size() > kMaxLineBytes) {
         code.clear();
-        return;
+        first.clear();
+        build(true, [&](const LinePiece& piece) { first.push_back(piece); });
+        blnCodeTooLong = !WriteStatementLine(first, strLineBreak, strIndent, code);
+        if (blnCodeTooLong) {
+            code.clear();
+            return;
+        }
+    } else {
+        blnCodeTooLong = false;
     }
     AppendCodeTail(code);
 }

@@ -71,6 +71,10 @@ struct MsgBoxSettings {
     [[nodiscard]] std::string EncodeStringExpression(const std::string& text) const;
     // The same, appended to `out`.
     void AppendStringExpression(std::string& out, std::string_view text) const;
+
+private:
+    // AppendStringExpression for any quote and joining pieces, a piece at a time.
+    void AppendStringExpressionPieceByPiece(std::string& out, std::string_view text) const;
 };
 
 // The default-button labels that choosing button set `buttonSet` leaves, with the Help

@@ -17,6 +17,28 @@ inline constexpr std::size_t kMaxLineBytes = 1023;
 // The IDE refuses a logical line continued over more than this many " _" line-continuations.
 inline constexpr int kMaxLineContinuations = 24;
 
+// Copies up to 16 bytes in a few moves, where a call to the library costs tens of
+// instructions: two that may overlap, of the widest size that fits.
+inline void CopyShortBytes(char* to, const char* from, std::size_t n) {
+    auto pair = [&](auto word) {
+        decltype(word) first;
+        decltype(word) last;
+        std::memcpy(&first, from, sizeof word);
+        std::memcpy(&last, from + n - sizeof word, sizeof word);
+        std::memcpy(to, &first, sizeof word);
+        std::memcpy(to + n - sizeof word, &last, sizeof word);
+    };
+    if (n >= 8) {
+        pair(std::uint64_t{});
+    } else if (n >= 4) {
+        pair(std::uint32_t{});
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
+
 // Short texts gathered on the stack and appended to a string a block at a time: code is built
 // from many short pieces, and each append to a string of its own costs a call into the
 // library. Everything put is in the string once the gatherer is gone.
@@ -29,7 +51,7 @@ public:
 
     Gather& operator<<(std::string_view piece) {
         if (piece.size() <= 16 && used_ + 16 <= kRoom) {
-            CopyShort(block_ + used_, piece.data(), piece.size());
+            CopyShortBytes(block_ + used_, piece.data(), piece.size());
             used_ += piece.size();
             return *this;
         }
@@ -49,27 +71,6 @@ public:
     }
 
 private:
-    // Up to 16 bytes in a few moves, where a call to the library costs tens of instructions:
-    // two that may overlap, of the widest size that fits.
-    static void CopyShort(char* to, const char* from, std::size_t n) {
-        auto pair = [&](auto word) {
-            decltype(word) first;
-            decltype(word) last;
-            std::memcpy(&first, from, sizeof word);
-            std::memcpy(&last, from + n - sizeof word, sizeof word);
-            std::memcpy(to, &first, sizeof word);
-            std::memcpy(to + n - sizeof word, &last, sizeof word);
-        };
-        if (n >= 8) {
-            pair(std::uint64_t{});
-        } else if (n >= 4) {
-            pair(std::uint32_t{});
-        } else if (n > 0) {
-            to[0] = from[0];
-            to[n / 2] = from[n / 2];
-            to[n - 1] = from[n - 1];
-        }
-    }
     Gather& PutLong(std::string_view piece);
 
     static constexpr std::size_t kRoom = 240;

@@ -4,7 +4,9 @@
 // input a file can have: a line longer than the read buffer, NUL bytes, a byte order mark,
 // CR LF line ends, a last line without a line feed.
 #include "cli/compose_request.h"
+#include "cli/json_line_parser.h"
 #include "cli/json_record.h"
+#include "cli/json_writer.h"
 #include "cli/jsonl.h"
 #include "composition/option_tables.h"
 
@@ -114,6 +116,9 @@ TEST(JsonLinesStream, EveryLineGivesWhatTheDocumentReaderGave) {
         R"({"txtPrompt":"first","txtPrompt":"last"})",
         R"({"intIcon":"2","intIcon":2})",
         R"({"intIcon":2,"intIcon":"2"})",
+        // The error names the lowest wrong field with its last value.
+        R"({"intIcon":7,"intIcon":9,"intButtonSet":2})",
+        R"({"intIcon":9,"intButtonSet":"x","strTitle":1,"intButtonSet":8})",
         R"({"chkHelp":1,"txtHelpFile":"a.hlp","txtHelpContext":"7","chkOptValOnly":1})",
         R"({"chkHelp":4294967297})",
         R"({"chkHelp":-0,"chkSysModal":1e0})",
@@ -210,11 +215,51 @@ TEST(JsonLinesStream, RecordsTheWayScriptsWriteThemGiveWhatTheDocumentReaderGave
     }
 }
 
+// Lines past what a JSON parser takes by default: nesting deeper than its usual limit, and
+// whole numbers wider than 64 bits, which JSON allows and the document reader took as doubles.
+TEST(JsonLinesStream, DeepNestingAndWideNumbersGiveWhatTheDocumentReaderGave) {
+    auto nested = [](std::size_t depth, std::string_view inner = "") {
+        return R"({"unknown":)" + std::string(depth, '[') + std::string(inner) +
+               std::string(depth, ']') + R"(,"txtPrompt":"deep"})";
+    };
+    const std::string wide = "123456789012345678901234567890";
+    const std::vector<std::string> lines{
+        nested(1023),
+        nested(1024),
+        nested(1025, "1"),
+        nested(20000, "\"x\""),
+        nested(3000).substr(0, 2500),                             // cut inside the nesting
+        R"({"unknown":)" + std::string(1500, '[') + "]" + R"(})", // unbalanced
+        R"({"unknown":)" + wide + R"(,"txtPrompt":"after a wide number"})",
+        R"({"unknown":[-)" + wide + "," + wide + R"(e2],"intIcon":3})",
+        R"({"intIcon":)" + wide + "}",
+        R"({"intIcon":-)" + wide + "}",
+        R"({"chkHelp":)" + wide + "}",
+        R"({"intButtonSet":18446744073709551616})",
+        R"({"intButtonSet":-9223372036854775809})",
+        R"({"a":)" + std::string(400, '9') + "}", // beyond the largest double
+        R"({"a":1e400})",
+        R"({"a":1e-400,"txtPrompt":"tiny"})",
+        R"({"a":0)" + wide + "}",
+        R"({"a":)" + wide + "x}",
+        R"({"a":)" + wide + R"(,"b":01})",
+        // Digits inside strings and keys stay as they are, escapes before them included.
+        R"({"txtPrompt":"\")" + wide + R"(\\","x)" + wide + R"(":)" + wide + "}",
+        R"({"txtPrompt":")" + wide + R"(\"","a":)" + wide + "}",
+    };
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.substr(0, 80));
+        bool failed = false;
+        const std::string streamed = ComposeJsonLine(line, failed);
+        EXPECT_EQ(Comparable(streamed), Comparable(Reference(line)));
+    }
+}
+
 TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
     // Texts longer than the writer's block, with bytes that need care at every offset around
     // the ends of its sixteen-byte steps and of the block.
     for (const std::string special : {"\"", "\r\n", "\x01", "\xC3\xA9", "\xE2\x82", "\\\t"}) {
-        for (std::size_t at = 440; at < 520; ++at) {
+        for (std::size_t at = JsonWriter::kRoom - 40; at < JsonWriter::kRoom + 40; ++at) {
             std::string text(at, 'x');
             text += special + std::string(at % 37, 'y') + special;
             std::string streamed;
@@ -222,6 +267,89 @@ TEST(JsonLinesStream, StringsAcrossTheWritersBlocksAreEscapedAsBefore) {
             EXPECT_EQ(streamed, json(text).dump(-1, ' ', false, json::error_handler_t::replace))
                 << "special at " << at;
         }
+    }
+}
+
+TEST(JsonLinesStream, ShortTextsAndLastBytesAreEscapedAtEveryPlace) {
+    // Texts shorter than one wide step and the last bytes of longer ones are read apart from
+    // the rest: a byte that needs care at each place of each length up to three steps.
+    for (const std::string special : {"\"", "\n", "\x1F", "\\", "\xC3\xA9", "\xC3"}) {
+        for (std::size_t length = 0; length <= 48; ++length) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                std::string text(length, 'x');
+                text.insert(at, special);
+                const std::string expected =
+                    json(text).dump(-1, ' ', false, json::error_handler_t::replace);
+                std::string checked;
+                AppendJsonString(checked, text);
+                ASSERT_EQ(checked, expected) << length << " " << at;
+                if (special != "\xC3") {
+                    std::string trusted = "\"";
+                    JsonWriter(trusted).WellFormedChars(text);
+                    ASSERT_EQ(trusted + "\"", expected) << length << " " << at;
+                }
+            }
+        }
+    }
+}
+
+TEST(JsonLinesStream, TextWrittenAgainIsTheSameWhereverTheBlockEnds) {
+    // A result writes its prompt twice, the second time copied from the block when it is
+    // still there: prompts and what comes before and between them of sizes around the block.
+    const std::size_t room = JsonWriter::kRoom;
+    for (const std::size_t before : {std::size_t{0}, std::size_t{10}, room - 100, room - 5}) {
+        for (const std::size_t length : {std::size_t{1}, std::size_t{90}, room / 2, room + 7}) {
+            for (const std::size_t between : {std::size_t{0}, std::size_t{50}, room / 2}) {
+                const std::string text =
+                    std::string(length / 2, 'p') + "\"\n" + std::string(length - length / 2, 'q');
+                std::string out;
+                bool repeated = false;
+                {
+                    JsonWriter writer(out);
+                    writer.Raw(std::string(before, 'a'));
+                    const std::size_t from = writer.Position();
+                    writer.Chars(text);
+                    const std::size_t to = writer.Position();
+                    writer.Raw(std::string(between, 'b'));
+                    repeated = writer.Repeat(from, to);
+                    if (!repeated)
+                        writer.Chars(text);
+                }
+                std::string escaped;
+                AppendJsonString(escaped, text);
+                escaped = escaped.substr(1, escaped.size() - 2);
+                EXPECT_EQ(out,
+                          std::string(before, 'a') + escaped + std::string(between, 'b') + escaped)
+                    << before << " " << length << " " << between;
+                // A line that fits the block is never written twice over.
+                if (before + 2 * escaped.size() + between <= room) {
+                    EXPECT_TRUE(repeated) << before << " " << length << " " << between;
+                }
+            }
+        }
+    }
+}
+
+TEST(JsonLinesStream, WellFormedTextIsWrittenAsTheCheckedWriterWritesIt) {
+    std::string umlauts;
+    for (int i = 0; i < 35; ++i)
+        umlauts += "\xC3\xA4";
+    // Non-ASCII characters of every length beside bytes that need escapes, short and past the
+    // length from which the checked writer validates.
+    const std::string texts[] = {"",
+                                 "\xC3\xA9",
+                                 "caf\xC3\xA9 \"Gr\xC3\xB6\xC3\x9F"
+                                 "e\"\r\n\t\x01",
+                                 std::string(40, 'x') + "\xE2\x82\xAC\\" + std::string(20, 'y'),
+                                 "\xF0\x9F\x98\x80\x1F" + umlauts + "\"",
+                                 std::string(17, '\n') + "\xE6\x97\xA5\xE6\x9C\xAC"};
+    for (const std::string& text : texts) {
+        std::string checked;
+        std::string trusted;
+        JsonWriter(checked).Chars(text);
+        JsonWriter(trusted).WellFormedChars(text);
+        EXPECT_EQ(trusted, checked) << text;
+        EXPECT_EQ("\"" + trusted + "\"", json(text).dump()) << text;
     }
 }
 
@@ -250,8 +378,14 @@ TEST(JsonLinesStream, TextCutAfterAnAsciiByteIsWrittenAsItsPartsTogether) {
 
 TEST(JsonLinesStream, InvalidUtf8InAResultIsReplacedAsBefore) {
     // Results of valid lines are always well-formed; the writer is checked on its own.
-    for (const std::string text : {"ok", "\xC3", "\xC3\x28", "\xE0\x80\x80", "a\xF0\x9F\x98",
-                                   "\xFF\xFE", "\xED\xA0\x80z", "\x80\x80", "\x01\x7F\xC3\xA9"}) {
+    for (const std::string& text : std::vector<std::string>{
+             "ok", "\xC3", "\xC3\x28", "\xE0\x80\x80", "a\xF0\x9F\x98", "\xFF\xFE", "\xED\xA0\x80z",
+             "\x80\x80", "\x01\x7F\xC3\xA9",
+             // Long enough to be checked as a whole after the first
+             // non-ASCII byte: well-formed, and ill-formed only far on.
+             "\xC3\xA9" + std::string(40, 'x') + "\xE2\x82\xAC" + "\"",
+             "\xC3\xA9" + std::string(40, 'x') + "\xE2\x82" + "\xC3\xA9",
+             std::string(40, 'x') + "\xF0\x9F\x98\x80" + std::string(40, 'y') + "\xED\xA0\x80"}) {
         std::string streamed;
         AppendJsonString(streamed, text);
         EXPECT_EQ(streamed, json(text).dump(-1, ' ', false, json::error_handler_t::replace))
@@ -287,6 +421,65 @@ TEST(JsonLinesStream, EveryLineOfALongRunGivesWhatItGivesAlone) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         bool failed = false;
         ASSERT_EQ(results[i], ComposeJsonLine(lines[i], failed)) << "line " << i;
+    }
+}
+
+TEST(JsonLinesStream, TheBlockPassHandsOnlyLinesThatAreOneObject) {
+    const struct {
+        std::string block;
+        std::vector<std::string> handed;
+        std::size_t resume; // where the line parser takes over
+    } cases[] = {
+        {"{\"a\":1}\n{\"b\":2}\r\n", {"{\"a\":1}", "{\"b\":2}"}, 17},
+        {"{\"a\":1}\n\n{\"b\":2}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1}\n {\"b\":2}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1} \n{\"b\":2}\n", {}, 0},
+        {"{\"a\":\n1}\n{\"b\":2}\n", {}, 0},
+        {"{} {}\n{\"b\":2}\n", {}, 0},
+        {"[1]\n{\"b\":2}\n", {}, 0},
+        {"{\"a\":1}\n\xEF\xBB\xBF{}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1}\n{\"b\":2\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":1}\n{\"b\":123456789012345678901234}\n", {"{\"a\":1}"}, 8},
+        {"{\"a\":\"\xC3\"}\n", {}, 0},
+        {"{\"a\":1}\n{\"b\":\"\0\"}\n", {"{\"a\":1}"}, 8},
+    };
+    for (const auto& c : cases) {
+        const std::string padded = c.block + std::string(kLinePadding, ' ');
+        std::vector<std::string> handed;
+        const std::size_t resume =
+            ParseJsonLines(std::string_view(padded).substr(0, c.block.size()),
+                           [&](std::string_view line, simdjson::dom::element root) {
+                               EXPECT_TRUE(root.is_object()) << line;
+                               handed.emplace_back(line);
+                           });
+        EXPECT_EQ(handed, c.handed) << c.block;
+        EXPECT_EQ(resume, c.resume) << c.block;
+    }
+}
+
+TEST(JsonLinesStream, LinesTheBlockPassLeavesGiveWhatTheyGiveAlone) {
+    const std::string record = R"({"txtPrompt":"Done","intIcon":2})";
+    const std::vector<std::string> odd{"",
+                                       " " + record,
+                                       record + " ",
+                                       "\xEF\xBB\xBF" + record,
+                                       R"({"intIcon":123456789012345678901234})",
+                                       R"({"intIcon":7})",
+                                       R"({"txtPrompt":"\xC3"})",
+                                       "[1]",
+                                       "{} {}",
+                                       R"({"txtPrompt":)"};
+    for (const std::string& line : odd) {
+        const std::vector<std::string> lines{record, line, record, record};
+        std::string input;
+        for (const std::string& l : lines)
+            input += l + "\n";
+        const std::vector<std::string> results = RunLines(input);
+        ASSERT_EQ(results.size(), lines.size()) << line;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            bool failed = false;
+            EXPECT_EQ(results[i], ComposeJsonLine(lines[i], failed)) << line << " at " << i;
+        }
     }
 }
 

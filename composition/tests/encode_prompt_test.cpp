@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace qvn {
 namespace {
 
@@ -89,6 +91,88 @@ TEST(EncodePrompt, QuoteOfMoreThanOneCharacterIsDoubledWhole) {
     s.txtPrompt = "a''b'c";
     s.EncodePromptText();
     EXPECT_EQ(s.strPromptExpr, "''a''''b'c''");
+}
+
+// The expression as the language's rules give it, built line by line with no care for speed.
+std::string ReferenceExpression(const MsgBoxSettings& s, const std::string& text) {
+    std::vector<std::string> terms;
+    std::string line;
+    auto endLine = [&] {
+        if (line.empty())
+            return;
+        std::string literal = s.strQuote;
+        for (std::size_t i = 0; i < line.size();) {
+            if (!s.strQuote.empty() && line.compare(i, s.strQuote.size(), s.strQuote) == 0) {
+                literal += s.strQuote + s.strQuote;
+                i += s.strQuote.size();
+            } else {
+                literal += line[i++];
+            }
+        }
+        terms.push_back(literal + s.strQuote);
+        line.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            line += text[i];
+            continue;
+        }
+        endLine();
+        // A CR that ends the text has always been written as CR LF.
+        if (text.compare(i, 2, "\r\n") == 0 || text.compare(i, 2, "\r") == 0) {
+            terms.push_back(s.strCrLfName);
+            ++i;
+        } else {
+            terms.push_back(text[i] == '\r' ? "vbCr" : "vbLf");
+        }
+    }
+    endLine();
+    if (terms.empty())
+        return s.strQuote + s.strQuote;
+    std::string expr = terms[0];
+    for (std::size_t i = 1; i < terms.size(); ++i)
+        expr += s.strConcat + terms[i];
+    return expr;
+}
+
+TEST(EncodePrompt, RandomTextsMatchTheLanguageRules) {
+    // Texts dense in quotes, breaks and multi-byte characters, of lengths around the steps
+    // and blocks the expression is written in, and with other quotes and joining pieces.
+    const std::vector<std::string> bits{"a",
+                                        "bc",
+                                        "\"",
+                                        "\r",
+                                        "\n",
+                                        "\r\n",
+                                        "\xC3\xA9",
+                                        " ",
+                                        "\t",
+                                        "'",
+                                        std::string(15, 'x'),
+                                        std::string(40, 'y')};
+    MsgBoxSettings usual;
+    MsgBoxSettings twoQuote;
+    twoQuote.strQuote = "''";
+    MsgBoxSettings longJoin;
+    longJoin.strConcat = " & _\r\n\t\t\t\t\t\t\t\t\t\t\t\t";
+    longJoin.strCrLfName = "vbNewLine";
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const std::size_t pieces = rng() % (round % 10 == 0 ? 400 : 40);
+        for (std::size_t i = 0; i < pieces; ++i)
+            text += bits[rng() % bits.size()];
+        for (MsgBoxSettings* s : {&usual, &twoQuote, &longJoin}) {
+            s->txtPrompt = text;
+            s->EncodePromptText();
+            ASSERT_EQ(s->strPromptExpr, ReferenceExpression(*s, text))
+                << testing::PrintToString(text);
+            // Appended after what a string holds already, the expression is the same.
+            std::string after = "x = ";
+            s->AppendStringExpression(after, text);
+            ASSERT_EQ(after, "x = " + s->strPromptExpr);
+        }
+    }
 }
 
 } // namespace
