@@ -194,8 +194,7 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
                 at = special + 1;
             } else {
                 // A line break: the literal before it closed, and the break written as its
-                // constant. A CR that ends the text is written as CR LF, as the
-                // piece-by-piece way does.
+                // constant; a CR is CR LF only when an LF follows it.
                 if (open) {
                     *write++ = quote;
                     open = false;
@@ -203,9 +202,9 @@ void MsgBoxSettings::AppendStringExpression(std::string& expr, std::string_view 
                 if (written)
                     write = concat.CopyTo(write);
                 written = true;
-                if (*special == '\r' && (special + 1 == end || special[1] == '\n')) {
+                if (*special == '\r' && special + 1 < end && special[1] == '\n') {
                     write = crlf.CopyTo(write);
-                    at = special + std::min<std::ptrdiff_t>(2, end - special);
+                    at = special + 2;
                 } else {
                     write = (*special == '\r' ? cr : lf).CopyTo(write);
                     at = special + 1;
@@ -263,7 +262,8 @@ void MsgBoxSettings::AppendStringExpressionPieceByPiece(std::string& expr,
         std::size_t i = std::min(cr, lf);
         literal(lineStart, i);
         std::string_view name;
-        if (i == cr && lf == i + 1) {
+        // `lf` is the text's size when there is no LF: a CR that ends the text is a lone CR.
+        if (i == cr && lf == i + 1 && lf < all.size()) {
             name = strCrLfName;
             i += 2;
         } else {

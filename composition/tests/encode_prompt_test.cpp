@@ -45,6 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Lone CR and lone LF never stay inside a literal.
         EncodeCase{"LoneLf", "a\nb", R"("a" & vbLf & "b")"},
         EncodeCase{"LoneCr", "a\rb", R"("a" & vbCr & "b")"},
+        EncodeCase{"CrAtTheEnd", "a\r", R"("a" & vbCr)"},
+        EncodeCase{"OnlyACr", "\r", "vbCr"},
         EncodeCase{"LfCr", "a\n\rb", R"("a" & vbLf & vbCr & "b")"},
         EncodeCase{"CrCrLf", "\r\r\n", "vbCr & vbCrLf"},
         EncodeCase{"Utf8Kept",
@@ -118,8 +120,7 @@ std::string ReferenceExpression(const MsgBoxSettings& s, const std::string& text
             continue;
         }
         endLine();
-        // A CR that ends the text has always been written as CR LF.
-        if (text.compare(i, 2, "\r\n") == 0 || text.compare(i, 2, "\r") == 0) {
+        if (text.compare(i, 2, "\r\n") == 0) {
             terms.push_back(s.strCrLfName);
             ++i;
         } else {
