@@ -367,8 +367,13 @@ void frmMain::cmdHelp_Click() {
     std::optional<std::string> failure;
     try {
         failure = services_.ShowHelp(HelpFile, kHelpContents);
-    } catch (const std::exception& e) {
-        failure = e.what();
+    } catch (const std::bad_alloc&) {
+        throw; // not the viewer's failure: the caller's to report
+    } catch (const std::logic_error&) {
+        throw;
+    } catch (const std::exception&) {
+        // The runtime's text is no message for a user: the viewer's failure reads as one.
+        failure = std::string();
     }
     if (failure) {
         services_.ShowMessage(failure->empty() ? std::string(kHelpUnavailable) : *failure,

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ public:
     }
     std::optional<std::string> ShowHelp(const std::string& helpFile, unsigned command) override {
         helpCalls.emplace_back(helpFile, command);
+        if (helpThrows) {
+            throw std::runtime_error("basic_string::_M_create");
+        }
         return helpFailure;
     }
     void UnloadForm() override {
@@ -70,6 +74,7 @@ public:
     int dialogCalls = 0;
     std::vector<std::pair<std::string, unsigned>> helpCalls;
     std::optional<std::string> helpFailure;
+    bool helpThrows = false; // the viewer's call fails with a runtime error
     int unloadRequests = 0;
 };
 

@@ -362,14 +362,21 @@ TEST_F(FrmMainTest, HelpOpensTheContentsAndReportsFailures) {
     EXPECT_EQ(services.messages[1].text, "Unable to display Help Contents.");
     EXPECT_EQ(services.messages[1].title, std::nullopt);
 
+    // A runtime's own text never reaches the user.
+    services.helpThrows = true;
+    Click("cmdHelp");
+    services.helpThrows = false;
+    ASSERT_EQ(services.messages.size(), 3u);
+    EXPECT_EQ(services.messages[2].text, "Unable to display Help Contents.");
+
     form.HelpFile.clear();
     Click("cmdHelp");
-    ASSERT_EQ(services.messages.size(), 3u);
-    EXPECT_EQ(services.messages[2].text,
+    ASSERT_EQ(services.messages.size(), 4u);
+    EXPECT_EQ(services.messages[3].text,
               "Unable to display Help Contents. The Help file is missing.");
-    EXPECT_EQ(services.messages[2].style, 64);
-    EXPECT_EQ(services.messages[2].title, std::optional<std::string>("Quorvane  v2.0"));
-    EXPECT_EQ(services.helpCalls.size(), 3u);
+    EXPECT_EQ(services.messages[3].style, 64);
+    EXPECT_EQ(services.messages[3].title, std::optional<std::string>("Quorvane  v2.0"));
+    EXPECT_EQ(services.helpCalls.size(), 4u);
 }
 
 TEST_F(FrmMainTest, BrowseTakesTheChosenFileAndACancelKeepsTheTypedName) {
