@@ -108,6 +108,8 @@ TEST_F(ObjectModelTest, NamesResolveToTheLibraryMemberIds) {
         auto events = Get(root, L"Events").Object();
         auto pane = Get(root, L"ActiveCodePane").Object();
         auto module = Get(pane.Get(), L"CodeModule").Object();
+        auto component = Get(module.Get(), L"Parent").Object();
+        auto components = Get(component.Get(), L"Collection").Object();
         struct Case {
             IDispatch* object;
             const wchar_t* name;
@@ -133,6 +135,16 @@ TEST_F(ObjectModelTest, NamesResolveToTheLibraryMemberIds) {
             {module.Get(), L"InsertLines", 0x60020008},
             {module.Get(), L"CountOfLines", 0x60020007},
             {module.Get(), L"Lines", 0x60020006},
+            {module.Get(), L"Parent", 0x60020000},
+            {module.Get(), L"ProcStartLine", 0x6002000B},
+            {module.Get(), L"ProcBodyLine", 0x6002000D},
+            {module.Get(), L"ProcOfLine", 0x6002000E},
+            {module.Get(), L"CountOfDeclarationLines", 0x6002000F},
+            {component.Get(), L"CodeModule", 0x32},
+            {component.Get(), L"Type", 0x33},
+            {component.Get(), L"Collection", 0x36},
+            {components.Get(), L"Item", 0},
+            {components.Get(), L"Count", 0xA},
         };
         for (const auto& c : cases) {
             HRESULT hr = E_FAIL;
