@@ -45,8 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Lone CR and lone LF never stay inside a literal.
         EncodeCase{"LoneLf", "a\nb", R"("a" & vbLf & "b")"},
         EncodeCase{"LoneCr", "a\rb", R"("a" & vbCr & "b")"},
-        EncodeCase{"CrAtTheEnd", "a\r", R"("a" & vbCr)"},
-        EncodeCase{"OnlyACr", "\r", "vbCr"},
+        EncodeCase{"CrAtTheEnd", "a\r", R"("a" & vbCr)"}, EncodeCase{"OnlyACr", "\r", "vbCr"},
         EncodeCase{"LfCr", "a\n\rb", R"("a" & vbLf & vbCr & "b")"},
         EncodeCase{"CrCrLf", "\r\r\n", "vbCr & vbCrLf"},
         EncodeCase{"Utf8Kept",
