@@ -71,6 +71,24 @@ template <class Iface, class Obj> HRESULT Hand(Obj* object, Iface** out) {
     return S_OK;
 }
 
+// Shared result handling of the getters that hand out a number or a text.
+template <class Value, class Getter> HRESULT GetLongResult(VARIANT* result, Getter getter) {
+    Value value{};
+    HRESULT hr = getter(&value);
+    if (SUCCEEDED(hr)) {
+        SetResult(result, static_cast<long>(value));
+    }
+    return hr;
+}
+template <class Getter> HRESULT GetTextResult(VARIANT* result, Getter getter) {
+    BSTR text = nullptr;
+    HRESULT hr = getter(&text);
+    if (SUCCEEDED(hr)) {
+        SetResult(result, text);
+    }
+    return hr;
+}
+
 // Shared result handling of the getters that hand out an object.
 template <class Iface, class Getter> HRESULT GetObjectResult(VARIANT* result, Getter getter) {
     Iface* object = nullptr;
@@ -316,11 +334,7 @@ HRESULT CodeModuleObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
         break;
     case kCountOfLines:
         if (IsGet(flags)) {
-            LONG count = 0;
-            hr = get_CountOfLines(&count);
-            if (SUCCEEDED(hr)) {
-                SetResult(result, static_cast<long>(count));
-            }
+            hr = GetLongResult<LONG>(result, [&](LONG* n) { return get_CountOfLines(n); });
         }
         break;
     case kInsertLines:
@@ -405,11 +419,8 @@ HRESULT CodeModuleObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
         break;
     case kCountOfDeclarationLines:
         if (IsGet(flags)) {
-            LONG count = 0;
-            hr = get_CountOfDeclarationLines(&count);
-            if (SUCCEEDED(hr)) {
-                SetResult(result, static_cast<long>(count));
-            }
+            hr = GetLongResult<LONG>(result,
+                                     [&](LONG* n) { return get_CountOfDeclarationLines(n); });
         }
         break;
     default:
@@ -482,25 +493,14 @@ HRESULT ComponentObject::Dispatch(DISPID id, WORD flags, const Args&, VARIANT* r
         return DISP_E_MEMBERNOTFOUND;
     }
     switch (id) {
-    case kComponentName: {
-        BSTR name = nullptr;
-        HRESULT hr = get_Name(&name);
-        if (SUCCEEDED(hr)) {
-            SetResult(result, name);
-        }
-        return hr;
-    }
+    case kComponentName:
+        return GetTextResult(result, [&](BSTR* name) { return get_Name(name); });
     case kComponentModule:
         return GetObjectResult<::CodeModule>(result,
                                              [&](::CodeModule** m) { return get_CodeModule(m); });
-    case kComponentType: {
-        vbext_ComponentType type = vbext_ct_StdModule;
-        HRESULT hr = get_Type(&type);
-        if (SUCCEEDED(hr)) {
-            SetResult(result, static_cast<long>(type));
-        }
-        return hr;
-    }
+    case kComponentType:
+        return GetLongResult<vbext_ComponentType>(
+            result, [&](vbext_ComponentType* type) { return get_Type(type); });
     case kComponentCollection:
         return GetObjectResult<::VBComponents>(
             result, [&](::VBComponents** c) { return get_Collection(c); });
@@ -571,12 +571,7 @@ HRESULT ComponentsObject::Dispatch(DISPID id, WORD flags, const Args& args, VARI
                                               [&](::VBComponent** c) { return Item(*index, c); });
     }
     if (id == kComponentsCount && IsGet(flags)) {
-        LONG count = 0;
-        HRESULT hr = get_Count(&count);
-        if (SUCCEEDED(hr)) {
-            SetResult(result, static_cast<long>(count));
-        }
-        return hr;
+        return GetLongResult<LONG>(result, [&](LONG* n) { return get_Count(n); });
     }
     return DISP_E_MEMBERNOTFOUND;
 }
@@ -826,14 +821,8 @@ HRESULT VbeObject::Dispatch(DISPID id, WORD flags, const Args&, VARIANT* result,
         return DISP_E_MEMBERNOTFOUND;
     }
     switch (id) {
-    case kVersion: {
-        BSTR version = nullptr;
-        HRESULT hr = get_Version(&version);
-        if (SUCCEEDED(hr)) {
-            SetResult(result, version);
-        }
-        return hr;
-    }
+    case kVersion:
+        return GetTextResult(result, [&](BSTR* version) { return get_Version(version); });
     case kCommandBars:
         return GetObjectResult<::CommandBars>(
             result, [&](::CommandBars** b) { return get_CommandBars(b); });
