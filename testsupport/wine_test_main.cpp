@@ -52,8 +52,12 @@ int main(int argc, char** argv) {
     int limit = 90;
     if (const char* s = std::getenv("QVN_TEST_WATCHDOG"))
         limit = std::max(1, std::atoi(s));
-    std::thread([limit] {
-        for (;;) {
+    // The watchdog is stopped and joined before main returns: a detached thread that woke
+    // while the program's statics were destroyed would lock a freed mutex and read a freed
+    // string, which crashed an exiting test program now and then.
+    std::atomic<bool> stop{false};
+    std::thread watchdog([limit, &stop] {
+        while (!stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
             std::lock_guard lock(gMutex);
             if (!gCurrent.empty() &&
@@ -65,6 +69,9 @@ int main(int argc, char** argv) {
                 ExitProcess(3);
             }
         }
-    }).detach();
-    return RUN_ALL_TESTS();
+    });
+    const int status = RUN_ALL_TESTS();
+    stop = true;
+    watchdog.join();
+    return status;
 }
