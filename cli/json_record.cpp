@@ -244,6 +244,12 @@ std::string ReadCodeRecord(element root, std::string& code) {
 }
 
 void AppendSettingsRecord(std::string& out, const MsgBoxSettings& s) {
+    OutputBuffer buffer;
+    AppendSettingsRecord(buffer, s);
+    out.append(buffer.View());
+}
+
+void AppendSettingsRecord(OutputBuffer& out, const MsgBoxSettings& s) {
     static const MsgBoxSettings kLoaded;
     JsonWriter writer(out);
     bool first = true;

@@ -2,6 +2,7 @@
 // MsgBoxSettings, the code of a code record, and a settings record written out.
 #pragma once
 
+#include "cli/json_writer.h"
 #include "composition/msgbox_settings.h"
 
 #include <simdjson.h>
@@ -29,5 +30,6 @@ std::string ReadCodeRecord(simdjson::dom::element root, std::string& code);
 // Appends `settings` as one JSON object with the field names ReadSettingsRecord takes: each
 // field whose value differs from the one it has when the window loads, in the record's order.
 void AppendSettingsRecord(std::string& out, const MsgBoxSettings& settings);
+void AppendSettingsRecord(OutputBuffer& out, const MsgBoxSettings& settings);
 
 } // namespace qvn::cli

@@ -108,27 +108,15 @@ char* WriteSpecial(char* write, const unsigned char*& at, const unsigned char* e
 
 } // namespace
 
-void AppendJsonString(std::string& out, std::string_view text) {
+void AppendJsonString(OutputBuffer& out, std::string_view text) {
     JsonWriter writer(out);
     writer.String(text);
 }
 
-void JsonWriter::Flush() {
-    const auto size = static_cast<std::size_t>(write_ - block_);
-    out_.append(block_, size);
-    flushed_ += size;
-    write_ = block_;
-}
-
-void JsonWriter::RawLong(std::string_view text) {
-    Flush();
-    if (text.size() > kRoom) {
-        out_.append(text);
-        flushed_ += text.size();
-        return;
-    }
-    std::memcpy(write_, text.data(), text.size());
-    write_ += text.size();
+void AppendJsonString(std::string& out, std::string_view text) {
+    OutputBuffer buffer;
+    AppendJsonString(buffer, text);
+    out.append(buffer.View());
 }
 
 void JsonWriter::String(std::string_view text) {
@@ -144,9 +132,9 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
     bool checked = wellFormed;
     const EscapeTable* escapes = wellFormed ? &kEscapeWellFormed : &kEscape;
     auto room = [&] {
-        if (write >= block_ + kRoom) {
+        if (write >= limit_) {
             write_ = write;
-            Flush();
+            MakeRoom(0);
             write = write_;
         }
     };
@@ -255,7 +243,7 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
             } else {
                 write = WriteSpecial(write, at, end);
             }
-        } while (at < end && (*escapes)[*at] != 0 && write < block_ + kRoom);
+        } while (at < end && (*escapes)[*at] != 0 && write < limit_);
     }
     write_ = write;
 }

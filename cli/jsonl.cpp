@@ -22,11 +22,11 @@ constexpr std::size_t kFirstBlock = 1 << 14;
 
 // --jsonl has always written its errors without a blank after the colon; the reading mode
 // writes them as its users were shown them, {"error": "..."}.
-void AppendError(std::string& out, std::string_view message,
+void AppendError(OutputBuffer& out, std::string_view message,
                  std::string_view opening = "{\"error\":") {
-    out.append(opening);
+    out.Append(opening);
     AppendJsonString(out, message);
-    out.push_back('}');
+    out.Push('}');
 }
 
 // Puts back the load values of everything a line can set, keeping the buffers the texts grew.
@@ -90,7 +90,7 @@ std::size_t PromptInCode(const MsgBoxSettings& s) {
 }
 
 // AppendComposedJsonLine as RunLines calls it.
-void ComposeLine(std::string_view line, const simdjson::dom::element* root, std::string& out,
+void ComposeLine(std::string_view line, const simdjson::dom::element* root, OutputBuffer& out,
                  bool& failed) {
     thread_local MsgBoxSettings s;
     ResetChoices(s);
@@ -129,8 +129,7 @@ void ComposeLine(std::string_view line, const simdjson::dom::element* root, std:
     const std::string_view code = s.strMsgBoxCode;
     if (const std::size_t at = PromptInCode(s); at != std::string::npos) {
         writer.WellFormedChars(code.substr(0, at));
-        if (!writer.Repeat(promptStart, promptEnd))
-            writer.WellFormedChars(s.strPromptExpr);
+        writer.Repeat(promptStart, promptEnd);
         writer.WellFormedChars(code.substr(at + s.strPromptExpr.size()));
     } else {
         writer.WellFormedChars(code);
@@ -139,7 +138,7 @@ void ComposeLine(std::string_view line, const simdjson::dom::element* root, std:
 }
 
 // AppendReadJsonLine as RunLines calls it.
-void ReadLine(std::string_view line, const simdjson::dom::element* root, std::string& out,
+void ReadLine(std::string_view line, const simdjson::dom::element* root, OutputBuffer& out,
               bool& failed) {
     thread_local std::string code;
     std::string error =
@@ -157,10 +156,18 @@ void ReadLine(std::string_view line, const simdjson::dom::element* root, std::st
     AppendError(out, error, "{\"error\": ");
 }
 
+// A handler's output for one line, appended to `out`.
+void AppendLine(LineHandler handle, std::string_view line, std::string& out, bool& failed) {
+    thread_local OutputBuffer buffer;
+    buffer.Clear();
+    handle(line, nullptr, buffer, failed);
+    out.append(buffer.View());
+}
+
 } // namespace
 
 void AppendComposedJsonLine(std::string_view line, std::string& out, bool& failed) {
-    ComposeLine(line, nullptr, out, failed);
+    AppendLine(ComposeLine, line, out, failed);
 }
 
 std::string ComposeJsonLine(std::string_view line, bool& failed) {
@@ -176,7 +183,7 @@ int RunJsonLines(std::istream& in, std::ostream& out) {
 }
 
 void AppendReadJsonLine(std::string_view line, std::string& out, bool& failed) {
-    ReadLine(line, nullptr, out, failed);
+    AppendLine(ReadLine, line, out, failed);
 }
 
 int RunReadJsonLines(std::istream& in, std::ostream& out) {
@@ -186,7 +193,7 @@ int RunReadJsonLines(std::istream& in, std::ostream& out) {
 int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
     bool anyFailed = false;
     std::string input;
-    std::string output;
+    OutputBuffer output;
     std::size_t block = kFirstBlock;
     std::size_t start = 0; // of the first line not yet composed
     auto compose = [&](std::string_view line, const simdjson::dom::element* root) {
@@ -194,11 +201,11 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
             line.remove_suffix(1);
         bool failed = false;
         handle(line, root, output, failed);
-        output.push_back('\n');
+        output.Push('\n');
         anyFailed = anyFailed || failed;
-        if (output.size() >= kBlock) {
-            out.write(output.data(), static_cast<std::streamsize>(output.size()));
-            output.clear();
+        if (output.Size() >= kBlock) {
+            out.write(output.Data(), static_cast<std::streamsize>(output.Size()));
+            output.Clear();
         }
     };
     // Only the first `filled` bytes of the buffer hold input; its size is kept from one block
@@ -233,7 +240,7 @@ int RunLines(std::istream& in, std::ostream& out, LineHandler handle) {
     }
     if (start < filled) // the last line, without a line feed
         compose(std::string_view(input.data() + start, filled - start), nullptr);
-    out.write(output.data(), static_cast<std::streamsize>(output.size()));
+    out.write(output.Data(), static_cast<std::streamsize>(output.Size()));
     out.flush();
     return anyFailed ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/json_line_parser.h"
+#include "cli/json_writer.h"
 
 #include <iosfwd>
 #include <string>
@@ -30,7 +31,7 @@ int RunReadJsonLines(std::istream& in, std::ostream& out);
 // into one output line appended to `out`; `root` is the line's root when it is parsed already,
 // else null.
 using LineHandler = void (*)(std::string_view line, const simdjson::dom::element* root,
-                             std::string& out, bool& failed);
+                             OutputBuffer& out, bool& failed);
 // Hands each line of `in` to `handle` and writes the results, each ended by a line feed;
 // returns 1 when any line failed, else 0. A CR before a line feed is not part of the line.
 int RunLines(std::istream& in, std::ostream& out, LineHandler handle);
