@@ -1,8 +1,8 @@
 #include "addin/class_factory.h"
 
 #include "addin/connect.h"
-#include "addin/result_macros.h"
 #include "win32util/com_object.h"
+#include "win32util/result_macros.h"
 
 namespace qvn::addin {
 

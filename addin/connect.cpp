@@ -4,10 +4,8 @@
 #include "addin/dispatch_call.h"
 #include "addin/ide_host_adapter.h"
 #include "addin/identifiers.h"
-#include "addin/result_macros.h"
 #include "addin/settings_store.h"
 #include "ide/host_ids.h"
-#include "win32util/error_log.h"
 
 namespace qvn::addin {
 
@@ -15,17 +13,6 @@ namespace {
 
 void ReportConnectionFailure(const std::wstring& description) {
     MessageBoxW(nullptr, description.c_str(), kTitle, MB_OK);
-}
-
-template <class T> ComPtr<T> As(IUnknown* object, REFIID iid) {
-    ComPtr<T> typed;
-    if (object != nullptr) {
-        HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
-        if (FAILED(hr)) {
-            throw DispatchError(hr, DescribeFailure(hr));
-        }
-    }
-    return typed;
 }
 
 } // namespace
@@ -44,10 +31,8 @@ Connect::~Connect() {
     if (builderForm_ != nullptr) {
         try {
             builderForm_->Unload();
-        } catch (...) {
-            // Destruction goes on regardless.
-            LOG_CAUGHT_EXCEPTION();
         }
+        CATCH_LOG() // destruction goes on regardless
     }
 }
 
@@ -153,7 +138,7 @@ HRESULT Connect::Connection(IDispatch* root, long mode, bool viaExtensibility2) 
     ComPtr<_Connect> self(this); // a refusing host may release us while we report
     try {
         if (root == nullptr) {
-            throw DispatchError(E_POINTER, DescribeFailure(names::kErrorObjectRequired));
+            throw ResultException(E_POINTER, DescribeFailure(names::kErrorObjectRequired));
         }
         ComPtr<IDispatch> vbe;
         ComPtr<IUnknown> vbaRoot;
@@ -166,7 +151,7 @@ HRESULT Connect::Connection(IDispatch* root, long mode, bool viaExtensibility2) 
             host_ = Host::VbaEditor;
             vbe = root;
         } else {
-            throw DispatchError(vbIde, DescribeFailure(vbIde));
+            ThrowFailure(vbIde);
         }
         SetVBInstance(std::move(vbe));
         connected_ = true;
@@ -190,7 +175,7 @@ HRESULT Connect::Connection(IDispatch* root, long mode, bool viaExtensibility2) 
         }
         if (FAILED(hr)) {
             std::wstring description = TakeErrorInfoDescription();
-            throw DispatchError(hr, description.empty() ? DescribeFailure(hr) : description);
+            throw ResultException(hr, description.empty() ? DescribeFailure(hr) : description);
         }
         if (menuItem_ != nullptr) {
             AddEditItem();
@@ -198,10 +183,10 @@ HRESULT Connect::Connection(IDispatch* root, long mode, bool viaExtensibility2) 
         if (mode == vbext_cm_AfterStartup && ReadDisplayOnConnect()) {
             ShowForm();
         }
-    } catch (const DispatchError& e) {
+    } catch (const ResultException& e) {
         ReportConnectionFailure(e.Description());
     } catch (...) {
-        ReportConnectionFailure(DescribeFailure(ResultFromCaughtException()));
+        ReportConnectionFailure(DescribeFailure(win32util::ResultFromCaughtException()));
     }
     return S_OK;
 }
@@ -217,22 +202,15 @@ HRESULT Connect::Disconnection() noexcept {
     ComPtr<_Connect> self(this);
     connected_ = false;
     commandLine_ = false;
-    try {
-        // Without an item (an outside caller connected us, or adding it failed) there is
-        // nothing to delete; the host's complaint about that would be ignored anyway.
-        if (menuItem_ != nullptr) {
-            DeleteMenuItem(menuItem_.Get());
+    // Every step of the disconnection runs regardless of the others. Without an item (an
+    // outside caller connected us, or adding it failed) there is nothing to delete.
+    for (const ComPtr<IDispatch>& item : {menuItem_, editItem_}) {
+        try {
+            if (item != nullptr) {
+                DeleteMenuItem(item.Get());
+            }
         }
-    } catch (...) {
-        // Every step of the disconnection runs regardless of the others.
-        LOG_CAUGHT_EXCEPTION();
-    }
-    try {
-        if (editItem_ != nullptr) {
-            DeleteMenuItem(editItem_.Get());
-        }
-    } catch (...) {
-        LOG_CAUGHT_EXCEPTION();
+        CATCH_LOG()
     }
     // Unsubscribe first: the sink must not call into an object the host is dropping.
     subscription_.Unadvise();
@@ -252,9 +230,8 @@ HRESULT Connect::Disconnection() noexcept {
         std::shared_ptr<BuilderForm> form = builderForm_;
         try {
             form->Unload();
-        } catch (...) {
-            LOG_CAUGHT_EXCEPTION();
         }
+        CATCH_LOG()
         builderForm_.reset();
     }
     ide_.reset();
@@ -289,7 +266,7 @@ ComPtr<IDispatch> Connect::AddTaggedItem(IDispatch* bar, const std::wstring& cap
                                          const std::wstring& tag) {
     try {
         DeleteTaggedControls(bar, tag);
-    } catch (const DispatchError&) {
+    } catch (const ResultException&) {
         // A host without Tag, Count or Item keeps what it has; the item is added anyway.
         LOG_CAUGHT_EXCEPTION();
     }
@@ -299,7 +276,7 @@ ComPtr<IDispatch> Connect::AddTaggedItem(IDispatch* bar, const std::wstring& cap
         // to the sinks of every button with the same Tag.
         Variant text{tag};
         PutProperty(item.Get(), L"Tag", text.Get());
-    } catch (const DispatchError&) {
+    } catch (const ResultException&) {
         LOG_CAUGHT_EXCEPTION();
     }
     return item;
@@ -332,18 +309,16 @@ void Connect::AddEditItem() noexcept {
         if (SUCCEEDED(hr)) {
             return;
         }
-    } catch (...) {
-        LOG_CAUGHT_EXCEPTION();
     }
+    CATCH_LOG()
     // An item whose click reaches nobody would only mislead: it goes again.
     editSubscription_.Unadvise();
     editSource_.Reset();
     if (editItem_ != nullptr) {
         try {
             DeleteMenuItem(editItem_.Get());
-        } catch (...) {
-            LOG_CAUGHT_EXCEPTION();
         }
+        CATCH_LOG()
         editItem_.Reset();
     }
 }
@@ -378,8 +353,8 @@ HRESULT Connect::SetMenuHandler(IUnknown* source) noexcept try {
     // The IDE's own interface when the source answers it; otherwise the object as it is (the
     // VBA library numbers the same member-less interface differently). Never IDispatch.
     ComPtr<IUnknown> events;
-    if (FAILED(source->QueryInterface(IID__CommandBarControlEvents,
-                                      reinterpret_cast<void**>(events.GetAddressOf())))) {
+    if (source->QueryInterface(IID__CommandBarControlEvents,
+                               reinterpret_cast<void**>(events.GetAddressOf())) != S_OK) {
         events = source;
     }
     RETURN_IF_FAILED(subscription_.Advise(events.Get(), this));
@@ -416,24 +391,16 @@ void Connect::ShowForm() noexcept {
     std::shared_ptr<BuilderForm> form;
     try {
         form = Form();
-    } catch (...) {
-        LOG_CAUGHT_EXCEPTION();
+        form->SetVBInstance(IdeForWindow());
+        form->SetConnect(&owner_);
     }
-    if (form != nullptr) {
-        try {
-            form->SetVBInstance(IdeForWindow());
-            form->SetConnect(&owner_);
-        } catch (...) {
-            LOG_CAUGHT_EXCEPTION();
-        }
-    }
+    CATCH_LOG()
     formDisplayed_ = true;
     if (form != nullptr) {
         try {
             form->ShowModal();
-        } catch (...) {
-            LOG_CAUGHT_EXCEPTION();
         }
+        CATCH_LOG()
     }
 }
 
@@ -444,9 +411,8 @@ void Connect::HideForm() noexcept {
         if (form != nullptr) {
             form->HideForm();
         }
-    } catch (...) {
-        LOG_CAUGHT_EXCEPTION();
     }
+    CATCH_LOG()
 }
 
 } // namespace qvn::addin

@@ -65,8 +65,8 @@ private:
     class FormOwner final : public AddinConnect {
     public:
         explicit FormOwner(Connect* owner) : owner_(owner) {}
-        void Show() override { owner_->ShowForm(); }
-        void Hide() override { owner_->HideForm(); }
+        void Show() noexcept override { owner_->ShowForm(); }
+        void Hide() noexcept override { owner_->HideForm(); }
 
     private:
         Connect* owner_;

@@ -1,10 +1,7 @@
 #include "addin/dispatch_call.h"
 
-#include "addin/result_macros.h"
 #include "ide/names.h"
-#include "win32util/system_message.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace qvn::addin {
@@ -14,7 +11,7 @@ namespace {
 // The language's own error for a missing object, so that its text reads as users know it.
 constexpr HRESULT kObjectRequired = names::kErrorObjectRequired;
 
-DispatchError ErrorFromCall(HRESULT hr, EXCEPINFO& info) {
+ResultException ErrorFromCall(HRESULT hr, EXCEPINFO& info) {
     std::wstring description;
     if (hr == DISP_E_EXCEPTION) {
         if (info.pfnDeferredFillIn != nullptr) {
@@ -38,25 +35,20 @@ DispatchError ErrorFromCall(HRESULT hr, EXCEPINFO& info) {
     if (description.empty()) {
         description = DescribeFailure(hr);
     }
-    return DispatchError(hr, std::move(description));
+    return ResultException(hr, std::move(description));
 }
 
 } // namespace
 
-DispatchError::DispatchError(HRESULT hr, std::wstring description)
-    : IdeError(Utf8(description)), hr_(hr), description_(std::move(description)) {}
-
 void Call(IDispatch* object, const wchar_t* name, WORD flags, std::initializer_list<VARIANT*> args,
           VARIANT* result) {
     if (object == nullptr) {
-        throw DispatchError(kObjectRequired, DescribeFailure(kObjectRequired));
+        ThrowFailure(kObjectRequired);
     }
     DISPID id = DISPID_UNKNOWN;
     auto* nameText = const_cast<LPOLESTR>(name);
     HRESULT hr = object->GetIDsOfNames(IID_NULL, &nameText, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) {
-        throw DispatchError(hr, DescribeFailure(hr));
-    }
+    THROW_IF_FAILED(hr);
 
     // DISPPARAMS holds the arguments last first.
     std::vector<VARIANT> reversed;
@@ -79,9 +71,10 @@ void Call(IDispatch* object, const wchar_t* name, WORD flags, std::initializer_l
     UINT argError = 0;
     SetErrorInfo(0, nullptr); // a stale description must not be taken for this call's
     hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, out, &info, &argError);
-    if (FAILED(hr)) {
-        throw ErrorFromCall(hr, info);
+    if (SUCCEEDED(hr)) {
+        return;
     }
+    throw ErrorFromCall(hr, info);
 }
 
 ComPtr<IDispatch> GetObject(IDispatch* object, const wchar_t* name,
@@ -90,7 +83,7 @@ ComPtr<IDispatch> GetObject(IDispatch* object, const wchar_t* name,
     Call(object, name, kGetFlags, args, result.Get());
     ComPtr<IDispatch> found = ObjectOf(result.Ref());
     if (found == nullptr) {
-        throw DispatchError(kObjectRequired, DescribeFailure(kObjectRequired));
+        ThrowFailure(kObjectRequired);
     }
     return found;
 }
@@ -107,13 +100,11 @@ std::wstring DescribeFailure(HRESULT hr) {
     if (hr == kObjectRequired) {
         return L"Object variable or With block variable not set";
     }
-    std::wstring text = win32util::SystemMessage(static_cast<DWORD>(hr));
-    if (text.empty()) {
-        wchar_t fallback[64];
-        std::swprintf(fallback, 64, L"Unexpected failure 0x%08lX.", static_cast<unsigned long>(hr));
-        text = fallback;
-    }
-    return text;
+    return win32util::FailureText(hr);
+}
+
+void ThrowFailure(HRESULT hr) {
+    throw ResultException(hr, DescribeFailure(hr));
 }
 
 } // namespace qvn::addin

@@ -1,9 +1,10 @@
 // Late-bound calls into the IDE's objects: members are found by name at run time and called
 // with the flags the language itself uses, so the add-in works with any IDE version (and
-// with the stand-in IDE) that offers the names. Every failure becomes a DispatchError.
+// with the stand-in IDE) that offers the names. Every failure is thrown as a
+// win32util::ResultException with the callee's own description where it gave one.
 #pragma once
 
-#include "builder/ide_operations.h"
+#include "win32util/result_macros.h"
 #include "win32util/text.h"
 #include "win32util/variant.h"
 
@@ -17,20 +18,8 @@ namespace qvn::addin {
 
 using Microsoft::WRL::ComPtr;
 
-// A failing call, a missing object or a missing member, with the callee's own description
-// when it gave one. The builder's paste catches it as IdeError.
-class DispatchError : public IdeError {
-public:
-    DispatchError(HRESULT hr, std::wstring description);
-    [[nodiscard]] HRESULT Code() const noexcept { return hr_; }
-    [[nodiscard]] const std::wstring& Description() const noexcept { return description_; }
-
-private:
-    HRESULT hr_;
-    std::wstring description_;
-};
-
 using win32util::ObjectOf;
+using win32util::ResultException;
 using win32util::TakeErrorInfoDescription;
 using win32util::Utf8;
 using win32util::Variant;
@@ -40,7 +29,7 @@ using win32util::Wide;
 inline constexpr WORD kGetFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
 // Calls member `name` of `object`. `args` are in the order the caller writes them; they are
-// borrowed, not freed. Throws DispatchError.
+// borrowed, not freed.
 void Call(IDispatch* object, const wchar_t* name, WORD flags, std::initializer_list<VARIANT*> args,
           VARIANT* result);
 
@@ -50,7 +39,9 @@ ComPtr<IDispatch> GetObject(IDispatch* object, const wchar_t* name,
 void CallMethod(IDispatch* object, const wchar_t* name, std::initializer_list<VARIANT*> args = {});
 void PutProperty(IDispatch* object, const wchar_t* name, VARIANT* value);
 
-// The system's text for an HRESULT without the trailing line break, or a text naming the
-// code when the system has none.
+// The text of a failure as a user reads it: the language's own for a missing object,
+// otherwise the system's.
 std::wstring DescribeFailure(HRESULT hr);
+// A failure with that text.
+[[noreturn]] void ThrowFailure(HRESULT hr);
 } // namespace qvn::addin

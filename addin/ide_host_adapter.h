@@ -1,6 +1,6 @@
 // The IDE as the builder window and Connect use it, over the IDE's objects reached late-bound
-// by name. Every failure (a failing call, a missing object, a missing member) is thrown as
-// DispatchError, which the builder's paste catches as IdeError.
+// by name. Every failure (a failing call, a missing object, a missing member) reaches the
+// builder as IdeError, and Connect as win32util::ResultException.
 #pragma once
 
 #include "addin/dispatch_call.h"

@@ -1,9 +1,10 @@
 #include "addin/menu_event_sink.h"
 
 #include "addin/identifiers.h"
-#include "addin/result_macros.h"
 #include "ide/host_ids.h"
 #include "win32util/com_object.h"
+#include "win32util/result_macros.h"
+#include "win32util/unique_handles.h"
 
 #include <olectl.h>
 #include <vbide.h>
@@ -107,17 +108,12 @@ HRESULT FindClickConnectionPoint(IUnknown* source, IConnectionPoint** point) {
     ComPtr<IConnectionPointContainer> container;
     RETURN_IF_FAILED(source->QueryInterface(IID_IConnectionPointContainer,
                                             reinterpret_cast<void**>(container.GetAddressOf())));
-    if (SUCCEEDED(container->FindConnectionPoint(DIID__dispCommandBarControlEvents, point)) &&
-        *point != nullptr) {
-        return S_OK;
-    }
-    if (SUCCEEDED(container->FindConnectionPoint(ide::kDiidVbaCommandBarControlEvents, point)) &&
-        *point != nullptr) {
-        return S_OK;
-    }
-    if (SUCCEEDED(container->FindConnectionPoint(ide::kDiidCommandBarButtonEvents, point)) &&
-        *point != nullptr) {
-        return S_OK;
+    for (const IID* events :
+         {&DIID__dispCommandBarControlEvents, &ide::kDiidVbaCommandBarControlEvents,
+          &ide::kDiidCommandBarButtonEvents}) {
+        if (SUCCEEDED(container->FindConnectionPoint(*events, point)) && *point != nullptr) {
+            return S_OK;
+        }
     }
     ComPtr<IEnumConnectionPoints> points;
     RETURN_IF_FAILED(container->EnumConnectionPoints(points.GetAddressOf()));
@@ -146,12 +142,11 @@ HRESULT MenuEventSubscription::Advise(IUnknown* source, MenuClickHandler* handle
     RETURN_IF_FAILED(FindClickConnectionPoint(source, point.GetAddressOf()));
     ComPtr<MenuEventSink> sink = win32util::Adopt(new (std::nothrow) MenuEventSink(handler));
     RETURN_HR_IF_NULL(E_OUTOFMEMORY, sink);
+    // A sink the source refused must not call its handler if the source keeps it anyway.
+    auto detach = win32util::scope_exit([&sink] { sink->Detach(); });
     DWORD cookie = 0;
-    HRESULT hr = point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie);
-    if (FAILED(hr)) {
-        sink->Detach();
-        return hr;
-    }
+    RETURN_IF_FAILED(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie));
+    detach.release();
     point_ = std::move(point);
     sink_ = std::move(sink);
     cookie_ = cookie;

@@ -1,10 +1,12 @@
 #include "addin/registration.h"
 
-#include "win32util/registry_key.h"
-
 #include "addin/identifiers.h"
-#include "addin/result_macros.h"
+#include "addin/module.h"
 #include "addin/type_library.h"
+#include "win32util/registry.h"
+#include "win32util/result_macros.h"
+#include "win32util/system_message.h"
+#include "win32util/text.h"
 
 #include <qvn.h>
 #include <wrl/client.h>
@@ -18,11 +20,18 @@ namespace qvn::addin {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using win32util::DeleteTree;
+using win32util::GuidText;
+using win32util::KeyExists;
+using win32util::KeyIsEmpty;
+using win32util::Subkeys;
 
-std::wstring GuidText(REFGUID guid) {
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
+HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
+                  const std::wstring& value) {
+    return win32util::WriteString(root, path, name, value);
+}
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path) {
+    return win32util::ReadString(root, path, nullptr);
 }
 
 std::wstring ClassKey() {
@@ -71,78 +80,6 @@ std::wstring PlatformKey() {
     return LocaleKey() + L"\\" + kPlatform;
 }
 
-HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
-                  const std::wstring& value) {
-    win32util::RegistryKey key;
-    LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  key.Put(), nullptr);
-    if (status == ERROR_SUCCESS) {
-        status =
-            RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    return HRESULT_FROM_WIN32(status);
-}
-
-// Deletes a key with everything below it; a key that is not there is no failure.
-HRESULT DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
-    win32util::RegistryKey key;
-    LONG status = RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, key.Put());
-    if (status == ERROR_FILE_NOT_FOUND) {
-        return S_OK;
-    }
-    if (status == ERROR_SUCCESS) {
-        status = RegDeleteTreeW(key.Get(), nullptr);
-        key.Reset(); // the key itself goes next, from its parent
-    }
-    if (status == ERROR_SUCCESS) {
-        status = RegDeleteKeyExW(root, path.c_str(), view, 0);
-    }
-    if (status == ERROR_FILE_NOT_FOUND) {
-        status = ERROR_SUCCESS;
-    }
-    return HRESULT_FROM_WIN32(status);
-}
-
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
-    win32util::RegistryKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) {
-        return false;
-    }
-    return true;
-}
-
-// The names of a key's subkeys; none when the key is absent.
-std::vector<std::wstring> Subkeys(HKEY root, const std::wstring& path) {
-    std::vector<std::wstring> names;
-    win32util::RegistryKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-        return names;
-    }
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        names.emplace_back(name, length);
-    }
-    return names;
-}
-
-bool KeyIsEmpty(HKEY root, const std::wstring& path) {
-    win32util::RegistryKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-        return false;
-    }
-    DWORD subkeys = 0;
-    DWORD values = 0;
-    LONG status = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                                   &values, nullptr, nullptr, nullptr, nullptr);
-    return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
-}
-
 // A registry key of one view with everything below it, kept in memory so that it can be put
 // back exactly as it was.
 struct KeySnapshot {
@@ -158,15 +95,15 @@ struct KeySnapshot {
 
 KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
     KeySnapshot snapshot;
-    win32util::RegistryKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) {
+    win32util::unique_hkey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) {
         return snapshot;
     }
     snapshot.present = true;
     DWORD maxName = 0;
     DWORD maxValueName = 0;
     DWORD maxData = 0;
-    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
                      &maxValueName, &maxData, nullptr, nullptr);
     for (DWORD i = 0;; ++i) {
         std::vector<wchar_t> name(maxValueName + 2);
@@ -174,7 +111,7 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
         KeySnapshot::Value value;
         value.data.resize(maxData + 2);
         DWORD dataLength = static_cast<DWORD>(value.data.size());
-        if (RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &value.type,
+        if (RegEnumValueW(key.get(), i, name.data(), &nameLength, nullptr, &value.type,
                           value.data.data(), &dataLength) != ERROR_SUCCESS) {
             break;
         }
@@ -185,7 +122,7 @@ KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
     for (DWORD i = 0;; ++i) {
         std::vector<wchar_t> name(maxName + 2);
         DWORD nameLength = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key.Get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr,
+        if (RegEnumKeyExW(key.get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS) {
             break;
         }
@@ -200,12 +137,12 @@ HRESULT Restore(HKEY root, const std::wstring& path, REGSAM view, const KeySnaps
     if (!snapshot.present) {
         return S_OK;
     }
-    win32util::RegistryKey key;
+    win32util::unique_hkey key;
     LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
-                                  key.Put(), nullptr);
+                                  key.put(), nullptr);
     RETURN_IF_FAILED(HRESULT_FROM_WIN32(status));
     for (const auto& value : snapshot.values) {
-        status = RegSetValueExW(key.Get(), value.name.c_str(), 0, value.type, value.data.data(),
+        status = RegSetValueExW(key.get(), value.name.c_str(), 0, value.type, value.data.data(),
                                 static_cast<DWORD>(value.data.size()));
         if (status != ERROR_SUCCESS) {
             break;
@@ -237,16 +174,6 @@ std::vector<IID> DescribedInterfaces(ITypeLib* library) {
         info->ReleaseTypeAttr(attributes);
     }
     return interfaces;
-}
-
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    if (RegGetValueW(root, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::wstring(buffer);
 }
 
 // The library's help folder is the folder of the build registered last; when that build goes
@@ -321,7 +248,7 @@ HRESULT RegisterLibrary(const std::wstring& path) {
 } // namespace
 
 HRESULT RegisterServer() noexcept try {
-    const std::wstring path = ModulePath();
+    const std::wstring path = win32util::ModulePath(ModuleHandle());
     RETURN_HR_IF(E_FAIL, path.empty());
     HRESULT hr = RegisterClassKeys(path);
     if (SUCCEEDED(hr)) {
@@ -400,17 +327,6 @@ std::wstring OtherPlatformKey() {
     return LocaleKey() + L"\\" + (sizeof(void*) == 8 ? L"win32" : L"win64");
 }
 
-HRESULT SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
-    win32util::RegistryKey key;
-    LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  key.Put(), nullptr);
-    if (status == ERROR_SUCCESS) {
-        status = RegSetValueExW(key.Get(), name, 0, REG_DWORD,
-                                reinterpret_cast<const BYTE*>(&value), sizeof value);
-    }
-    return HRESULT_FROM_WIN32(status);
-}
-
 // The class and interface keys of one build, pointing at `path`.
 HRESULT WriteUserClass(const std::wstring& path) {
     const std::wstring clsid = GuidText(CLSID_Connect);
@@ -437,7 +353,7 @@ HRESULT WriteUserClass(const std::wstring& path) {
 }
 
 HRESULT InstallForUser() {
-    const std::wstring path = ModulePath();
+    const std::wstring path = win32util::ModulePath(ModuleHandle());
     RETURN_HR_IF(E_FAIL, path.empty());
     const std::wstring progId = UserKey(kProgId);
     RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, progId, nullptr, kProgId));
@@ -457,7 +373,7 @@ HRESULT InstallForUser() {
     RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, entry, L"FriendlyName", names::kProductNameW));
     RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, entry, L"Description",
                                L"Writes message-box code and pastes it into the code pane"));
-    return SetDword(HKEY_CURRENT_USER, entry, L"LoadBehavior", 3);
+    return win32util::WriteDword(HKEY_CURRENT_USER, entry, L"LoadBehavior", 3);
 }
 
 HRESULT UninstallForUser() {
@@ -467,7 +383,7 @@ HRESULT UninstallForUser() {
             result = hr;
         }
     };
-    const std::wstring path = ModulePath();
+    const std::wstring path = win32util::ModulePath(ModuleHandle());
     note(DeleteTree(HKEY_CURRENT_USER, OwnVbaEntry()));
     // The other build is still registered for this user while its VBA entry is there.
     const bool otherRemains = KeyExists(HKEY_CURRENT_USER, OtherVbaEntry());

@@ -4,15 +4,11 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include <string>
-
 namespace qvn::addin {
 
 // The library embedded in this module; fails when it cannot be loaded.
 HRESULT OwnTypeLibrary(ITypeLib** library);
 // The description of `iid` inside that library.
 HRESULT OwnTypeInfo(REFIID iid, ITypeInfo** info);
-// Full path of this module (qvn.dll when loaded as the component).
-std::wstring ModulePath();
 
 } // namespace qvn::addin

@@ -140,20 +140,13 @@ void frmMain::Unload() {
     pendingEdit_.reset();
     model_.SetActive(false);
     int Cancel = 0;
-    try {
-        Form_Unload(Cancel);
-    } catch (...) {
-        // Hiding is best effort; the unload goes on whatever happened.
-    }
+    Form_Unload(Cancel);
 }
 
 void frmMain::Form_Load() {
     if (Connect != nullptr) {
         // The add-in is opening this very window; its request to show changes nothing.
-        try {
-            Connect->Show();
-        } catch (const std::exception&) {
-        }
+        Connect->Show();
     }
 
     model_.SetFormCaption(std::string(kProductName) + "  v" + std::to_string(kVersionMajor) + "." +
@@ -473,22 +466,15 @@ void frmMain::cmdPaste_Click() {
         PasteInPlace();
         return;
     }
-    bool pasted = false;
     try {
         // The module is held only inside this block, so it is released on success and on
         // failure alike, before any message shows.
         long startLine = 0;
         std::unique_ptr<IdeCodeModule> module = ActiveModule(startLine);
         module->InsertLines(startLine, FitToModule(*module, startLine));
-        pasted = true;
-    } catch (const std::bad_alloc&) {
-        throw; // not the IDE's failure: the caller's to report
-    } catch (const std::logic_error&) {
-        throw; // a fault of this code (a wrong control name, say), not the IDE's
-    } catch (const std::exception&) {
+    } catch (const IdeError&) {
         // Every failure of the IDE ends in the same message, which points the user to Copy.
-    }
-    if (!pasted) {
+        // Any other exception is no failure of the IDE, and this message would misreport it.
         services_.ShowMessage(kPasteText, kStyleCritical, std::string(kPasteTitle));
     }
 }
@@ -500,11 +486,7 @@ std::string frmMain::FitToModule(IdeCodeModule& module, long line) {
         const std::vector<std::string> lines =
             count > 0 ? SplitCrLf(module.Lines(1, count)) : std::vector<std::string>{};
         return IndentCode(code, PasteIndent(lines, line), DeclarationFor(module, lines, line));
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::logic_error&) {
-        throw;
-    } catch (const std::exception&) {
+    } catch (const IdeError&) {
         // Reading the module is a courtesy: the code goes in as generated.
         return code;
     }
@@ -539,7 +521,7 @@ std::string frmMain::DeclarationFor(IdeCodeModule& module, const std::vector<std
 
 bool frmMain::PrepareEdit() {
     pendingEdit_.reset();
-    std::variant<MsgBoxSite, ReadRefusal> found = ReadRefusal{std::string(kNoMessageBoxHere)};
+    std::variant<MsgBoxSite, ReadRefusal> found;
     try {
         long startLine = 0;
         std::unique_ptr<IdeCodeModule> module = ActiveModule(startLine);
@@ -547,12 +529,9 @@ bool frmMain::PrepareEdit() {
         const std::vector<std::string> lines =
             count > 0 ? SplitCrLf(module->Lines(1, count)) : std::vector<std::string>{};
         found = FindMsgBoxAt(lines, startLine);
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::logic_error&) {
-        throw;
-    } catch (const std::exception&) {
+    } catch (const IdeError&) {
         // No code pane or no module: there is no line whose message box could be edited.
+        found = ReadRefusal{std::string(kNoMessageBoxHere)};
     }
     if (const auto* refusal = std::get_if<ReadRefusal>(&found)) {
         services_.ShowMessage(AsMessage(refusal->sentence), kStyleCritical,
@@ -603,29 +582,23 @@ void frmMain::PasteInPlace() {
     const MsgBoxRewrite& next = std::get<MsgBoxRewrite>(rewrite);
     // Inserted first, deleted after: a failing write never loses a line.
     bool inserted = false;
-    bool deleted = false;
+    const char* failure = nullptr;
     try {
         long caretLine = 0;
         std::unique_ptr<IdeCodeModule> module = ActiveModule(caretLine);
         module->InsertLines(edit_->firstLine, next.text);
         inserted = true;
         module->DeleteLines(edit_->firstLine + LineCount(next.text), edit_->lineCount);
-        deleted = true;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::logic_error&) {
-        throw;
-    } catch (const std::exception&) {
+    } catch (const IdeError&) {
         // Reported below, by how far the writes got.
+        failure = inserted ? kPasteDeleteText : kPasteText;
     }
     if (inserted) {
         // The new lines stand where the statement began: a second Paste replaces them.
         ApplyRewrite(*edit_, next);
     }
-    if (!inserted) {
-        services_.ShowMessage(kPasteText, kStyleCritical, std::string(kPasteTitle));
-    } else if (!deleted) {
-        services_.ShowMessage(kPasteDeleteText, kStyleCritical, std::string(kPasteTitle));
+    if (failure != nullptr) {
+        services_.ShowMessage(failure, kStyleCritical, std::string(kPasteTitle));
     }
 }
 

@@ -58,12 +58,13 @@ public:
     virtual std::string MsgBoxResultType() = 0;
 };
 
-// The add-in object as the window sees it (its public member Connect).
+// The add-in object as the window sees it (its public member Connect). Its commands report
+// their own failures and never throw, so the window's load and unload run to the end.
 class AddinConnect {
 public:
     virtual ~AddinConnect() = default;
-    virtual void Show() = 0;
-    virtual void Hide() = 0;
+    virtual void Show() noexcept = 0;
+    virtual void Hide() noexcept = 0;
 };
 
 } // namespace qvn

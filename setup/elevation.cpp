@@ -1,6 +1,8 @@
 #include "setup/elevation.h"
 
 #include "setup/tool_message.h"
+#include "win32util/system_message.h"
+#include "win32util/unique_handles.h"
 
 #include <windows.h>
 
@@ -14,16 +16,13 @@ namespace {
 constexpr int kNotElevated = 32;
 
 bool IsElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    win32util::unique_handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
         return false;
     TOKEN_ELEVATION elevation = {};
     DWORD size = 0;
-    const bool elevated =
-        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-        elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
 }
 
 std::optional<std::string> StandIn() {
@@ -45,15 +44,14 @@ int Refused(bool remove, const char* programTitle) {
     return kNotElevated;
 }
 
-int WaitForExit(HANDLE process) {
-    WaitForSingleObject(process, INFINITE);
+} // namespace
+
+int WaitForExit(win32util::unique_handle process) {
+    WaitForSingleObject(process.get(), INFINITE);
     DWORD status = 1;
-    GetExitCodeProcess(process, &status);
-    CloseHandle(process);
+    GetExitCodeProcess(process.get(), &status);
     return static_cast<int>(status);
 }
-
-} // namespace
 
 std::optional<int> RunElevatedIfNeeded(bool remove, const char* programTitle) {
     const auto standIn = StandIn();
@@ -69,26 +67,25 @@ std::optional<int> RunElevatedIfNeeded(bool remove, const char* programTitle) {
         if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process))
             return Refused(remove, programTitle);
-        CloseHandle(process.hThread);
-        return WaitForExit(process.hProcess);
+        win32util::unique_handle thread(process.hThread);
+        return WaitForExit(win32util::unique_handle(process.hProcess));
     }
 
-    char self[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
+    const std::wstring self = win32util::ModulePath(nullptr);
+    if (self.empty())
         return Refused(remove, programTitle);
-    SHELLEXECUTEINFOA run = {};
+    SHELLEXECUTEINFOW run = {};
     run.cbSize = sizeof run;
     run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
-    run.lpVerb = "runas";
-    run.lpFile = self;
+    run.lpVerb = L"runas";
+    run.lpFile = self.c_str();
     run.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&run) || run.hProcess == nullptr) {
+    if (!ShellExecuteExW(&run) || run.hProcess == nullptr) {
         // A refused prompt (ERROR_CANCELLED) and every other failure to gain the rights end
         // the same way: nothing was changed.
         return Refused(remove, programTitle);
     }
-    return WaitForExit(run.hProcess);
+    return WaitForExit(win32util::unique_handle(run.hProcess));
 }
 
 } // namespace qvn::setup

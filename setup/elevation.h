@@ -3,6 +3,8 @@
 // elevated, waits, and ends with that run's exit status.
 #pragma once
 
+#include "win32util/unique_handles.h"
+
 #include <optional>
 
 namespace qvn::setup {
@@ -14,5 +16,8 @@ namespace qvn::setup {
 // every process is elevated already (Wine, the tests): "cancel" acts as a refused prompt, any
 // other value is a command line started in place of the elevated run.
 std::optional<int> RunElevatedIfNeeded(bool remove, const char* programTitle);
+
+// Waits for the process to end and gives its exit status (1 when it cannot be read).
+int WaitForExit(win32util::unique_handle process);
 
 } // namespace qvn::setup

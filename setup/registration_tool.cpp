@@ -2,6 +2,9 @@
 
 #include "setup/get_short_path.h"
 #include "setup/tool_message.h"
+#include "win32util/system_message.h"
+#include "win32util/text.h"
+#include "win32util/unique_handles.h"
 
 #include <windows.h>
 
@@ -19,17 +22,7 @@ bool IsFile(const std::string& path) {
 } // namespace
 
 std::string ProgramFolder() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::string path = win32util::Narrow(win32util::ModulePath(nullptr), CP_ACP);
     const auto slash = path.find_last_of('\\');
     if (slash == std::string::npos)
         return {};
@@ -87,8 +80,8 @@ bool StartRegistrationTool(const std::string& switches, const char* programTitle
         return false;
     }
     // The tool makes its own report; nobody here waits for it.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    win32util::unique_handle thread(process.hThread);
+    win32util::unique_handle tool(process.hProcess);
     return true;
 }
 

@@ -78,11 +78,8 @@ std::string RegisterForUser(const std::string& component, bool sixtyFourBit, boo
         return "the registration tool could not be started (" + SystemErrorText(GetLastError()) +
                ")";
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 1;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    win32util::unique_handle thread(process.hThread);
+    const auto status = static_cast<DWORD>(WaitForExit(win32util::unique_handle(process.hProcess)));
     switch (status) {
     case 0:
         return {};

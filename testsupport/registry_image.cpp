@@ -1,6 +1,6 @@
 #include "testsupport/registry_image.h"
 
-#include "win32util/registry_key.h"
+#include "win32util/unique_handles.h"
 
 #include "testsupport/message_box_watcher.h"
 #include "testsupport/wine_differences.h"
@@ -43,15 +43,15 @@ void ReadKey(HKEY parent, const std::wstring& child, const std::wstring& name,
     if (IsWineNoise(name)) {
         return;
     }
-    win32util::RegistryKey key;
+    win32util::unique_hkey key;
     const REGSAM access = KEY_READ | KEY_WOW64_64KEY;
     if (RegOpenKeyExW(parent, child.empty() ? nullptr : child.c_str(), REG_OPTION_OPEN_LINK, access,
-                      key.Put()) != ERROR_SUCCESS) {
+                      key.put()) != ERROR_SUCCESS) {
         return;
     }
     image[name];
     DWORD maxName = 0, maxValueName = 0, maxData = 0;
-    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
                      &maxValueName, &maxData, nullptr, nullptr);
     std::vector<wchar_t> valueName(maxValueName + 2);
     std::vector<BYTE> data(maxData + 2);
@@ -59,7 +59,7 @@ void ReadKey(HKEY parent, const std::wstring& child, const std::wstring& name,
         DWORD nameLength = static_cast<DWORD>(valueName.size());
         DWORD dataLength = static_cast<DWORD>(data.size());
         DWORD type = REG_NONE;
-        const LONG status = RegEnumValueW(key.Get(), i, valueName.data(), &nameLength, nullptr,
+        const LONG status = RegEnumValueW(key.get(), i, valueName.data(), &nameLength, nullptr,
                                           &type, data.data(), &dataLength);
         if (status == ERROR_NO_MORE_ITEMS) {
             break;
@@ -73,12 +73,12 @@ void ReadKey(HKEY parent, const std::wstring& child, const std::wstring& name,
     std::vector<wchar_t> childName(maxName + 2);
     for (DWORD i = 0;; ++i) {
         DWORD length = static_cast<DWORD>(childName.size());
-        if (RegEnumKeyExW(key.Get(), i, childName.data(), &length, nullptr, nullptr, nullptr,
+        if (RegEnumKeyExW(key.get(), i, childName.data(), &length, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS) {
             break;
         }
         const std::wstring sub(childName.data(), length);
-        ReadKey(key.Get(), sub, name + L"\\" + sub, image);
+        ReadKey(key.get(), sub, name + L"\\" + sub, image);
     }
 }
 

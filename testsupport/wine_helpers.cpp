@@ -1,6 +1,6 @@
 #include "testsupport/wine_helpers.h"
 
-#include "win32util/registry_key.h"
+#include "win32util/registry.h"
 
 #include <tlhelp32.h>
 
@@ -74,14 +74,7 @@ bool LetWinePlaceWindows(const wchar_t* exeName) {
     const std::wstring path = exeName != nullptr ? std::wstring(L"Software\\Wine\\AppDefaults\\") +
                                                        exeName + L"\\X11 Driver"
                                                  : std::wstring(L"Software\\Wine\\X11 Driver");
-    win32util::RegistryKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        key.Put(), nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const wchar_t no[] = L"N";
-    return RegSetValueExW(key.Get(), L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no),
-                          sizeof no) == ERROR_SUCCESS;
+    return SUCCEEDED(win32util::WriteString(HKEY_CURRENT_USER, path, L"Managed", L"N"));
 }
 
 } // namespace qvn::testing

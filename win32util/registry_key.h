@@ -1,44 +1,16 @@
-// An open registry key that closes itself. The predefined roots (HKEY_CURRENT_USER ...) are
-// passed as plain HKEYs and never held here.
+// The older spelling of an owned registry key, kept for the stand-in IDE until it moves onto
+// unique_hkey and the registry operations; nothing else uses it.
 #pragma once
 
-#include <windows.h>
-
-#include <utility>
+#include "win32util/unique_handles.h"
 
 namespace qvn::win32util {
 
-class RegistryKey {
+class RegistryKey : public unique_hkey {
 public:
-    RegistryKey() noexcept = default;
-    explicit RegistryKey(HKEY key) noexcept : key_(key) {}
-    ~RegistryKey() { Reset(); }
-    RegistryKey(RegistryKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    RegistryKey& operator=(RegistryKey&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.key_, nullptr));
-        }
-        return *this;
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-
-    [[nodiscard]] HKEY Get() const noexcept { return key_; }
-    explicit operator bool() const noexcept { return key_ != nullptr; }
-    // For the out-parameter of RegOpenKeyExW and RegCreateKeyExW: closes what is held first.
-    HKEY* Put() noexcept {
-        Reset();
-        return &key_;
-    }
-    void Reset(HKEY key = nullptr) noexcept {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-        key_ = key;
-    }
-
-private:
-    HKEY key_ = nullptr;
+    [[nodiscard]] HKEY Get() const noexcept { return get(); }
+    HKEY* Put() noexcept { return put(); }
+    void Reset(HKEY key = nullptr) noexcept { reset(key); }
 };
 
 } // namespace qvn::win32util

@@ -28,4 +28,21 @@ HMODULE ModuleOfAddress(const void* address) noexcept {
     return module;
 }
 
+std::wstring ModulePath(HMODULE module) {
+    // The length is only known once the buffer was big enough: it grows until it is.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 } // namespace qvn::win32util

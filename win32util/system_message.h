@@ -1,4 +1,5 @@
-// What the system itself says about an error code, and which module holds an address.
+// What the system itself says about an error code, which module holds an address, and where
+// a module's file is.
 #pragma once
 
 #include <windows.h>
@@ -13,5 +14,9 @@ std::wstring SystemMessage(DWORD code);
 
 // The module (DLL or program) whose image contains `address`, without a reference of its own.
 HMODULE ModuleOfAddress(const void* address) noexcept;
+
+// The full path of a loaded module's file (`module` null: the program's), however long;
+// empty when the system cannot tell.
+std::wstring ModulePath(HMODULE module);
 
 } // namespace qvn::win32util

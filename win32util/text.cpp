@@ -1,5 +1,7 @@
 #include "win32util/text.h"
 
+#include <objbase.h>
+
 #include <climits>
 
 namespace qvn::win32util {
@@ -36,6 +38,12 @@ std::string Narrow(std::wstring_view text, UINT codePage) {
                             nullptr);
     }
     return out;
+}
+
+std::wstring GuidText(REFGUID guid) {
+    wchar_t text[39] = {}; // 38 characters and the null
+    StringFromGUID2(guid, text, 39);
+    return text;
 }
 
 } // namespace qvn::win32util

@@ -20,6 +20,9 @@ inline std::wstring Wide(std::string_view utf8) {
 inline std::string Utf8(std::wstring_view text) {
     return Narrow(text, CP_UTF8);
 }
+// A GUID as the registry writes it: {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}, upper case.
+std::wstring GuidText(REFGUID guid);
+
 // UTF-8 to the ANSI code page.
 inline std::string Ansi(std::string_view utf8) {
     return Narrow(Wide(utf8), CP_ACP);

@@ -91,14 +91,7 @@ void RemoveOurKeys() {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         for (const auto& path :
              {std::wstring(L"Quorvane.Connect"), kClassKey, kLibraryKey, kInterfaceKey}) {
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) !=
-                ERROR_SUCCESS) {
-                continue;
-            }
-            RegDeleteTreeW(key, nullptr);
-            RegCloseKey(key);
-            RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
+            win32util::DeleteTree(HKEY_CLASSES_ROOT, path, view);
         }
     }
 }

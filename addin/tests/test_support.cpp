@@ -1,5 +1,8 @@
 #include "addin/tests/test_support.h"
 
+#include "win32util/system_message.h"
+#include "win32util/unique_handles.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -15,58 +18,19 @@ const IID kIdeInterfaces[5] = {
 };
 
 std::wstring DllPath() {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
+    std::wstring path = win32util::ModulePath(nullptr);
     path.erase(path.find_last_of(L"\\/") + 1);
     return path + L"qvn.dll";
-}
-
-std::wstring GuidText(REFGUID guid) {
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
-
-bool KeyExists(HKEY root, const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const wchar_t* name) {
-    wchar_t buffer[1024] = {};
-    DWORD size = sizeof(buffer);
-    if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::wstring(buffer);
 }
 
 std::vector<std::wstring> KeyTree(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> keys;
     std::function<void(const std::wstring&)> visit = [&](const std::wstring& at) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root, at.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        if (!KeyExists(root, at)) {
             return;
         }
         keys.push_back(at);
-        std::vector<std::wstring> children;
-        for (DWORD i = 0;; ++i) {
-            wchar_t name[256];
-            DWORD length = 256;
-            if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS) {
-                break;
-            }
-            children.emplace_back(name, length);
-        }
-        RegCloseKey(key);
-        for (const auto& child : children) {
+        for (const auto& child : win32util::Subkeys(root, at)) {
             visit(at + L"\\" + child);
         }
     };
@@ -89,11 +53,11 @@ long RunProgram(const std::wstring& commandLine) {
                         &startup, &process)) {
         return -1;
     }
-    WaitForSingleObject(process.hProcess, 60000);
+    const win32util::unique_handle thread(process.hThread);
+    const win32util::unique_handle program(process.hProcess);
+    WaitForSingleObject(program.get(), 60000);
     DWORD code = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(program.get(), &code);
     return static_cast<long>(code);
 }
 

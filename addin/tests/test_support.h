@@ -2,6 +2,8 @@
 #pragma once
 
 #include "testsupport/message_box_watcher.h"
+#include "win32util/registry.h"
+#include "win32util/text.h"
 
 #include <gtest/gtest.h>
 #include <oaidl.h>
@@ -20,10 +22,9 @@ using ::qvn::testing::Utf8;
 // qvn.dll beside the test program.
 std::wstring DllPath();
 
-std::wstring GuidText(REFGUID guid);
-bool KeyExists(HKEY root, const std::wstring& path);
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path,
-                                       const wchar_t* name = nullptr);
+using win32util::GuidText;
+using win32util::KeyExists;
+using win32util::ReadString;
 // Every key below `path` (itself included), as paths relative to `root`, sorted.
 std::vector<std::wstring> KeyTree(HKEY root, const std::wstring& path);
 void DeleteTree(HKEY root, const std::wstring& path);

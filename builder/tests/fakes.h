@@ -80,8 +80,8 @@ public:
 
 class FakeConnect : public AddinConnect {
 public:
-    void Show() override { ++shows; }
-    void Hide() override { ++hides; }
+    void Show() noexcept override { ++shows; }
+    void Hide() noexcept override { ++hides; }
     int shows = 0;
     int hides = 0;
 };

@@ -651,18 +651,15 @@ TEST_F(FrmMainTest, EveryNameAndEveryHandlerBelongsToAControlOfTheTable) {
 }
 
 TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {
-    const std::vector<std::pair<IdeStep, bool>> failures{
-        {IdeStep::ActiveCodePane, false}, {IdeStep::NoPane, false},
-        {IdeStep::GetSelection, false},   {IdeStep::CodeModule, false},
-        {IdeStep::InsertLines, false},    {IdeStep::GetSelection, true},
-        {IdeStep::InsertLines, true},
+    const std::vector<IdeStep> failures{
+        IdeStep::ActiveCodePane, IdeStep::NoPane,      IdeStep::GetSelection,
+        IdeStep::CodeModule,     IdeStep::InsertLines,
     };
     Type("txtPrompt", "Done");
-    for (const auto& [step, stdException] : failures) {
+    for (const IdeStep step : failures) {
         SCOPED_TRACE(static_cast<int>(step));
         services.messages.clear();
         ide->log.failAt = step;
-        ide->log.failWithStdException = stdException;
         Click("cmdPaste");
         ASSERT_EQ(services.messages.size(), 1u);
         EXPECT_EQ(services.messages[0].title, std::optional<std::string>("Paste Error"));
@@ -673,6 +670,21 @@ TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {
         EXPECT_TRUE(ide->log.inserted.empty());
         EXPECT_EQ(S().strMsgBoxCode, "MsgBox \"Done\"");
     }
+    // An exception of another type is no failure of the IDE: it is not reported as one, and
+    // the pane and the module are released on its way out all the same.
+    for (const IdeStep step : {IdeStep::GetSelection, IdeStep::InsertLines, IdeStep::Lines}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        services.messages.clear();
+        ide->log.failAt = step;
+        ide->log.failWithStdException = true;
+        EXPECT_THROW(Click("cmdPaste"), std::runtime_error);
+        EXPECT_TRUE(services.messages.empty());
+        EXPECT_EQ(ide->log.livePanes, 0);
+        EXPECT_EQ(ide->log.liveModules, 0);
+        EXPECT_TRUE(ide->log.inserted.empty());
+    }
+    ide->log.failWithStdException = false;
+    ide->log.failAt = IdeStep::None;
     // Without an IDE at all, and then Copy with the same settings still works.
     services.messages.clear();
     form.VBInstance.reset();

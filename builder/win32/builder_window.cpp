@@ -4,7 +4,7 @@
 #include "builder/win32/button_art.h"
 #include "builder/win32/dpi.h"
 #include "builder/win32/window_parts.h"
-#include "win32util/error_log.h"
+#include "win32util/result_macros.h"
 #include "win32util/system_message.h"
 #include "win32util/text.h"
 
@@ -259,9 +259,8 @@ void BuilderWindow::OnDestroyedFromOutside() noexcept {
     EnableOtherWindows();
     try {
         form_.Unload();
-    } catch (...) {
-        LOG_CAUGHT_EXCEPTION();
     }
+    CATCH_LOG()
 }
 
 LRESULT BuilderWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

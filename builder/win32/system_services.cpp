@@ -2,6 +2,7 @@
 
 #include "win32util/system_message.h"
 #include "win32util/text.h"
+#include "win32util/unique_handles.h"
 
 #include <commdlg.h>
 
@@ -45,26 +46,24 @@ bool SystemServices::ClearClipboard() {
 bool SystemServices::SetClipboardText(const std::string& text) {
     const std::wstring wide = Wide(text);
     const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory == nullptr) {
+    win32util::unique_hglobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    if (!memory) {
         return false;
     }
-    if (void* target = GlobalLock(memory); target != nullptr) {
-        std::memcpy(target, wide.c_str(), bytes);
-        GlobalUnlock(memory);
-    } else {
-        GlobalFree(memory);
+    void* target = GlobalLock(memory.get());
+    if (target == nullptr) {
         return false;
     }
+    std::memcpy(target, wide.c_str(), bytes);
+    GlobalUnlock(memory.get());
     if (!OpenClipboardPatiently(owner_)) {
-        GlobalFree(memory);
         return false;
     }
     // On success the clipboard owns the memory; on failure it is still ours to free.
-    const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    const bool placed = SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr;
     CloseClipboard();
-    if (!placed) {
-        GlobalFree(memory);
+    if (placed) {
+        static_cast<void>(memory.release());
     }
     return placed;
 }

@@ -3,7 +3,7 @@
 // refusal of other arguments, and the elevation asked for by the machine-wide mode.
 #include "setup/tests/setup_test_support.h"
 
-#include "win32util/registry_key.h"
+#include "win32util/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +21,8 @@ bool SixtyFourBitWindows() {
 }
 
 bool Listed(bool sixtyFourBit) {
-    win32util::RegistryKey key;
-    return RegOpenKeyExW(HKEY_CURRENT_USER,
-                         (kEntry + (sixtyFourBit ? L"64" : L"") + L"\\Quorvane.Connect").c_str(), 0,
-                         KEY_READ, key.Put()) == ERROR_SUCCESS;
+    return win32util::KeyExists(HKEY_CURRENT_USER,
+                                (kEntry + (sixtyFourBit ? L"64" : L"") + L"\\Quorvane.Connect"));
 }
 
 // Where a component of this build's bitness, or of the other one, sits in the tools' folder.

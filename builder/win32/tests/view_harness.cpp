@@ -79,14 +79,14 @@ std::optional<std::string> RecordingServices::ShowHelp(const std::string& helpFi
     return helpAnswer;
 }
 
-void CountingConnect::Show() {
+void CountingConnect::Show() noexcept {
     ++shows;
     if (form != nullptr) {
         form->ShowModal();
     }
 }
 
-void CountingConnect::Hide() {
+void CountingConnect::Hide() noexcept {
     ++hides;
     if (form != nullptr) {
         form->HideForm();

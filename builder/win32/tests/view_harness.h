@@ -39,8 +39,8 @@ public:
 // The add-in object: Show and Hide counted, and passed on to the window as the real one does.
 class CountingConnect : public AddinConnect {
 public:
-    void Show() override;
-    void Hide() override;
+    void Show() noexcept override;
+    void Hide() noexcept override;
     BuilderForm* form = nullptr;
     int shows = 0;
     int hides = 0;
