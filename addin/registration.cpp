@@ -2,258 +2,283 @@
 
 #include "addin/identifiers.h"
 #include "addin/module.h"
-#include "addin/type_library.h"
 #include "win32util/registry.h"
 #include "win32util/result_macros.h"
 #include "win32util/system_message.h"
 #include "win32util/text.h"
 
 #include <qvn.h>
-#include <wrl/client.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace qvn::addin {
 
 namespace {
 
-using Microsoft::WRL::ComPtr;
 using win32util::DeleteTree;
 using win32util::GuidText;
 using win32util::KeyExists;
 using win32util::KeyIsEmpty;
-using win32util::Subkeys;
+using win32util::ReadString;
 
-HRESULT SetString(HKEY root, const std::wstring& path, const wchar_t* name,
-                  const std::wstring& value) {
-    return win32util::WriteString(root, path, name, value);
-}
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path) {
-    return win32util::ReadString(root, path, nullptr);
-}
-
-std::wstring ClassKey() {
-    return L"CLSID\\" + GuidText(CLSID_Connect);
-}
-std::wstring LibraryKey() {
-    return L"TypeLib\\" + GuidText(LIBID_Quorvane);
-}
-std::wstring LibraryVersionKey() {
-    return LibraryKey() + L"\\" + kLibraryVersion;
-}
-std::wstring InterfaceKey(REFIID iid) {
-    return L"Interface\\" + GuidText(iid);
-}
+// For the machine the keys go under HKEY_CLASSES_ROOT; for one user under
+// HKCU\Software\Classes, which Windows merges into HKEY_CLASSES_ROOT for that user, with the
+// VBA editor's list entry of this build's bitness beside them. The library's keys are written
+// here rather than by the system's library registration, which also writes the keys of every
+// other interface the library describes (the IDE's own) in both registry views, and which
+// Wine turns into a machine-wide registration even when asked for one user.
+enum class Scope { Machine, User };
 
 // On 64-bit Windows the class and interface keys exist once per registry view, while the
-// ProgID and the type library are shared: each build registers its class and its interface
-// in its own view and its platform under the library's version key. 32-bit Windows has one
-// view only.
-constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-constexpr const wchar_t* kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+// ProgID and the type library are shared: each build registers its class and its interface in
+// the view of its own bitness and its platform under the library's version key.
+constexpr bool kSixtyFourBit = sizeof(void*) == 8;
+constexpr REGSAM kOwnView = kSixtyFourBit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = kSixtyFourBit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+constexpr const wchar_t* kPlatform = kSixtyFourBit ? L"win64" : L"win32";
+constexpr const wchar_t* kOtherPlatform = kSixtyFourBit ? L"win32" : L"win64";
+constexpr const wchar_t* kDispatchProxy = L"{00020424-0000-0000-C000-000000000046}";
 
-bool HasOtherView() {
-    if constexpr (sizeof(void*) == 8) {
-        return true;
-    }
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
+// The parts of the registration. A build's own parts go with it; the shared ones (the ProgID
+// and the library's version key) go with the last build that uses them.
+enum class Part { ProgId, Class, Interface, Library, Platform, AddInList };
 
-std::vector<REGSAM> Views() {
-    if (HasOtherView()) {
-        return {kOwnView, kOtherView};
-    }
-    return {kOwnView};
-}
-
-std::wstring LocaleKey() {
-    wchar_t hex[16] = {};
-    swprintf(hex, 16, L"%lx", static_cast<unsigned long>(kLibraryLocale));
-    return LibraryVersionKey() + L"\\" + hex;
-}
-
-std::wstring PlatformKey() {
-    return LocaleKey() + L"\\" + kPlatform;
-}
-
-// A registry key of one view with everything below it, kept in memory so that it can be put
-// back exactly as it was.
-struct KeySnapshot {
-    struct Value {
-        std::wstring name;
-        DWORD type = REG_NONE;
-        std::vector<BYTE> data;
-    };
-    bool present = false;
-    std::vector<Value> values;
-    std::vector<std::pair<std::wstring, KeySnapshot>> subkeys;
+// One value of the registration: below the scope's classes key, or for the add-in list
+// below HKEY_CURRENT_USER itself. The first row of a part names the key that holds the rest.
+struct Row {
+    Part part;
+    std::optional<Scope> only; // the row of one scope only; none: of both
+    std::wstring key;
+    const wchar_t* name; // null: the key's default value
+    std::variant<std::wstring, DWORD> data;
+    bool keepExisting = false; // written only where the key is not there yet
 };
 
-KeySnapshot Snapshot(HKEY root, const std::wstring& path, REGSAM view) {
-    KeySnapshot snapshot;
-    win32util::unique_hkey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) {
-        return snapshot;
-    }
-    snapshot.present = true;
-    DWORD maxName = 0;
-    DWORD maxValueName = 0;
-    DWORD maxData = 0;
-    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
-                     &maxValueName, &maxData, nullptr, nullptr);
-    for (DWORD i = 0;; ++i) {
-        std::vector<wchar_t> name(maxValueName + 2);
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        KeySnapshot::Value value;
-        value.data.resize(maxData + 2);
-        DWORD dataLength = static_cast<DWORD>(value.data.size());
-        if (RegEnumValueW(key.get(), i, name.data(), &nameLength, nullptr, &value.type,
-                          value.data.data(), &dataLength) != ERROR_SUCCESS) {
-            break;
-        }
-        value.name.assign(name.data(), nameLength);
-        value.data.resize(dataLength);
-        snapshot.values.push_back(std::move(value));
-    }
-    for (DWORD i = 0;; ++i) {
-        std::vector<wchar_t> name(maxName + 2);
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key.get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS) {
-            break;
-        }
-        std::wstring child(name.data(), nameLength);
-        snapshot.subkeys.emplace_back(child, Snapshot(root, path + L"\\" + child, view));
-    }
-    return snapshot;
+std::wstring Folder(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(0, slash);
 }
 
-HRESULT Restore(HKEY root, const std::wstring& path, REGSAM view, const KeySnapshot& snapshot) {
-    RETURN_IF_FAILED(DeleteTree(root, path, view));
-    if (!snapshot.present) {
-        return S_OK;
-    }
-    win32util::unique_hkey key;
-    LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
-                                  key.put(), nullptr);
-    RETURN_IF_FAILED(HRESULT_FROM_WIN32(status));
-    for (const auto& value : snapshot.values) {
-        status = RegSetValueExW(key.get(), value.name.c_str(), 0, value.type, value.data.data(),
-                                static_cast<DWORD>(value.data.size()));
-        if (status != ERROR_SUCCESS) {
-            break;
-        }
-    }
-    RETURN_IF_FAILED(HRESULT_FROM_WIN32(status));
-    for (const auto& [name, child] : snapshot.subkeys) {
-        RETURN_IF_FAILED(Restore(root, path + L"\\" + name, view, child));
-    }
-    return S_OK;
+std::wstring LibraryVersionKey() {
+    return L"TypeLib\\" + GuidText(LIBID_Quorvane) + L"\\" + kLibraryVersion;
 }
 
-// Every interface our library describes: _Connect and those of the IDE it refers to.
-std::vector<IID> DescribedInterfaces(ITypeLib* library) {
-    std::vector<IID> interfaces;
-    const UINT count = library->GetTypeInfoCount();
-    for (UINT i = 0; i < count; ++i) {
-        ComPtr<ITypeInfo> info;
-        if (FAILED(library->GetTypeInfo(i, info.GetAddressOf()))) {
-            continue;
-        }
-        TYPEATTR* attributes = nullptr;
-        if (FAILED(info->GetTypeAttr(&attributes))) {
-            continue;
-        }
-        if (attributes->typekind == TKIND_INTERFACE || attributes->typekind == TKIND_DISPATCH) {
-            interfaces.push_back(attributes->guid);
-        }
-        info->ReleaseTypeAttr(attributes);
-    }
-    return interfaces;
+std::wstring PlatformKey(const wchar_t* platform) {
+    wchar_t locale[16] = {};
+    swprintf(locale, 16, L"%lx", static_cast<unsigned long>(kLibraryLocale));
+    return LibraryVersionKey() + L"\\" + locale + L"\\" + platform;
 }
 
-// The library's help folder is the folder of the build registered last; when that build goes
-// and the other stays, the folder becomes the remaining build's again.
-HRESULT PointHelpFolderAtRemainingBuild() {
-    const std::wstring helpKey = LibraryVersionKey() + L"\\HELPDIR";
-    if (!KeyExists(HKEY_CLASSES_ROOT, helpKey)) {
-        return S_OK;
-    }
-    const wchar_t* other = sizeof(void*) == 8 ? L"win32" : L"win64";
-    const auto remaining = ReadString(HKEY_CLASSES_ROOT, LocaleKey() + L"\\" + other);
-    if (!remaining) {
-        return S_OK;
-    }
-    const auto slash = remaining->find_last_of(L"\\/");
-    if (slash == std::wstring::npos) {
-        return S_OK;
-    }
-    return SetString(HKEY_CLASSES_ROOT, helpKey, nullptr, remaining->substr(0, slash));
+std::wstring AddInListEntry(bool sixtyFourBit) {
+    return std::wstring(sixtyFourBit ? names::kVbaAddIns64KeyW : names::kVbaAddInsKeyW) + L"\\" +
+           kProgId;
 }
 
-HRESULT RegisterClassKeys(const std::wstring& path) {
+// Everything a build at `path` registers, in the order it is written.
+std::vector<Row> Rows(const std::wstring& path) {
     const std::wstring clsid = GuidText(CLSID_Connect);
-    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, kProgId, nullptr, kProgId));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID", nullptr, clsid));
-    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey(), nullptr, kProgId));
-    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32", nullptr, path));
-    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32",
-                               L"ThreadingModel", L"Apartment"));
-    RETURN_IF_FAILED(SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\ProgID", nullptr, kProgId));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\TypeLib", nullptr, GuidText(LIBID_Quorvane)));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CLASSES_ROOT, ClassKey() + L"\\VERSION", nullptr, kLibraryVersion));
-    return S_OK;
+    const std::wstring libid = GuidText(LIBID_Quorvane);
+    const std::wstring classKey = L"CLSID\\" + clsid;
+    const std::wstring interfaceKey = L"Interface\\" + GuidText(IID__Connect);
+    const std::wstring version = LibraryVersionKey();
+    const std::wstring entry = AddInListEntry(kSixtyFourBit);
+    return {
+        {Part::ProgId, {}, kProgId, nullptr, kProgId},
+        {Part::ProgId, {}, std::wstring(kProgId) + L"\\CLSID", nullptr, clsid},
+        {Part::Class, {}, classKey, nullptr, kProgId},
+        {Part::Class, {}, classKey + L"\\InprocServer32", nullptr, path},
+        {Part::Class, {}, classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {Part::Class, {}, classKey + L"\\ProgID", nullptr, kProgId},
+        {Part::Class, {}, classKey + L"\\TypeLib", nullptr, libid},
+        {Part::Class, {}, classKey + L"\\VERSION", nullptr, kLibraryVersion},
+        {Part::Library, {}, version, nullptr, names::kProductNameW},
+        // The machine's library as the system registers it: flagged as having a disk image,
+        // its help folder that of the build that registered it first.
+        {Part::Library, Scope::Machine, version + L"\\FLAGS", nullptr, L"8"},
+        {Part::Library, Scope::User, version + L"\\FLAGS", nullptr, L"0"},
+        {Part::Library, Scope::Machine, version + L"\\HELPDIR", nullptr, Folder(path), true},
+        {Part::Library, Scope::User, version + L"\\HELPDIR", nullptr, Folder(path)},
+        {Part::Platform, {}, PlatformKey(kPlatform), nullptr, path},
+        {Part::Interface, {}, interfaceKey, nullptr, L"_Connect"},
+        {Part::Interface, {}, interfaceKey + L"\\ProxyStubClsid", nullptr, kDispatchProxy},
+        {Part::Interface, {}, interfaceKey + L"\\ProxyStubClsid32", nullptr, kDispatchProxy},
+        {Part::Interface, {}, interfaceKey + L"\\TypeLib", nullptr, libid},
+        {Part::Interface, {}, interfaceKey + L"\\TypeLib", L"Version", kLibraryVersion},
+        {Part::AddInList, Scope::User, entry, names::kVbaAddInFriendlyNameW, names::kProductNameW},
+        {Part::AddInList, Scope::User, entry, names::kVbaAddInDescriptionW,
+         L"Writes message-box code and pastes it into the code pane"},
+        {Part::AddInList, Scope::User, entry, names::kVbaAddInLoadBehaviorW, DWORD{3}},
+    };
 }
 
-HRESULT RegisterLibrary(const std::wstring& path) {
-    ComPtr<ITypeLib> library;
-    RETURN_IF_FAILED(OwnTypeLibrary(library.GetAddressOf()));
+// Where a scope's rows go.
+class Target {
+public:
+    explicit Target(Scope scope) : scope_(scope) {}
 
-    // The system registers every automation interface a library describes, and Wine does so
-    // in both registry views. Only _Connect in this build's own view is ours to write: every
-    // other interface key of either view is put back exactly as it was (absent ones removed
-    // again), the IDE's as well as the other build's _Connect.
-    struct Saved {
-        std::wstring key;
-        REGSAM view;
-        KeySnapshot snapshot;
-    };
-    std::vector<Saved> saved;
-    for (const IID& iid : DescribedInterfaces(library.Get())) {
-        for (REGSAM view : Views()) {
-            if (iid == IID__Connect && view == kOwnView) {
-                continue;
+    auto Root() const { return scope_ == Scope::Machine ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER; }
+    // A row's key as a path below Root().
+    std::wstring Path(const Row& row) const { return Path(row.part, row.key); }
+    std::wstring Path(Part part, const std::wstring& key) const {
+        return scope_ == Scope::User && part != Part::AddInList ? L"Software\\Classes\\" + key
+                                                                : key;
+    }
+    bool Applies(const Row& row) const { return !row.only || *row.only == scope_; }
+
+    HRESULT Write(const Row& row) const {
+        const std::wstring path = Path(row);
+        if (row.keepExisting && KeyExists(Root(), path, kOwnView)) {
+            return S_OK;
+        }
+        if (const auto* text = std::get_if<std::wstring>(&row.data)) {
+            return win32util::WriteString(Root(), path, row.name, *text, kOwnView);
+        }
+        return win32util::WriteDword(Root(), path, row.name, std::get<DWORD>(row.data), kOwnView);
+    }
+
+    // Writes every row of the scope (of `parts` only, when given) for the build at `path`.
+    HRESULT WriteRows(const std::wstring& path, std::initializer_list<Part> parts = {}) const {
+        for (const Row& row : Rows(path)) {
+            const bool wanted =
+                parts.size() == 0 || std::find(parts.begin(), parts.end(), row.part) != parts.end();
+            if (wanted && Applies(row)) {
+                RETURN_IF_FAILED(Write(row));
             }
-            saved.push_back(
-                {InterfaceKey(iid), view, Snapshot(HKEY_CLASSES_ROOT, InterfaceKey(iid), view)});
         }
+        return S_OK;
     }
-    HRESULT hr = RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
-    for (const auto& entry : saved) {
-        HRESULT restored = Restore(HKEY_CLASSES_ROOT, entry.key, entry.view, entry.snapshot);
-        if (SUCCEEDED(hr) && FAILED(restored)) {
-            hr = restored;
+
+    // Deletes the key of a part. The library's keys nest (version, locale, platform): each
+    // key above them that is left empty goes too, up to the TypeLib container.
+    HRESULT Remove(Part part) const {
+        std::wstring key = TopKey(part);
+        RETURN_IF_FAILED(DeleteTree(Root(), Path(part, key), kOwnView));
+        if (part != Part::Library && part != Part::Platform) {
+            return S_OK;
         }
+        for (auto slash = key.rfind(L'\\'); slash != std::wstring::npos; slash = key.rfind(L'\\')) {
+            key.resize(slash);
+            if (key.find(L'\\') == std::wstring::npos ||
+                !KeyIsEmpty(Root(), Path(part, key), kOwnView)) {
+                break;
+            }
+            RETURN_IF_FAILED(DeleteTree(Root(), Path(part, key), kOwnView));
+        }
+        return S_OK;
     }
-    return hr;
+
+    std::wstring TopKey(Part part) const {
+        for (const Row& row : Rows(L"")) {
+            if (row.part == part && Applies(row)) {
+                return row.key;
+            }
+        }
+        return {};
+    }
+
+    // Whether the other build is still registered in this scope: for the machine its class
+    // key in the other view, for a user its add-in list entry.
+    bool OtherBuildRegistered() const {
+        if (scope_ == Scope::User) {
+            return KeyExists(Root(), AddInListEntry(!kSixtyFourBit));
+        }
+        BOOL wow64 = FALSE;
+        return (kSixtyFourBit || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)) &&
+               KeyExists(Root(), Path(Part::Class, TopKey(Part::Class)), kOtherView);
+    }
+
+    HRESULT Register(const std::wstring& path) const {
+        RETURN_HR_IF(E_FAIL, path.empty());
+        return WriteRows(path);
+    }
+
+    HRESULT Unregister(const std::wstring& path) const {
+        HRESULT result = S_OK;
+        auto note = [&result](HRESULT hr) {
+            if (SUCCEEDED(result) && FAILED(hr)) {
+                result = hr;
+            }
+        };
+        if (scope_ == Scope::User) {
+            note(Remove(Part::AddInList));
+        }
+        // The shared keys stay while the other build uses them; its DLL is where its platform
+        // key says.
+        const bool otherRegistered = OtherBuildRegistered();
+        const std::optional<std::wstring> otherPath =
+            otherRegistered ? ReadString(Root(), Path(Part::Platform, PlatformKey(kOtherPlatform)))
+                            : std::nullopt;
+        note(RemoveClass(path, otherPath));
+        note(Remove(Part::Platform));
+        const std::wstring help = Path(Part::Library, LibraryVersionKey() + L"\\HELPDIR");
+        if (!otherPath) {
+            note(Remove(Part::Library));
+        } else if (KeyExists(Root(), help, kOwnView)) {
+            // The library's help folder becomes the remaining build's.
+            note(win32util::WriteString(Root(), help, nullptr, Folder(*otherPath), kOwnView));
+        }
+        if (!otherRegistered) {
+            note(Remove(Part::ProgId));
+        }
+        if (scope_ == Scope::User) {
+            note(RemoveEmptyContainers());
+        }
+        return result;
+    }
+
+private:
+    // The class and interface keys of this view are this build's, unless the class names the
+    // other build's DLL: a registry that keeps one class key for both bitnesses (Wine's, for
+    // a user's classes) then holds the other's. When the other build loses its class with
+    // ours, it gets it back, pointing at its own DLL.
+    HRESULT RemoveClass(const std::wstring& path,
+                        const std::optional<std::wstring>& otherPath) const {
+        const std::wstring classKey = Path(Part::Class, TopKey(Part::Class));
+        if (scope_ == Scope::User) {
+            const auto server = ReadString(Root(), classKey + L"\\InprocServer32", nullptr);
+            if (server &&
+                CompareStringOrdinal(server->c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL) {
+                return S_OK;
+            }
+        }
+        RETURN_IF_FAILED(Remove(Part::Class));
+        RETURN_IF_FAILED(Remove(Part::Interface));
+        if (scope_ == Scope::User && otherPath && !KeyExists(Root(), classKey)) {
+            return WriteRows(*otherPath, {Part::Class, Part::Interface});
+        }
+        return S_OK;
+    }
+
+    // The user's class containers the installation had to make, when nothing else is in them
+    // now. (The VBA editor's add-in lists stay: the editor keeps them.)
+    HRESULT RemoveEmptyContainers() const {
+        for (const wchar_t* container :
+             {L"Software\\Classes\\CLSID", L"Software\\Classes\\Interface",
+              L"Software\\Classes\\TypeLib", L"Software\\Classes"}) {
+            if (KeyIsEmpty(Root(), container)) {
+                RETURN_IF_FAILED(DeleteTree(Root(), container));
+            }
+        }
+        return S_OK;
+    }
+
+    Scope scope_;
+};
+
+std::wstring OwnPath() {
+    return win32util::ModulePath(ModuleHandle());
 }
 
 } // namespace
 
 HRESULT RegisterServer() noexcept try {
-    const std::wstring path = win32util::ModulePath(ModuleHandle());
-    RETURN_HR_IF(E_FAIL, path.empty());
-    HRESULT hr = RegisterClassKeys(path);
-    if (SUCCEEDED(hr)) {
-        hr = RegisterLibrary(path);
-    }
+    const Target machine(Scope::Machine);
+    const HRESULT hr = machine.Register(OwnPath());
     if (FAILED(hr)) {
         // A half-written registration would leave a ProgID that cannot be created.
         UnregisterServer();
@@ -262,189 +287,21 @@ HRESULT RegisterServer() noexcept try {
 }
 CATCH_RETURN()
 
-HRESULT UnregisterServer() noexcept try {
-    // By hand rather than through the system's library unregistration, which would also
-    // remove the keys of every other interface the library describes (the IDE's own) and the
-    // other build's platform.
-    HRESULT result = S_OK;
-    auto note = [&result](HRESULT hr) {
-        if (SUCCEEDED(result) && FAILED(hr)) {
-            result = hr;
-        }
-    };
-    note(DeleteTree(HKEY_CLASSES_ROOT, ClassKey()));
-    note(DeleteTree(HKEY_CLASSES_ROOT, InterfaceKey(IID__Connect)));
-    note(DeleteTree(HKEY_CLASSES_ROOT, PlatformKey()));
-    // The shared keys go with the last build that uses them.
-    if (KeyIsEmpty(HKEY_CLASSES_ROOT, LocaleKey())) {
-        note(DeleteTree(HKEY_CLASSES_ROOT, LocaleKey()));
-    }
-    bool libraryInUse = false;
-    for (const auto& name : Subkeys(HKEY_CLASSES_ROOT, LibraryVersionKey())) {
-        libraryInUse |= CompareStringOrdinal(name.c_str(), -1, L"FLAGS", -1, TRUE) != CSTR_EQUAL &&
-                        CompareStringOrdinal(name.c_str(), -1, L"HELPDIR", -1, TRUE) != CSTR_EQUAL;
-    }
-    if (libraryInUse) {
-        note(PointHelpFolderAtRemainingBuild());
-    } else {
-        note(DeleteTree(HKEY_CLASSES_ROOT, LibraryVersionKey()));
-        if (KeyIsEmpty(HKEY_CLASSES_ROOT, LibraryKey())) {
-            note(DeleteTree(HKEY_CLASSES_ROOT, LibraryKey()));
-        }
-    }
-    if (!HasOtherView() || !KeyExists(HKEY_CLASSES_ROOT, ClassKey(), kOtherView)) {
-        note(DeleteTree(HKEY_CLASSES_ROOT, kProgId));
-    }
-    return result;
-}
+HRESULT UnregisterServer() noexcept try { return Target(Scope::Machine).Unregister(OwnPath()); }
 CATCH_RETURN()
-
-namespace {
-
-// Per-user registration: the same keys under HKCU\Software\Classes, which Windows merges into
-// HKEY_CLASSES_ROOT for this user (ProgID and TypeLib shared by both bitnesses, CLSID and
-// Interface per registry view, as for the machine), and the VBA editor's list entry of this
-// build's bitness. The library's keys are written here rather than by the system's per-user
-// library registration, which Wine turns into a machine-wide one.
-constexpr const wchar_t* kUserClasses = L"Software\\Classes\\";
-constexpr const wchar_t* kVbaAddIns = L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins";
-constexpr const wchar_t* kVbaAddIns64 = L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64";
-constexpr const wchar_t* kDispatchProxy = L"{00020424-0000-0000-C000-000000000046}";
-
-std::wstring UserKey(const std::wstring& path) {
-    return kUserClasses + path;
-}
-std::wstring VbaEntry(bool sixtyFourBit) {
-    return std::wstring(sixtyFourBit ? kVbaAddIns64 : kVbaAddIns) + L"\\" + kProgId;
-}
-std::wstring OwnVbaEntry() {
-    return VbaEntry(sizeof(void*) == 8);
-}
-std::wstring OtherVbaEntry() {
-    return VbaEntry(sizeof(void*) != 8);
-}
-std::wstring OtherPlatformKey() {
-    return LocaleKey() + L"\\" + (sizeof(void*) == 8 ? L"win32" : L"win64");
-}
-
-// The class and interface keys of one build, pointing at `path`.
-HRESULT WriteUserClass(const std::wstring& path) {
-    const std::wstring clsid = GuidText(CLSID_Connect);
-    const std::wstring classKey = UserKey(ClassKey());
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey, nullptr, kProgId));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey + L"\\InprocServer32", nullptr, path));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey + L"\\InprocServer32", L"ThreadingModel",
-                               L"Apartment"));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, classKey + L"\\ProgID", nullptr, kProgId));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CURRENT_USER, classKey + L"\\TypeLib", nullptr, GuidText(LIBID_Quorvane)));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CURRENT_USER, classKey + L"\\VERSION", nullptr, kLibraryVersion));
-
-    const std::wstring interfaceKey = UserKey(InterfaceKey(IID__Connect));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, interfaceKey, nullptr, L"_Connect"));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CURRENT_USER, interfaceKey + L"\\ProxyStubClsid", nullptr, kDispatchProxy));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, interfaceKey + L"\\ProxyStubClsid32", nullptr,
-                               kDispatchProxy));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, interfaceKey + L"\\TypeLib", nullptr,
-                               GuidText(LIBID_Quorvane)));
-    return SetString(HKEY_CURRENT_USER, interfaceKey + L"\\TypeLib", L"Version", kLibraryVersion);
-}
-
-HRESULT InstallForUser() {
-    const std::wstring path = win32util::ModulePath(ModuleHandle());
-    RETURN_HR_IF(E_FAIL, path.empty());
-    const std::wstring progId = UserKey(kProgId);
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, progId, nullptr, kProgId));
-    RETURN_IF_FAILED(
-        SetString(HKEY_CURRENT_USER, progId + L"\\CLSID", nullptr, GuidText(CLSID_Connect)));
-    RETURN_IF_FAILED(WriteUserClass(path));
-
-    const std::wstring version = UserKey(LibraryVersionKey());
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, version, nullptr, names::kProductNameW));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, version + L"\\FLAGS", nullptr, L"0"));
-    const auto slash = path.find_last_of(L"\\/");
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, version + L"\\HELPDIR", nullptr,
-                               slash == std::wstring::npos ? path : path.substr(0, slash)));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, UserKey(PlatformKey()), nullptr, path));
-
-    const std::wstring entry = OwnVbaEntry();
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, entry, L"FriendlyName", names::kProductNameW));
-    RETURN_IF_FAILED(SetString(HKEY_CURRENT_USER, entry, L"Description",
-                               L"Writes message-box code and pastes it into the code pane"));
-    return win32util::WriteDword(HKEY_CURRENT_USER, entry, L"LoadBehavior", 3);
-}
-
-HRESULT UninstallForUser() {
-    HRESULT result = S_OK;
-    auto note = [&result](HRESULT hr) {
-        if (SUCCEEDED(result) && FAILED(hr)) {
-            result = hr;
-        }
-    };
-    const std::wstring path = win32util::ModulePath(ModuleHandle());
-    note(DeleteTree(HKEY_CURRENT_USER, OwnVbaEntry()));
-    // The other build is still registered for this user while its VBA entry is there.
-    const bool otherRemains = KeyExists(HKEY_CURRENT_USER, OtherVbaEntry());
-    const auto otherPath = ReadString(HKEY_CURRENT_USER, UserKey(OtherPlatformKey()));
-
-    // The class key of this view is ours, unless it names the other build's DLL: a registry
-    // that keeps one class key for both bitnesses (Wine's) then holds the other's.
-    const auto server = ReadString(HKEY_CURRENT_USER, UserKey(ClassKey() + L"\\InprocServer32"));
-    if (!server ||
-        CompareStringOrdinal(server->c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL) {
-        note(DeleteTree(HKEY_CURRENT_USER, UserKey(ClassKey())));
-        note(DeleteTree(HKEY_CURRENT_USER, UserKey(InterfaceKey(IID__Connect))));
-        // With one class key for both bitnesses, the other build loses its class with ours:
-        // it gets it back, pointing at its own DLL.
-        if (otherRemains && otherPath && !KeyExists(HKEY_CURRENT_USER, UserKey(ClassKey()))) {
-            note(WriteUserClass(*otherPath));
-        }
-    }
-    note(DeleteTree(HKEY_CURRENT_USER, UserKey(PlatformKey())));
-    if (KeyIsEmpty(HKEY_CURRENT_USER, UserKey(LocaleKey()))) {
-        note(DeleteTree(HKEY_CURRENT_USER, UserKey(LocaleKey())));
-    }
-    if (!otherRemains || !otherPath) {
-        note(DeleteTree(HKEY_CURRENT_USER, UserKey(LibraryVersionKey())));
-        if (KeyIsEmpty(HKEY_CURRENT_USER, UserKey(LibraryKey()))) {
-            note(DeleteTree(HKEY_CURRENT_USER, UserKey(LibraryKey())));
-        }
-    } else if (const auto slash = otherPath->find_last_of(L"\\/"); slash != std::wstring::npos) {
-        note(SetString(HKEY_CURRENT_USER, UserKey(LibraryVersionKey() + L"\\HELPDIR"), nullptr,
-                       otherPath->substr(0, slash)));
-    }
-    if (!otherRemains) {
-        note(DeleteTree(HKEY_CURRENT_USER, UserKey(kProgId)));
-    }
-    // The containers the installation had to make, when nothing else is in them now: the
-    // user's class keys hold nothing without the entries below them. (The VBA editor's
-    // add-in lists stay: the editor keeps them.)
-    for (const wchar_t* container : {L"CLSID", L"Interface", L"TypeLib"}) {
-        if (KeyIsEmpty(HKEY_CURRENT_USER, UserKey(container))) {
-            note(DeleteTree(HKEY_CURRENT_USER, UserKey(container)));
-        }
-    }
-    if (KeyIsEmpty(HKEY_CURRENT_USER, L"Software\\Classes")) {
-        note(DeleteTree(HKEY_CURRENT_USER, L"Software\\Classes"));
-    }
-    return result;
-}
-
-} // namespace
 
 HRESULT InstallForUser(bool install, const wchar_t* commandLine) noexcept try {
     RETURN_HR_IF(E_INVALIDARG,
                  commandLine == nullptr ||
                      CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) != CSTR_EQUAL);
+    const Target user(Scope::User);
     if (!install) {
-        return UninstallForUser();
+        return user.Unregister(OwnPath());
     }
-    HRESULT hr = InstallForUser();
+    const HRESULT hr = user.Register(OwnPath());
     if (FAILED(hr)) {
         // A half-written registration would list an add-in that cannot be created.
-        UninstallForUser();
+        user.Unregister(OwnPath());
     }
     return hr;
 }
