@@ -3,8 +3,8 @@
 // "DisplayOnConnect" setting, and the one builder window it owns.
 #pragma once
 
+#include "addin/connect_dispatch.h"
 #include "addin/menu_event_sink.h"
-#include "addin/type_info_dispatch.h"
 #include "builder/builder_form.h"
 #include "win32util/com_object.h"
 
@@ -20,10 +20,10 @@ using Microsoft::WRL::ComPtr;
 // One identity with three dispatch interfaces on their own vtables, each served from its
 // description in the component's type library: _Connect, the VB IDEs' IDTExtensibility and
 // the VBA editor's IDTExtensibility2.
-class Connect final
-    : public win32util::ComObject<TypeInfoDispatch<_Connect>, TypeInfoDispatch<IDTExtensibility>,
-                                  TypeInfoDispatch<IDTExtensibility2>>,
-      private MenuClickHandler {
+class Connect final : public win32util::ComObject<win32util::TypeInfoDispatch<_Connect>,
+                                                  win32util::TypeInfoDispatch<IDTExtensibility>,
+                                                  win32util::TypeInfoDispatch<IDTExtensibility2>>,
+                      private MenuClickHandler {
 public:
     static HRESULT Create(REFIID riid, void** object) noexcept;
 

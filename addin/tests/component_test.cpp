@@ -4,7 +4,9 @@
 #include "addin/tests/test_support.h"
 
 #include <qvn.h>
+#include <qvn_late_bound.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -434,6 +436,68 @@ TEST_F(DllTest, TypeLibraryDescribesConnectAsTheTablesGiveIt) {
         SysFreeString(funcName);
         extDual->ReleaseFuncDesc(func);
     }
+}
+
+// The vtable part of a dual interface's description.
+ComPtr<ITypeInfo> VtableInfo(ITypeLib* library, REFIID iid) {
+    ComPtr<ITypeInfo> info;
+    if (FAILED(library->GetTypeInfoOfGuid(iid, info.GetAddressOf())))
+        return nullptr;
+    HREFTYPE ref = 0;
+    ComPtr<ITypeInfo> vtable = info;
+    if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &ref)))
+        info->GetRefTypeInfo(ref, vtable.ReleaseAndGetAddressOf());
+    return vtable;
+}
+
+// Late-bound calls follow the embedded descriptions through the real interfaces' vtables: a
+// member out of place there would call the wrong method.
+TEST_F(DllTest, LateBoundDescriptionsLieInTheSlotsOfTheInterfacesTheyStandFor) {
+    ComPtr<ITypeLib> registered;
+    ComPtr<ITypeLib> lateBound;
+    ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, registered.GetAddressOf()), S_OK);
+    ASSERT_EQ(LoadTypeLibEx((DllPath() + L"\\2").c_str(), REGKIND_NONE, lateBound.GetAddressOf()),
+              S_OK);
+    const std::pair<GUID, GUID> pairs[] = {{IID__Connect, IID__ConnectLateBound},
+                                           {IID_IDTExtensibility, IID_IDTExtensibilityLateBound}};
+    for (const auto& [real, standIn] : pairs) {
+        const ComPtr<ITypeInfo> a = VtableInfo(registered.Get(), real);
+        const ComPtr<ITypeInfo> b = VtableInfo(lateBound.Get(), standIn);
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(b, nullptr);
+        TYPEATTR* attrA = nullptr;
+        TYPEATTR* attrB = nullptr;
+        ASSERT_EQ(a->GetTypeAttr(&attrA), S_OK);
+        ASSERT_EQ(b->GetTypeAttr(&attrB), S_OK);
+        EXPECT_EQ(attrA->cFuncs, attrB->cFuncs);
+        EXPECT_EQ(attrB->typekind, TKIND_INTERFACE);
+        const UINT count = std::min(attrA->cFuncs, attrB->cFuncs);
+        a->ReleaseTypeAttr(attrA);
+        b->ReleaseTypeAttr(attrB);
+        for (UINT i = 0; i < count; ++i) {
+            FUNCDESC* fa = nullptr;
+            FUNCDESC* fb = nullptr;
+            ASSERT_EQ(a->GetFuncDesc(i, &fa), S_OK);
+            ASSERT_EQ(b->GetFuncDesc(i, &fb), S_OK);
+            EXPECT_EQ(fa->memid, fb->memid) << i;
+            EXPECT_EQ(fa->invkind, fb->invkind) << i;
+            EXPECT_EQ(fa->oVft, fb->oVft) << i;
+            EXPECT_EQ(fa->cParams, fb->cParams) << i;
+            BSTR nameA = nullptr;
+            BSTR nameB = nullptr;
+            a->GetDocumentation(fa->memid, &nameA, nullptr, nullptr, nullptr);
+            b->GetDocumentation(fb->memid, &nameB, nullptr, nullptr, nullptr);
+            EXPECT_STREQ(nameA, nameB) << i;
+            SysFreeString(nameA);
+            SysFreeString(nameB);
+            a->ReleaseFuncDesc(fa);
+            b->ReleaseFuncDesc(fb);
+        }
+    }
+    // Dispatch alone: never registered.
+    ComPtr<ITypeLib> found;
+    EXPECT_FALSE(SUCCEEDED(
+        LoadRegTypeLib(LIBID_QuorvaneLateBound, 1, 0, LOCALE_NEUTRAL, found.GetAddressOf())));
 }
 
 } // namespace
