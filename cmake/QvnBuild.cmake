@@ -73,6 +73,8 @@ function(qvn_add_test_program target)
 endfunction()
 
 if(WIN32)
+    # The system IDL files (oaidl.idl, ocidl.idl ...) that widl imports, from libwine-dev.
+    set(QVN_WINE_IDL_DIR /usr/include/wine/wine/windows)
     # stdole2.tlb, which every type library imports, in the bitness of this build where Wine
     # ships it.
     if(QVN_WIN_BITS EQUAL 32 AND EXISTS /usr/lib/x86_64-linux-gnu/wine/i386-windows/stdole2.tlb)
@@ -99,7 +101,7 @@ function(qvn_add_typelib idl)
     get_filename_component(stem ${idl} NAME_WE)
     set(out ${ARG_OUTPUT_DIR})
     file(MAKE_DIRECTORY ${out})
-    set(flags -I/usr/include/wine/wine/windows -L${QVN_STDOLE_DIR})
+    set(flags -I${QVN_WINE_IDL_DIR} -L${QVN_STDOLE_DIR})
     foreach(dir IN LISTS ARG_IMPORT_DIRS)
         list(APPEND flags -I${dir} -L${dir})
     endforeach()
