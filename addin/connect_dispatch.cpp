@@ -4,7 +4,6 @@
 
 #include "addin/dispatch_call.h"
 #include "addin/identifiers.h"
-#include "addin/result_macros.h"
 #include "addin/type_library.h"
 #include "win32util/variant.h"
 
@@ -14,17 +13,6 @@
 
 namespace qvn::addin {
 namespace {
-
-// The stand-in descriptions: the module's second type library resource, never registered.
-HRESULT LateBoundTypeInfo(REFIID iid, ITypeInfo** info) {
-    RETURN_HR_IF_NULL(E_POINTER, info);
-    *info = nullptr;
-    const std::wstring path = ModulePath();
-    RETURN_HR_IF(E_FAIL, path.empty());
-    Microsoft::WRL::ComPtr<ITypeLib> library;
-    RETURN_IF_FAILED(LoadTypeLibEx((path + L"\\2").c_str(), REGKIND_NONE, library.GetAddressOf()));
-    return library->GetTypeInfoOfGuid(iid, info);
-}
 
 void CompleteException(EXCEPINFO* exception) {
     if (exception == nullptr || exception->bstrDescription != nullptr) {
@@ -55,7 +43,7 @@ void CompleteException(EXCEPINFO* exception) {
 namespace qvn::win32util {
 
 HRESULT DispatchDescription<_Connect>::CallInfo(ITypeInfo** info) {
-    return addin::LateBoundTypeInfo(IID__ConnectLateBound, info);
+    return addin::OwnTypeInfo(IID__ConnectLateBound, info, addin::kLateBoundLibrary);
 }
 
 HRESULT DispatchDescription<_Connect>::PublicInfo(ITypeInfo** info) {
@@ -67,7 +55,7 @@ void DispatchDescription<_Connect>::CompleteException(EXCEPINFO* exception) {
 }
 
 HRESULT DispatchDescription<IDTExtensibility>::CallInfo(ITypeInfo** info) {
-    return addin::LateBoundTypeInfo(IID_IDTExtensibilityLateBound, info);
+    return addin::OwnTypeInfo(IID_IDTExtensibilityLateBound, info, addin::kLateBoundLibrary);
 }
 
 HRESULT DispatchDescription<IDTExtensibility>::PublicInfo(ITypeInfo** info) {

@@ -3,7 +3,7 @@
 // dispatch code.
 #pragma once
 
-#include "addin/result_macros.h"
+#include "win32util/result_macros.h"
 
 #include <oaidl.h>
 #include <wrl/client.h>
