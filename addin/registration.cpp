@@ -6,6 +6,7 @@
 #include "win32util/result_macros.h"
 #include "win32util/system_message.h"
 #include "win32util/text.h"
+#include "win32util/unique_handles.h"
 
 #include <qvn.h>
 
@@ -194,7 +195,17 @@ public:
 
     HRESULT Register(const std::wstring& path) const {
         RETURN_HR_IF(E_FAIL, path.empty());
-        return WriteRows(path);
+        // A half-written registration would leave a ProgID, or list an add-in, that cannot be
+        // created: it goes again.
+        auto rollback = win32util::scope_exit([&]() noexcept {
+            try {
+                Unregister(path);
+            }
+            CATCH_LOG()
+        });
+        RETURN_IF_FAILED(WriteRows(path));
+        rollback.release();
+        return S_OK;
     }
 
     HRESULT Unregister(const std::wstring& path) const {
@@ -276,15 +287,7 @@ std::wstring OwnPath() {
 
 } // namespace
 
-HRESULT RegisterServer() noexcept try {
-    const Target machine(Scope::Machine);
-    const HRESULT hr = machine.Register(OwnPath());
-    if (FAILED(hr)) {
-        // A half-written registration would leave a ProgID that cannot be created.
-        UnregisterServer();
-    }
-    return hr;
-}
+HRESULT RegisterServer() noexcept try { return Target(Scope::Machine).Register(OwnPath()); }
 CATCH_RETURN()
 
 HRESULT UnregisterServer() noexcept try { return Target(Scope::Machine).Unregister(OwnPath()); }
@@ -295,15 +298,7 @@ HRESULT InstallForUser(bool install, const wchar_t* commandLine) noexcept try {
                  commandLine == nullptr ||
                      CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) != CSTR_EQUAL);
     const Target user(Scope::User);
-    if (!install) {
-        return user.Unregister(OwnPath());
-    }
-    const HRESULT hr = user.Register(OwnPath());
-    if (FAILED(hr)) {
-        // A half-written registration would list an add-in that cannot be created.
-        user.Unregister(OwnPath());
-    }
-    return hr;
+    return install ? user.Register(OwnPath()) : user.Unregister(OwnPath());
 }
 CATCH_RETURN()
 
