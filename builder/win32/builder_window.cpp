@@ -11,8 +11,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstring>
 #include <utility>
 
 namespace qvn::win32 {
@@ -20,12 +18,6 @@ using win32util::Utf8;
 using win32util::Wide;
 using namespace parts;
 using layout::ControlKind;
-
-#ifdef QVN_DELIBERATE_LEAKS
-void SetDeliberateLeak(DeliberateLeak leak) {
-    gLeak = leak;
-}
-#endif
 
 BuilderWindow::BuilderWindow(std::unique_ptr<SystemServices> services)
     : services_(services != nullptr ? std::move(services) : std::make_unique<SystemServices>()),

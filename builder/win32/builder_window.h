@@ -15,13 +15,6 @@
 
 namespace qvn::win32 {
 
-#ifdef QVN_DELIBERATE_LEAKS
-// Faults that the leak checks of the tests put in on purpose, to show that they notice. Only
-// the tests' build of this library has them.
-enum class DeliberateLeak { None, GdiObject, Window, Memory };
-void SetDeliberateLeak(DeliberateLeak leak);
-#endif
-
 class BuilderWindow final : public BuilderForm, private ModelObserver {
 public:
     // `services` lets a test watch the calls on their way to the system; nothing means the

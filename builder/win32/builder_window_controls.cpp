@@ -52,16 +52,6 @@ bool BuilderWindow::CreateNativeWindow() {
     CreateTooltips();
     services_->SetOwner(hwnd_);
 
-#ifdef QVN_DELIBERATE_LEAKS
-    if (gLeak == DeliberateLeak::Window) {
-        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, ThisModule(),
-                        nullptr);
-    } else if (gLeak == DeliberateLeak::Memory) {
-        if (void* block = HeapAlloc(GetProcessHeap(), 0, 256 * 1024)) {
-            std::memset(block, 1, 256 * 1024);
-        }
-    }
-#endif
     return true;
 }
 
@@ -228,11 +218,6 @@ void BuilderWindow::DestroyNativeWindow() {
 
 void BuilderWindow::FreeDrawingObjects() {
     // Only once the controls that showed them are gone.
-#ifdef QVN_DELIBERATE_LEAKS
-    if (gLeak == DeliberateLeak::GdiObject && !pictures_.empty()) {
-        pictures_.back().Abandon();
-    }
-#endif
     pictures_.clear();
     dialogFont_.Reset();
     boldFont_.Reset();

@@ -51,10 +51,4 @@ void GdiHandle::Reset() noexcept {
     --gLive;
 }
 
-#ifdef QVN_DELIBERATE_LEAKS
-void GdiHandle::Abandon() noexcept {
-    object_ = nullptr;
-}
-#endif
-
 } // namespace qvn::win32

@@ -26,10 +26,6 @@ public:
     [[nodiscard]] HGDIOBJ Get() const { return object_; }
     [[nodiscard]] HICON Icon() const { return static_cast<HICON>(object_); }
     [[nodiscard]] explicit operator bool() const { return object_ != nullptr; }
-#ifdef QVN_DELIBERATE_LEAKS
-    // Lets go of the object without freeing it (for the leak-check's own test).
-    void Abandon() noexcept;
-#endif
 
 private:
     HGDIOBJ object_ = nullptr;

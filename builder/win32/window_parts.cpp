@@ -10,10 +10,6 @@ namespace qvn::win32::parts {
 
 using layout::ControlKind;
 
-#ifdef QVN_DELIBERATE_LEAKS
-std::atomic<DeliberateLeak> gLeak{DeliberateLeak::None};
-#endif
-
 HINSTANCE ThisModule() {
     // The window class belongs to the module holding this code: qvn.dll inside the IDE, the
     // program itself in the tests.

@@ -8,16 +8,11 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace qvn::win32::parts {
-
-#ifdef QVN_DELIBERATE_LEAKS
-extern std::atomic<DeliberateLeak> gLeak;
-#endif
 
 inline constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
 inline constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 namespace qvn::win32::testing {
 namespace {
@@ -131,7 +133,9 @@ struct Growth {
     }
 };
 
-Growth OpenAndClose(int cycles, double* openMs = nullptr) {
+// `leak`, when given, runs while each counted opening is shown: a fault put in on purpose.
+Growth OpenAndClose(int cycles, double* openMs = nullptr,
+                    const std::function<void()>& leak = nullptr) {
     // The first openings settle the caches of the system and the C runtime.
     for (int i = 0; i < 3; ++i) {
         Harness h;
@@ -149,6 +153,8 @@ Growth OpenAndClose(int cycles, double* openMs = nullptr) {
             totalMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
                                                                  started)
                            .count();
+            if (leak)
+                leak();
             h.Click("cmdExit");
         });
     }
@@ -179,29 +185,34 @@ BOOL CALLBACK DestroyStrayStatic(HWND w, LPARAM) {
 }
 
 TEST(BuilderWindowLeaks, EachCheckNoticesALeakPutInOnPurpose) {
+    // Each fault is made while the window is shown, in its thread and process, as the
+    // window's own code would make it; none of them is ever freed.
     struct Case {
-        DeliberateLeak leak;
         const char* what;
+        std::function<void()> leak;
+        std::function<void(const Growth&)> check;
     };
-    for (const auto& c :
-         {Case{DeliberateLeak::GdiObject, "GDI object"}, Case{DeliberateLeak::Window, "window"},
-          Case{DeliberateLeak::Memory, "memory"}}) {
+    const Case cases[] = {
+        {"GDI object", [] { new GdiHandle(CreatePen(PS_SOLID, 1, RGB(0, 0, 0))); },
+         [](const Growth& g) { EXPECT_EQ(g.gdiObjects, 20); }},
+        {"window",
+         [] {
+             CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+         },
+         [](const Growth& g) { EXPECT_EQ(g.windows, 20); }},
+        {"memory",
+         [] {
+             if (void* block = HeapAlloc(GetProcessHeap(), 0, 256 * 1024))
+                 std::memset(block, 1, 256 * 1024);
+         },
+         [](const Growth& g) { EXPECT_GT(g.privateBytes, 1024 * 1024); }},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        SetDeliberateLeak(c.leak);
-        const Growth growth = OpenAndClose(20);
-        SetDeliberateLeak(DeliberateLeak::None);
+        const Growth growth = OpenAndClose(20, nullptr, c.leak);
         EXPECT_TRUE(growth.Any());
-        switch (c.leak) {
-        case DeliberateLeak::GdiObject:
-            EXPECT_EQ(growth.gdiObjects, 20);
-            break;
-        case DeliberateLeak::Window:
-            EXPECT_EQ(growth.windows, 20);
-            break;
-        default:
-            EXPECT_GT(growth.privateBytes, 1024 * 1024);
-            break;
-        }
+        c.check(growth);
     }
     // Windows left by the window check would count against the next test.
     EnumThreadWindows(GetCurrentThreadId(), &DestroyStrayStatic, 0);

@@ -15,8 +15,13 @@ namespace {
 
 thread_local const std::function<void()>* gBody = nullptr;
 
-BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
-    ++*reinterpret_cast<int*>(counter);
+// The thread's windows, without the input-method window the system keeps for a thread while
+// it has other windows: it comes and goes with them, and is not the builder's.
+BOOL CALLBACK CountWindow(HWND window, LPARAM counter) {
+    wchar_t name[8] = {};
+    GetClassNameW(window, name, 8);
+    if (lstrcmpiW(name, L"IME") != 0)
+        ++*reinterpret_cast<int*>(counter);
     return TRUE;
 }
 
