@@ -8,7 +8,9 @@ temporary file; with --write they are written to FILE and nothing is measured (q
 its lines so). The template mix repeats one shape of record with a few numbers changed; the
 varied mix draws every field and option from a fixed seed, with prompts of many lines,
 non-ASCII text, quotes, backslashes and tabs, and both json.dumps styles of separator. json.loads parses every line; with --compose, qvn-compose --jsonl composes the
-same file. Prints one line per rate and, with both, their ratio. Nothing is asserted.
+same file, the two taking turns. Prints one line per rate (the best of the repeats) and, with
+both, their ratio and the median and range of the ratios of single rounds. Nothing is
+asserted.
 """
 import argparse
 import json
@@ -94,32 +96,39 @@ def write_records(path, count, mix="template"):
             f.write("\n")
 
 
-def loads_rate(path, repeat):
-    """The best of `repeat` passes in processor time, as qvn-bench measures its own: other work
-    on the machine only ever slows a pass down."""
+def loads_pass(lines):
+    """Records/s of one json.loads pass over `lines`, in processor time."""
+    start = time.process_time()
+    for line in lines:
+        json.loads(line)
+    return len(lines) / max(time.process_time() - start, 1e-9)
+
+
+def compose_run(compose, path, count):
+    """Records/s of one whole qvn-compose --jsonl run, in the processor time it takes."""
+    with open(path, "rb") as f:
+        before = os.times()
+        subprocess.run([compose, "--jsonl"], stdin=f, stdout=subprocess.DEVNULL, check=False)
+        after = os.times()
+    seconds = (after.children_user - before.children_user +
+               after.children_system - before.children_system)
+    return count / max(seconds, 1e-9)
+
+
+def rates(path, compose, repeat):
+    """The best of `repeat` rounds of each side, as qvn-bench measures its own: other work on
+    the machine only ever slows a round down. The two sides take turns, a json.loads pass
+    and then a qvn-compose run in each round, so that both meet the machine in the same
+    states; the median ratio of the rounds is given beside the ratio of the bests."""
     with open(path, "rb") as f:
         lines = f.read().splitlines()
-    best = 0
+    loads = []
+    composed = []
     for _ in range(repeat):
-        start = time.process_time()
-        for line in lines:
-            json.loads(line)
-        best = max(best, len(lines) / (time.process_time() - start))
-    return best, len(lines)
-
-
-def compose_rate(compose, path, count, repeat):
-    """The best of `repeat` whole runs of qvn-compose --jsonl, in the processor time they take."""
-    best = 0
-    for _ in range(repeat):
-        with open(path, "rb") as f:
-            before = os.times()
-            subprocess.run([compose, "--jsonl"], stdin=f, stdout=subprocess.DEVNULL, check=False)
-            after = os.times()
-        seconds = (after.children_user - before.children_user +
-                   after.children_system - before.children_system)
-        best = max(best, count / max(seconds, 1e-9))
-    return best
+        loads.append(loads_pass(lines))
+        if compose:
+            composed.append(compose_run(compose, path, len(lines)))
+    return loads, composed, len(lines)
 
 
 def main():
@@ -142,14 +151,15 @@ def main():
         path = temporary.name
         write_records(path, args.records, args.mix)
     try:
-        loads, count = loads_rate(path, args.repeat)
+        loads, composed, count = rates(path, args.compose, args.repeat)
         size = os.path.getsize(path)
         print("records: %d, %.0f bytes each on average" % (count, size / max(count, 1)))
-        print("json.loads: %.0f records/s" % loads)
+        print("json.loads: %.0f records/s" % max(loads))
         if args.compose:
-            compose = compose_rate(args.compose, path, count, args.repeat)
-            print("qvn-compose --jsonl: %.0f records/s" % compose)
-            print("ratio: %.1f" % (compose / loads))
+            print("qvn-compose --jsonl: %.0f records/s" % max(composed))
+            rounds = sorted(c / l for c, l in zip(composed, loads))
+            print("ratio: %.1f (median of the rounds %.1f, from %.1f to %.1f)" %
+                  (max(composed) / max(loads), rounds[len(rounds) // 2], rounds[0], rounds[-1]))
     finally:
         if temporary is not None:
             os.unlink(path)
