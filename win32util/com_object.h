@@ -37,6 +37,10 @@ struct InterfaceOf<Base> {
     using type = typename Base::Interface;
 };
 
+// Made with this, an object is not one of the module's live objects: a program's own objects
+// beside a DLL's, which only the DLL's must keep it loaded.
+struct NotCountedInModule {};
+
 // `Bases` are the interfaces (or their implementations) in the order of the object's
 // vtables; the first one also answers IUnknown, and IDispatch when it is a dispatch
 // interface. A class answers further identifiers (outgoing interfaces it is advised as,
@@ -44,6 +48,7 @@ struct InterfaceOf<Base> {
 template <class... Bases> class ComObject : public Bases... {
 public:
     ComObject() noexcept { AddObjectReference(); }
+    explicit ComObject(NotCountedInModule) noexcept : counted_(false) {}
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
@@ -72,8 +77,13 @@ public:
     }
 
 protected:
-    virtual ~ComObject() { ReleaseObjectReference(); }
+    virtual ~ComObject() {
+        if (counted_) {
+            ReleaseObjectReference();
+        }
+    }
     virtual void* OtherInterface(REFIID) noexcept { return nullptr; }
+    [[nodiscard]] ULONG ReferenceCount() const noexcept { return refs_; }
 
 private:
     using First = std::tuple_element_t<0, std::tuple<Bases...>>;
@@ -97,6 +107,7 @@ private:
 
     std::atomic<ULONG> refs_{1};
     bool destroying_ = false;
+    bool counted_ = true;
 };
 
 } // namespace qvn::win32util

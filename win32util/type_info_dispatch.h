@@ -10,7 +10,9 @@
 
 namespace qvn::win32util {
 
-// What TypeInfoDispatch<I> needs of the interface it serves, given by a specialisation:
+// What TypeInfoDispatch<I> needs of the interface it serves, given by a specialisation (or,
+// where the description depends on the object, by a class of that shape passed as the second
+// argument and held by each object, with these functions as members):
 //   static HRESULT CallInfo(ITypeInfo** info);    the description names and calls follow: I's
 //       own, or one whose members lie in I's vtable order with the same ids and with types
 //       that are passed the same way;
@@ -19,10 +21,9 @@ namespace qvn::win32util {
 //       without a description the failure's own.
 template <class I> struct DispatchDescription;
 
-template <class I> class TypeInfoDispatch : public I {
+template <class I, class Description = DispatchDescription<I>> class TypeInfoDispatch : public I {
 public:
     using Interface = I;
-    using Description = DispatchDescription<I>;
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         RETURN_HR_IF_NULL(E_POINTER, count);
@@ -34,7 +35,7 @@ public:
         RETURN_HR_IF_NULL(E_POINTER, info);
         *info = nullptr;
         RETURN_HR_IF(DISP_E_BADINDEX, index != 0);
-        return Description::PublicInfo(info);
+        return description_.PublicInfo(info);
     }
     CATCH_RETURN()
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
@@ -61,7 +62,7 @@ public:
         const HRESULT hr = DispInvoke(static_cast<I*>(this), info_.Get(), id, flags, params, result,
                                       exception, argError);
         if (hr == DISP_E_EXCEPTION) {
-            Description::CompleteException(exception);
+            description_.CompleteException(exception);
         }
         return hr;
     }
@@ -71,10 +72,12 @@ protected:
     TypeInfoDispatch() = default;
     ~TypeInfoDispatch() = default;
 
+    [[no_unique_address]] Description description_;
+
 private:
     HRESULT LoadInfo() {
         if (info_ == nullptr) {
-            RETURN_IF_FAILED(Description::CallInfo(info_.GetAddressOf()));
+            RETURN_IF_FAILED(description_.CallInfo(info_.GetAddressOf()));
         }
         return S_OK;
     }

@@ -9,7 +9,7 @@
 #include "addin/settings_store.h"
 #include "addin/tests/test_builder_form.h"
 #include "addin/tests/test_support.h"
-#include "host/stand_in_ide.h"
+#include "standin/stand_in_ide.h"
 
 #include <memory>
 #include <optional>
@@ -42,7 +42,7 @@ protected:
         if (host_) {
             host_->ShutDown();
         }
-        host_ = std::make_unique<host::IdeHost>();
+        host_ = std::make_unique<standin::IdeHost>();
     }
 
     static ComPtr<IUnknown> NewConnect() {
@@ -54,7 +54,7 @@ protected:
     HRESULT ConnectAs(IUnknown* addIn, long mode) {
         return host_->ConnectObject(addIn, kName, mode);
     }
-    HRESULT Disconnect() { return host_->Disconnect(kName, host::kDisconnectUserClosed); }
+    HRESULT Disconnect() { return host_->Disconnect(kName, standin::kDisconnectUserClosed); }
 
     static bool FormDisplayed(IUnknown* addIn) {
         ComPtr<_Connect> connect;
@@ -82,7 +82,7 @@ protected:
         L"Software\\VB and VBA Program Settings\\QVN\\Settings";
 
     FormLog forms_;
-    std::unique_ptr<host::IdeHost> host_;
+    std::unique_ptr<standin::IdeHost> host_;
     std::optional<std::wstring> savedSetting_;
 };
 

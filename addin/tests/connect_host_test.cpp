@@ -11,10 +11,10 @@
 namespace qvn::addin::testing {
 namespace {
 
-using host::kConnectAfterStartup;
-using host::kConnectCommandLine;
-using host::kConnectExternal;
-using host::kConnectStartup;
+using standin::kConnectAfterStartup;
+using standin::kConnectCommandLine;
+using standin::kConnectExternal;
+using standin::kConnectStartup;
 
 TEST_F(ConnectHostTest, EachConnectionAppendsOneItemAndDisconnectionDeletesIt) {
     const auto before = host_->AddInsMenu();
@@ -309,17 +309,17 @@ TEST_F(ConnectHostTest, MissingAddInsBarAddsNothingSilentlyAndTheRefusedBindingI
 TEST_F(ConnectHostTest, RefusedEventBindingShowsTheHostsOwnDescription) {
     struct Case {
         const char* name;
-        std::function<void(host::IdeHost&)> arrange;
+        std::function<void(standin::IdeHost&)> arrange;
         std::wstring text;
     };
     const Case cases[] = {
-        {"binding refused", [](host::IdeHost& h) { h.SetRefuseEventBinding(true); },
+        {"binding refused", [](standin::IdeHost& h) { h.SetRefuseEventBinding(true); },
          L"Events cannot be bound to this command bar control."},
         {"Events fails",
-         [](host::IdeHost& h) { h.FailOperation(L"Events", E_FAIL, L"No events today"); },
+         [](standin::IdeHost& h) { h.FailOperation(L"Events", E_FAIL, L"No events today"); },
          L"No events today"},
         {"failure without description",
-         [](host::IdeHost& h) { h.FailOperation(L"CommandBarEvents", E_OUTOFMEMORY, L""); },
+         [](standin::IdeHost& h) { h.FailOperation(L"CommandBarEvents", E_OUTOFMEMORY, L""); },
          DescribeFailure(E_OUTOFMEMORY)},
     };
     for (const auto& c : cases) {
@@ -337,7 +337,7 @@ TEST_F(ConnectHostTest, RefusedEventBindingShowsTheHostsOwnDescription) {
 }
 
 TEST_F(ConnectHostTest, ClicksArriveThroughEitherOutgoingInterface) {
-    for (auto events : {host::EventInterface::Vb5, host::EventInterface::Vba}) {
+    for (auto events : {standin::EventInterface::Vb5, standin::EventInterface::Vba}) {
         ResetHost();
         host_->SetEventInterface(events);
         auto addIn = NewConnect();
@@ -531,7 +531,7 @@ namespace {
 // the editor's code pane, VBInstance the editor's own root and no MenuHandler.
 TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes) {
     host_->ShutDown();
-    host_ = std::make_unique<host::IdeHost>(host::HostFlavour::Vba);
+    host_ = std::make_unique<standin::IdeHost>(standin::HostFlavour::Vba);
     host_->SetModuleText(L"Sub Main()\r\nEnd Sub");
     host_->SetCaretLine(2);
     WriteSetting(std::wstring(L"0"));
@@ -583,18 +583,18 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
 namespace qvn::addin::testing {
 namespace {
 
-using host::HostFlavour;
+using standin::HostFlavour;
 
 // Connects a new add-in to the host: it puts exactly one item on the Add-Ins menu, whose click
 // opens the window, with no message on the way; disconnecting takes the item away.
-void ExpectOneWorkingItemIn(host::IdeHost& host, const ComPtr<IUnknown>& addIn, FormLog& forms) {
+void ExpectOneWorkingItemIn(standin::IdeHost& host, const ComPtr<IUnknown>& addIn, FormLog& forms) {
     MessageBoxWatcher watcher;
-    ASSERT_EQ(host.ConnectObject(addIn.Get(), L"Quorvane.Connect", host::kConnectStartup), S_OK);
+    ASSERT_EQ(host.ConnectObject(addIn.Get(), L"Quorvane.Connect", standin::kConnectStartup), S_OK);
     EXPECT_EQ(host.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
     const int displays = forms.displays;
     EXPECT_EQ(host.ClickAddInsItem(L"Quorvane"), 1);
     EXPECT_EQ(forms.displays, displays + 1);
-    ASSERT_EQ(host.Disconnect(L"Quorvane.Connect", host::kDisconnectUserClosed), S_OK);
+    ASSERT_EQ(host.Disconnect(L"Quorvane.Connect", standin::kDisconnectUserClosed), S_OK);
     EXPECT_TRUE(host.AddInsMenu().empty());
     EXPECT_TRUE(watcher.Seen().empty()) << Utf8(watcher.Seen().front().text);
 }
@@ -614,7 +614,7 @@ TEST_F(ConnectHostTest, InLocalizedIdesTheItemGoesOnTheAddInsMenuFoundByItsId) {
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.locale) + " in flavour " + std::to_string(static_cast<int>(c.flavour)));
         host_->ShutDown();
-        host_ = std::make_unique<host::IdeHost>(c.flavour);
+        host_ = std::make_unique<standin::IdeHost>(c.flavour);
         ASSERT_TRUE(host_->SetLocale(c.locale));
         ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
     }
@@ -627,7 +627,7 @@ TEST_F(ConnectHostTest, AHostRefusingTheOptionalCallsStillGetsOneWorkingItem) {
         for (const wchar_t* locale : {L"en", L"es"}) {
             SCOPED_TRACE(Utf8(operation) + " refused, " + Utf8(locale));
             host_->ShutDown();
-            host_ = std::make_unique<host::IdeHost>(HostFlavour::Vb6);
+            host_ = std::make_unique<standin::IdeHost>(HostFlavour::Vb6);
             ASSERT_TRUE(host_->SetLocale(locale));
             host_->FailOperation(operation, E_NOTIMPL, L"Not offered here");
             ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
@@ -646,18 +646,19 @@ TEST_F(ConnectHostTest, AfterASessionThatNeverDisconnectedTheMenuHasExactlyOneWo
                          " in flavour " + std::to_string(static_cast<int>(flavour)));
             DeleteFileW(bars.c_str());
             {
-                host::IdeHost crashed(flavour);
+                standin::IdeHost crashed(flavour);
                 crashed.KeepCustomizationsIn(bars);
                 if (refuseTemporary) {
                     crashed.FailOperation(L"Add", DISP_E_BADPARAMCOUNT, L"", 1);
                 }
                 auto addIn = NewConnect();
-                ASSERT_EQ(crashed.ConnectObject(addIn.Get(), kName, host::kConnectStartup), S_OK);
+                ASSERT_EQ(crashed.ConnectObject(addIn.Get(), kName, standin::kConnectStartup),
+                          S_OK);
                 EXPECT_EQ(crashed.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
                 crashed.EndWithoutDisconnecting();
             }
             host_->ShutDown();
-            host_ = std::make_unique<host::IdeHost>(flavour);
+            host_ = std::make_unique<standin::IdeHost>(flavour);
             host_->KeepCustomizationsIn(bars);
             EXPECT_EQ(host_->AddInsMenu().size(), refuseTemporary ? 1U : 0U);
             ExpectOneWorkingItemIn(*host_, NewConnect(), forms_);
@@ -743,7 +744,7 @@ TEST_F(ConnectHostTest, EditMessageBoxRewritesTheBoxInPlaceAndKeepsEverythingEls
             SCOPED_TRACE(std::string(c.name) + " in flavour " +
                          std::to_string(static_cast<int>(flavour)));
             host_->ShutDown();
-            host_ = std::make_unique<host::IdeHost>(flavour);
+            host_ = std::make_unique<standin::IdeHost>(flavour);
             std::wstring text;
             for (const auto& line : c.module) {
                 text += (text.empty() ? L"" : L"\r\n") + line;
@@ -751,7 +752,7 @@ TEST_F(ConnectHostTest, EditMessageBoxRewritesTheBoxInPlaceAndKeepsEverythingEls
             host_->SetModuleText(text);
             host_->SetCaretLine(c.caret);
             auto addIn = NewConnect();
-            ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+            ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
             ASSERT_EQ(host_->CodeWindowMenu(), std::vector<std::wstring>{L"Edit Message Box"});
             if (!c.failing.empty()) {
                 host_->FailOperation(c.failing, E_FAIL, L"refused");
@@ -812,7 +813,7 @@ TEST_F(ConnectHostTest, PasteIndentsTheCodeAndDeclaresTheVariableOnceWhereNothin
             SCOPED_TRACE(std::string(c.name) + " in flavour " +
                          std::to_string(static_cast<int>(flavour)));
             host_->ShutDown();
-            host_ = std::make_unique<host::IdeHost>(flavour);
+            host_ = std::make_unique<standin::IdeHost>(flavour);
             host_->SetModuleText(L"Option Explicit\r\n\r\nPrivate Sub Form_Load()\r\n"
                                  L"    If Ready Then\r\n        Go\r\n    End If\r\nEnd Sub");
             for (const OtherModule& other : c.others) {
@@ -823,7 +824,7 @@ TEST_F(ConnectHostTest, PasteIndentsTheCodeAndDeclaresTheVariableOnceWhereNothin
                 host_->FailOperation(c.failing, E_FAIL, L"refused");
             }
             auto addIn = NewConnect();
-            ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+            ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
             forms_.messages.clear();
             forms_.whileShown = [&](TestBuilderForm& form) {
                 form.Form().Model().Ctl("txtPrompt").SetText("Hi");
@@ -857,7 +858,7 @@ TEST_F(ConnectHostTest, WithoutTheCodeWindowMenuThereIsNoEditItemAndNoMessage) {
     host_->SetCodeWindowMenu(false);
     MessageBoxWatcher watcher;
     auto addIn = NewConnect();
-    ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+    ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
     EXPECT_EQ(host_->AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});
     EXPECT_EQ(host_->ClickCodeWindowItem(L"Edit Message Box"), -1);
     ASSERT_EQ(Disconnect(), S_OK);

@@ -72,7 +72,7 @@ protected:
     // One connection as a user lives it: connect, open the window, paste, close, disconnect.
     void Cycle(Leak leak) {
         auto addIn = NewConnect();
-        ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+        ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
         forms_.whileShown = [&](TestBuilderForm& form) {
             form.Form().Model().Ctl("txtPrompt").SetText("Continue?");
             form.Form().cmdPaste_Click();
@@ -205,7 +205,7 @@ TEST_F(LeakTest, DisconnectionReturnsEveryHostObjectToItsCount) {
         before[object.type] += object.refs;
     }
     auto addIn = NewConnect();
-    ASSERT_EQ(ConnectAs(addIn.Get(), host::kConnectStartup), S_OK);
+    ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
     forms_.whileShown = [&](TestBuilderForm& form) {
         form.Form().Model().Ctl("txtPrompt").SetText("Hi");
         form.Form().cmdPaste_Click();

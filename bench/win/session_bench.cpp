@@ -19,7 +19,7 @@
 
 #include "addin/connect.h"
 #include "builder/win32/gdi_tally.h"
-#include "host/stand_in_ide.h"
+#include "standin/stand_in_ide.h"
 #include "testsupport/message_box_watcher.h"
 #include "testsupport/wine_helpers.h"
 #include "win32util/com_object.h"
@@ -39,9 +39,9 @@ namespace qvn::bench {
 namespace {
 
 using namespace qvn::drive;
-using host::HostFlavour;
-using host::IdeHost;
 using qvn::testing::MessageBoxWatcher;
+using standin::HostFlavour;
+using standin::IdeHost;
 using Clock = std::chrono::steady_clock;
 
 constexpr const wchar_t* kName = L"Quorvane.Connect";
@@ -178,14 +178,14 @@ int StartShareChild(HostFlavour flavour) {
     const auto began = Clock::now();
     HMODULE dll = LoadLibraryW(path.c_str());
     Microsoft::WRL::ComPtr<IUnknown> addIn;
-    const HRESULT hr = dll != nullptr ? CreateAndConnect(dll, host, host::kConnectStartup, addIn)
+    const HRESULT hr = dll != nullptr ? CreateAndConnect(dll, host, standin::kConnectStartup, addIn)
                                       : HRESULT_FROM_WIN32(GetLastError());
     const auto elapsed = Clock::now() - began;
     if (FAILED(hr) || host.AddInsMenu().empty()) {
         std::printf("connecting failed: 0x%08lX\n", static_cast<unsigned long>(hr));
         return -1;
     }
-    host.Disconnect(kName, host::kDisconnectUserClosed);
+    host.Disconnect(kName, standin::kDisconnectUserClosed);
     addIn.Reset();
     host.ShutDown();
     return static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
@@ -225,7 +225,7 @@ bool LatencyRun(HostFlavour flavour, HMODULE dll, Series& window, WindowSeries& 
     host.SetModuleText(kModule);
     host.SetCaretLine(3);
     Microsoft::WRL::ComPtr<IUnknown> addIn;
-    HRESULT hr = CreateAndConnect(dll, host, host::kConnectStartup, addIn);
+    HRESULT hr = CreateAndConnect(dll, host, standin::kConnectStartup, addIn);
     if (FAILED(hr)) {
         std::printf("connecting failed: 0x%08lX\n", static_cast<unsigned long>(hr));
         return false;
@@ -257,7 +257,7 @@ bool LatencyRun(HostFlavour flavour, HMODULE dll, Series& window, WindowSeries& 
     paste.samples.push_back(round.pasteMs);
 
     const auto disconnectStart = Clock::now();
-    hr = host.Disconnect(kName, host::kDisconnectUserClosed);
+    hr = host.Disconnect(kName, standin::kDisconnectUserClosed);
     disconnect.samples.push_back(Milliseconds(Clock::now() - disconnectStart));
     addIn.Reset();
     host.ShutDown();
@@ -426,7 +426,7 @@ std::string SoakCycle(IdeHost& host, MessageBoxWatcher& boxes) {
     Microsoft::WRL::ComPtr<IUnknown> addIn;
     if (FAILED(
             addin::Connect::Create(IID_IUnknown, reinterpret_cast<void**>(addIn.GetAddressOf()))) ||
-        FAILED(host.ConnectObject(addIn.Get(), kName, host::kConnectAfterStartup))) {
+        FAILED(host.ConnectObject(addIn.Get(), kName, standin::kConnectAfterStartup))) {
         return "connecting failed";
     }
     const std::size_t boxesBefore = boxes.Seen().size();
@@ -469,7 +469,7 @@ std::string SoakCycle(IdeHost& host, MessageBoxWatcher& boxes) {
             problem = "the edited box is not in the module";
         }
     }
-    if (FAILED(host.Disconnect(kName, host::kDisconnectUserClosed))) {
+    if (FAILED(host.Disconnect(kName, standin::kDisconnectUserClosed))) {
         problem = problem.empty() ? "disconnecting failed" : problem;
     }
     // The preview's box is the only one a cycle shows.
@@ -548,7 +548,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     int status = 2;
     if (mode == L"start") {
-        status = qvn::bench::StartShareChild(static_cast<qvn::host::HostFlavour>(count));
+        status = qvn::bench::StartShareChild(static_cast<qvn::standin::HostFlavour>(count));
     } else if (mode == L"latency") {
         status = qvn::bench::Latency(count > 0 ? count : 50);
     } else if (mode == L"soak") {

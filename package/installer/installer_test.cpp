@@ -4,8 +4,8 @@
 // and must leave the registry and the install folder as they were.
 #include "setup/tests/setup_test_support.h"
 
-#include "host/stand_in_ide.h"
 #include "package/journey/ui_driver.h"
+#include "standin/stand_in_ide.h"
 #include "testsupport/registry_image.h"
 
 #include <gtest/gtest.h>
@@ -367,7 +367,7 @@ TEST_F(Installer, ForEveryoneSilentlyServesTheVisualBasicIde) {
         // that the uninstaller finds it free.
         ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
         {
-            qvn::host::IdeHost ide;
+            qvn::standin::IdeHost ide;
             ASSERT_NE(ide.CreateMainWindow(SW_SHOWNORMAL), nullptr);
             EXPECT_EQ(ide.StartUp(), S_OK);
             EXPECT_EQ(ide.AddInsMenu(), std::vector<std::wstring>{L"Quorvane"});

@@ -8,7 +8,7 @@
 #include "package/journey/example_session.h"
 #include "package/journey/ui_driver.h"
 
-#include "host/stand_in_ide.h"
+#include "standin/stand_in_ide.h"
 #include "testsupport/message_box_watcher.h"
 #include "testsupport/registry_image.h"
 #include "testsupport/wine_helpers.h"
@@ -29,7 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace qvn::drive;
-using qvn::host::IdeHost;
+using qvn::standin::IdeHost;
 using qvn::testing::MessageBoxWatcher;
 using qvn::testing::SeenMessageBox;
 using Clock = std::chrono::steady_clock;
@@ -178,7 +178,7 @@ constexpr long kCaretLine = 4;
 // Which host the journey uses and how it installs: the VB IDEs for every user of the machine
 // (vbaddin.ini and the machine's registration), the VBA editor for this user alone.
 struct Route {
-    qvn::host::HostFlavour host;
+    qvn::standin::HostFlavour host;
     bool perUser;
     const wchar_t* locale; // the IDE's language, which names its bars
 };
@@ -223,7 +223,7 @@ protected:
 };
 
 void Journey::Travel(const Route& route) {
-    using qvn::host::HostFlavour;
+    using qvn::standin::HostFlavour;
     const bool perUser = route.perUser;
     std::error_code ignored;
     fs::remove(bars_, ignored); // no customizations of an earlier run
@@ -620,15 +620,15 @@ void Journey::Travel(const Route& route) {
 }
 
 TEST_F(Journey, InstallUseTheBuilderAndRemove) {
-    Travel({qvn::host::HostFlavour::Vb5, false, L"en"});
+    Travel({qvn::standin::HostFlavour::Vb5, false, L"en"});
 }
 
 TEST_F(Journey, InASpanishVb6IdeInstallForEveryUserUseAndRemove) {
-    Travel({qvn::host::HostFlavour::Vb6, false, L"es"});
+    Travel({qvn::standin::HostFlavour::Vb6, false, L"es"});
 }
 
 TEST_F(Journey, InAFrenchVbaEditorInstallForThisUserUseAndRemove) {
-    Travel({qvn::host::HostFlavour::Vba, true, L"fr"});
+    Travel({qvn::standin::HostFlavour::Vba, true, L"fr"});
 }
 
 } // namespace
