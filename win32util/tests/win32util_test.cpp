@@ -233,40 +233,5 @@ TEST_F(Win32UtilRegistry, EachViewIsAddressedByItself) {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key, KEY_WOW64_32KEY));
 }
 
-TEST(Win32UtilDispArgs, ArgumentsInCallerOrderByValueOrReference) {
-    // DISPPARAMS holds the arguments last first: the caller wrote (7, "x", Nothing, <absent>).
-    long byRef = 0;
-    VARIANT args[4];
-    for (VARIANT& v : args) {
-        VariantInit(&v);
-    }
-    args[0].vt = VT_ERROR;
-    args[0].scode = DISP_E_PARAMNOTFOUND;
-    args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = nullptr;
-    args[2].vt = VT_I4 | VT_BYREF;
-    args[2].plVal = &byRef;
-    args[3].vt = VT_BSTR;
-    args[3].bstrVal = SysAllocString(L"7");
-    DISPPARAMS params{args, nullptr, 4, 0};
-    DispArgs call(&params);
-
-    UINT argErr = 99;
-    long number = 0;
-    EXPECT_EQ(call.Long(0, &number, &argErr), S_OK);
-    EXPECT_EQ(number, 7) << "a text converts as the language converts it";
-    EXPECT_EQ(call.SetLongOut(1, 42, &argErr), S_OK);
-    EXPECT_EQ(byRef, 42);
-    IDispatch* object = reinterpret_cast<IDispatch*>(1);
-    EXPECT_EQ(call.Dispatch(2, &object, &argErr), S_OK);
-    EXPECT_EQ(object, nullptr) << "Nothing";
-    EXPECT_FALSE(call.Has(3)) << "a missing optional argument";
-    EXPECT_EQ(call.Long(3, &number, &argErr), DISP_E_PARAMNOTOPTIONAL);
-
-    EXPECT_EQ(call.Dispatch(0, &object, &argErr), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(argErr, 3u) << "a bad argument is reported at its DISPPARAMS position";
-    VariantClear(&args[3]);
-}
-
 } // namespace
 } // namespace qvn::win32util
