@@ -5,6 +5,7 @@
 #include "setup/tests/setup_test_support.h"
 
 #include "package/journey/ui_driver.h"
+#include "package/package_files.h"
 #include "standin/stand_in_ide.h"
 #include "testsupport/registry_image.h"
 
@@ -38,11 +39,19 @@ constexpr wchar_t kProgId[] = L"Quorvane.Connect";
 constexpr wchar_t kVbaAddIns[] = L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins\\Quorvane.Connect";
 constexpr wchar_t kVbaAddIns64[] =
     L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64\\Quorvane.Connect";
-const wchar_t* const kInstalledFiles[] = {L"QVN.dll",       L"x64\\QVN.dll", L"QVNInstall.exe",
-                                          L"QVNRemove.exe", L"readme.txt",   L"Uninstall.exe"};
 // Where a downloaded setup program sits.
 const fs::path kDownloads = L"C:\\qvn-installer-tests\\Downloads";
 constexpr DWORD kInUse = 64;
+
+// What the setup program puts into its folder: the package's files and its own uninstaller.
+std::vector<fs::path> InstalledFiles() {
+    std::vector<fs::path> files;
+    for (const auto& file : qvn::package::kPackageFiles) {
+        files.emplace_back(file.path);
+    }
+    files.emplace_back(L"Uninstall.exe");
+    return files;
+}
 
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
     PWSTR path = nullptr;
@@ -248,9 +257,28 @@ protected:
         return run.exitCode;
     }
 
+    // Exactly the listed files: one the uninstaller does not know of would stay behind.
     static void ExpectFilesIn(const fs::path& folder) {
-        for (const wchar_t* file : kInstalledFiles) {
-            EXPECT_TRUE(fs::is_regular_file(folder / file)) << Utf8(file) << " is not installed";
+        std::vector<std::wstring> listed;
+        for (const fs::path& file : InstalledFiles()) {
+            EXPECT_TRUE(fs::is_regular_file(folder / file))
+                << Utf8(file.wstring()) << " is not installed";
+            listed.push_back(file.wstring());
+        }
+        std::vector<std::wstring> found;
+        for (const auto& item : fs::recursive_directory_iterator(folder)) {
+            if (item.is_regular_file()) {
+                found.push_back(fs::relative(item.path(), folder).wstring());
+            }
+        }
+        std::sort(listed.begin(), listed.end());
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, listed) << "the install folder does not hold exactly the package's files";
+    }
+
+    static void ExpectFilesRemovedFrom(const fs::path& folder) {
+        for (const fs::path& file : InstalledFiles()) {
+            EXPECT_FALSE(fs::exists(folder / file)) << Utf8(file.wstring()) << " was not removed";
         }
     }
 
@@ -269,10 +297,8 @@ protected:
         const auto size = RegDword(root, kEntry, L"EstimatedSize", view);
         ASSERT_TRUE(size.has_value()) << "no EstimatedSize";
         std::uintmax_t bytes = 0;
-        for (const wchar_t* file : kInstalledFiles) {
-            if (std::wstring_view(file) != L"Uninstall.exe") {
-                bytes += fs::file_size(folder / file);
-            }
+        for (const auto& file : qvn::package::kPackageFiles) {
+            bytes += fs::file_size(folder / file.path);
         }
         // In KB, of the files the setup program carries.
         EXPECT_NEAR(static_cast<double>(*size), static_cast<double>(bytes) / 1024.0, 8.0);
@@ -344,6 +370,7 @@ TEST_F(Installer, ForMeSilentlyThenUninstallLeavesNothing) {
     EXPECT_EQ(ListedValue(), "") << "the per-user installation listed the add-in in vbaddin.ini";
 
     EXPECT_EQ(Uninstall(folder), 0U);
+    ExpectFilesRemovedFrom(folder);
     EXPECT_FALSE(fs::exists(folder)) << "the install folder is still there";
     ExpectRegistryAsBefore("installing for me and uninstalling");
 }
@@ -442,6 +469,7 @@ TEST_F(Installer, OverAnOlderInstallationAndWhileQvnDllIsInUse) {
         60s))
         << "the uninstaller did not finish within 60 s";
     EXPECT_TRUE(WaitForRegistrationTools());
+    ExpectFilesRemovedFrom(folder);
     EXPECT_EQ(FolderContents(folder), std::vector<std::string>{"my notes.txt 4"});
     fs::remove_all(folder);
     EXPECT_TRUE(QuorvaneEntries().empty());

@@ -5,9 +5,9 @@
 ; setup program put there, and nothing else.
 ;
 ; makensis gets these from make_installer.cmake:
-;   VERSION (2.0.0), VERSION4 (2.0.0.7), OUTFILE, ICON, and STAGE, the folder that holds the
-;   five files as they are installed: QVN.dll, x64\QVN.dll, QVNInstall.exe, QVNRemove.exe,
-;   readme.txt.
+;   VERSION (2.0.0), VERSION4 (2.0.0.7), OUTFILE, ICON, STAGE, the folder that holds the
+;   package's files as they are installed, and PACKAGE_FILES, the include made from the
+;   package's list (package/files.cmake) with the macros that name those files.
 ;
 ; Exit statuses: 0 when every step succeeded; 1 cancelled by the user; 2 stopped before
 ; anything was changed; the setup tool's own status when QVNInstall or QVNRemove fails; 8
@@ -30,6 +30,7 @@ SetCompressor /SOLID lzma
 !include "FileFunc.nsh"
 !include "WordFunc.nsh"
 !include "nsDialogs.nsh"
+!include "${PACKAGE_FILES}"
 
 !define PRODUCT "Quorvane"
 !define UNINSTALL_LIST "Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -140,11 +141,7 @@ Function ${UN}FirstFileInUse
     Push $1
     Push $2
     StrCpy $2 ""
-    !insertmacro CheckFileInUse "$INSTDIR\QVN.dll"
-    !insertmacro CheckFileInUse "$INSTDIR\x64\QVN.dll"
-    !insertmacro CheckFileInUse "$INSTDIR\QVNInstall.exe"
-    !insertmacro CheckFileInUse "$INSTDIR\QVNRemove.exe"
-    !insertmacro CheckFileInUse "$INSTDIR\readme.txt"
+    !insertmacro ForEachPackageFile CheckFileInUse
     !if "${UN}" == ""
         ; The uninstaller runs from a copy in the temporary folder; its own file is free.
         !insertmacro CheckFileInUse "$INSTDIR\Uninstall.exe"
@@ -347,13 +344,7 @@ Section "${PRODUCT}" SectionMain
     ; QVN.dll loaded would otherwise leave old and new files side by side.
     Call WaitUntilFilesFree
 
-    SetOutPath "$INSTDIR"
-    File "${STAGE}/QVN.dll"
-    File "${STAGE}/QVNInstall.exe"
-    File "${STAGE}/QVNRemove.exe"
-    File "${STAGE}/readme.txt"
-    SetOutPath "$INSTDIR\x64"
-    File "${STAGE}/x64/QVN.dll"
+    !insertmacro InstallPackageFiles
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
@@ -502,13 +493,9 @@ Section "Uninstall"
 
     ; Only what the setup program put there: a file of the user's keeps the folder.
     StrCpy $2 0
-    !insertmacro DeleteInstalled "$INSTDIR\QVN.dll"
-    !insertmacro DeleteInstalled "$INSTDIR\x64\QVN.dll"
-    !insertmacro DeleteInstalled "$INSTDIR\QVNInstall.exe"
-    !insertmacro DeleteInstalled "$INSTDIR\QVNRemove.exe"
-    !insertmacro DeleteInstalled "$INSTDIR\readme.txt"
+    !insertmacro ForEachPackageFile DeleteInstalled
     !insertmacro DeleteInstalled "$INSTDIR\Uninstall.exe"
-    RMDir "$INSTDIR\x64"
+    !insertmacro RemovePackageFolders
     RMDir "$INSTDIR"
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
     ; A user's list of installed programs may have been made for this one entry; the

@@ -7,6 +7,7 @@
 // way is read and compared, and the run fails on any box nobody expected.
 #include "package/journey/example_session.h"
 #include "package/journey/ui_driver.h"
+#include "package/package_files.h"
 
 #include "standin/stand_in_ide.h"
 #include "testsupport/message_box_watcher.h"
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -36,7 +38,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t kProgId[] = L"Quorvane.Connect";
 constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\QVN\\Settings";
-const wchar_t* const kPackageFiles[] = {L"qvn.dll", L"QVNInstall.exe", L"QVNRemove.exe"};
+// The machine of this build's programs, as the package's list names it.
+constexpr std::string_view kOwnMachine = sizeof(void*) == 8 ? "x86-64" : "i386";
 
 // Times are printed for people to read, never checked.
 class Stage {
@@ -188,6 +191,17 @@ bool SixtyFourBitWindows() {
     return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
+// Where the package has the add-in of the given machine.
+fs::path PackageAddIn(std::string_view machine) {
+    for (const auto& file : qvn::package::kPackageFiles) {
+        if (fs::path(file.path).extension() == L".dll" && file.machine == machine) {
+            return file.path;
+        }
+    }
+    ADD_FAILURE() << "the package has no add-in for " << machine;
+    return {};
+}
+
 // The VBA editor's add-in list of the given bitness.
 std::wstring VbaEntry(bool sixtyFourBit) {
     return std::wstring(L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins") +
@@ -238,33 +252,39 @@ void Journey::Travel(const Route& route) {
     {
         Stage stage("copying the package's files into a folder");
         fs::create_directories(folder);
-        for (const wchar_t* file : kPackageFiles) {
-            if (std::wstring(file) != L"qvn.dll") {
-                fs::copy_file(ThisProgramFolder() / file, folder / file,
+        // The package's setup tools as this build makes them, each where the package has it.
+        for (const auto& file : qvn::package::kPackageFiles) {
+            const fs::path path = file.path;
+            if (path.extension() == L".exe") {
+                fs::create_directories((folder / path).parent_path());
+                fs::copy_file(ThisProgramFolder() / path.filename(), folder / path,
                               fs::copy_options::overwrite_existing);
             }
         }
+        const fs::path own = PackageAddIn(kOwnMachine);
         if (!perUser) {
-            fs::copy_file(ThisProgramFolder() / L"qvn.dll", folder / L"qvn.dll",
+            // For everyone, the tools register the add-in in their own folder, whatever its
+            // bitness.
+            fs::copy_file(ThisProgramFolder() / L"qvn.dll", folder / own.filename(),
                           fs::copy_options::overwrite_existing);
         } else {
             // The package's two add-ins: this build's and, where it is built, the other one.
+            const fs::path other = PackageAddIn(kOwnMachine == "i386" ? "x86-64" : "i386");
             const bool own64 = sizeof(void*) == 8;
-            const fs::path own = folder / (own64 ? L"x64\\QVN.dll" : L"QVN.dll");
-            const fs::path other = folder / (own64 ? L"QVN.dll" : L"x64\\QVN.dll");
-            fs::create_directories(own.parent_path());
-            fs::copy_file(ThisProgramFolder() / L"qvn.dll", own,
+            fs::create_directories((folder / own).parent_path());
+            fs::copy_file(ThisProgramFolder() / L"qvn.dll", folder / own,
                           fs::copy_options::overwrite_existing);
             // Wine keeps one per-user class key for both bitnesses, so the build registered
             // last is the one created: the 32-bit journey on 64-bit Windows leaves the 64-bit
             // add-in out (on 32-bit Windows the tool skips it by itself).
             const bool otherFits = own64 || !SixtyFourBitWindows();
             if (otherFits && GetFileAttributesW(QVN_OTHER_BUILD_DLL) != INVALID_FILE_ATTRIBUTES) {
-                fs::create_directories(other.parent_path());
-                fs::copy_file(QVN_OTHER_BUILD_DLL, other, fs::copy_options::overwrite_existing);
+                fs::create_directories((folder / other).parent_path());
+                fs::copy_file(QVN_OTHER_BUILD_DLL, folder / other,
+                              fs::copy_options::overwrite_existing);
             }
-            with32 = fs::exists(folder / L"QVN.dll");
-            with64 = fs::exists(folder / L"x64\\QVN.dll") && SixtyFourBitWindows();
+            with32 = fs::exists(folder / PackageAddIn("i386"));
+            with64 = fs::exists(folder / PackageAddIn("x86-64")) && SixtyFourBitWindows();
             // An editor that is installed keeps its add-in lists, empty or not.
             for (bool sixtyFour : {false, true}) {
                 const std::wstring list = VbaEntry(sixtyFour);
