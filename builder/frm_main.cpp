@@ -125,7 +125,7 @@ void frmMain::Load() {
         LoadEdit(*edit_);
     }
     // The first tab stop gets the focus, as when a window is first shown.
-    if (auto first = model_.NextTabStop(layout::RowOf(layout::kFileDialogName), false)) {
+    if (auto first = model_.NextTabStop(layout::RowOf(ctl::dlgFileDialog), false)) {
         model_.SetFocus(*first);
     }
 }

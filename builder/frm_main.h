@@ -81,7 +81,6 @@ public:
 private:
     void BackToStandardCode();
 
-    // By the names of `layout::ctl` only: a name that is not a control does not compile.
     ControlRef Ctl(layout::ControlName name, int index = layout::kNoIndex) {
         return model_.Ctl(name, index);
     }

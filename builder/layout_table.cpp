@@ -12,20 +12,20 @@ namespace {
 using K = ControlKind;
 constexpr int N = kNoIndex;
 
-constexpr ControlSpec Plain(std::string_view name, K kind, std::string_view container,
+constexpr ControlSpec Plain(ControlName name, K kind, std::optional<ControlName> container,
                             std::string_view caption, int l, int t, int w, int h, int tab) {
     return ControlSpec{name, kind, N, container, caption, {}, l, t, w, h, tab};
 }
 
-constexpr ControlSpec Member(std::string_view name, K kind, int index, std::string_view container,
-                             std::string_view caption, int l, int t, int w, int h, int tab,
-                             int value = 0) {
+constexpr ControlSpec Member(ControlName name, K kind, int index,
+                             std::optional<ControlName> container, std::string_view caption, int l,
+                             int t, int w, int h, int tab, int value = 0) {
     ControlSpec c{name, kind, index, container, caption, {}, l, t, w, h, tab};
     c.designValue = value;
     return c;
 }
 
-constexpr ControlSpec PictureButton(std::string_view name, std::string_view tooltip, int l, int t,
+constexpr ControlSpec PictureButton(ControlName name, std::string_view tooltip, int l, int t,
                                     int tab, Picture picture) {
     ControlSpec c{name, K::PictureButton, N, {}, {}, tooltip, l, t, 450, 450, tab};
     // The exit button shows a 16-colour icon; the others 256-colour bitmaps.
@@ -43,7 +43,7 @@ constexpr ControlSpec IconImage(int index, int top, Picture picture) {
     return c;
 }
 
-constexpr ControlSpec TextBox(std::string_view name, std::string_view container, int l, int t,
+constexpr ControlSpec TextBox(ControlName name, std::optional<ControlName> container, int l, int t,
                               int w, int h, int tab, bool multiLine = false) {
     ControlSpec c{name, K::TextBox, N, container, {}, {}, l, t, w, h, tab};
     c.multiLine = multiLine;
@@ -156,37 +156,47 @@ constexpr std::array kTable{
           990, 1860, 195, 37),
 };
 
+// The row of each (name, Index) at rows[name][Index + 1], so that a plain control's kNoIndex
+// is slot 0; -1 where the table has no such control. Made when compiling, which fails when
+// an array has more members than there are slots.
+constexpr int kSlots = 7;
+constexpr auto kRows = [] {
+    std::array<std::array<int, kSlots>, kControlNameCount> rows{};
+    for (auto& slots : rows) {
+        slots.fill(-1);
+    }
+    for (std::size_t row = 0; row < kTable.size(); ++row) {
+        const auto& c = kTable[row];
+        rows.at(static_cast<std::size_t>(c.name)).at(static_cast<std::size_t>(c.index + 1)) =
+            static_cast<int>(row);
+    }
+    return rows;
+}();
+
 } // namespace
 
 std::span<const ControlSpec> Controls() {
     return kTable;
 }
 
-std::optional<int> FindRow(std::string_view name, int index) {
-    for (std::size_t row = 0; row < kTable.size(); ++row) {
-        if (kTable[row].name == name && kTable[row].index == index) {
-            return static_cast<int>(row);
-        }
+std::optional<int> FindRow(ControlName name, int index) {
+    if (index < kNoIndex || index + 1 >= kSlots) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const int row = kRows[static_cast<std::size_t>(name)][static_cast<std::size_t>(index + 1)];
+    return row < 0 ? std::nullopt : std::optional<int>(row);
 }
 
-int RowOf(std::string_view name, int index) {
+int RowOf(ControlName name, int index) {
     if (auto row = FindRow(name, index)) {
         return *row;
     }
-    throw std::out_of_range("no control " + std::string(name) + "(" + std::to_string(index) + ")");
+    throw std::out_of_range("no control " + std::string(NameText(name)) + "(" +
+                            std::to_string(index) + ")");
 }
 
 int ControlIdOf(int row) {
     return kFirstControlId + row;
-}
-
-std::optional<int> ControlIdOf(std::string_view name, int index) {
-    if (auto row = FindRow(name, index)) {
-        return ControlIdOf(*row);
-    }
-    return std::nullopt;
 }
 
 std::optional<int> RowForId(int id) {

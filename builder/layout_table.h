@@ -4,6 +4,7 @@
 // the option groups and of the flag check boxes come from the composition's option tables.
 #pragma once
 
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -60,13 +61,6 @@ struct FontSpec {
     int weight = 0;
 };
 
-// A control's name as the code refers to it: one of the constants of `ctl` below, so that a
-// misspelt name does not compile. It reads as the name's text wherever text is wanted.
-struct ControlName {
-    std::string_view text;
-    constexpr operator std::string_view() const { return text; }
-};
-
 // Every control name of the window, once.
 #define QVN_BUILDER_CONTROLS(X)                                                                    \
     X(fraButtons)                                                                                  \
@@ -106,21 +100,31 @@ struct ControlName {
     X(cmdExit)                                                                                     \
     X(dlgFileDialog)
 
+// A control as the code refers to it, by its name in the window's design: `ctl::optButtons`.
+// A misspelt name does not compile, and nothing looks a control up by its text.
+enum class ControlName : unsigned char {
+#define QVN_CONTROL_ENUMERATOR(name) name,
+    QVN_BUILDER_CONTROLS(QVN_CONTROL_ENUMERATOR)
+#undef QVN_CONTROL_ENUMERATOR
+};
 namespace ctl {
-#define QVN_CONTROL_CONSTANT(name) inline constexpr ControlName name{#name};
-QVN_BUILDER_CONTROLS(QVN_CONTROL_CONSTANT)
-#undef QVN_CONTROL_CONSTANT
+using enum ControlName;
 } // namespace ctl
 
-#define QVN_CONTROL_ENTRY(name) ctl::name,
-inline constexpr ControlName kControlNames[] = {QVN_BUILDER_CONTROLS(QVN_CONTROL_ENTRY)};
-#undef QVN_CONTROL_ENTRY
+// The names as written in the design, for messages and test output.
+#define QVN_CONTROL_TEXT(name) #name,
+inline constexpr std::string_view kNameTexts[] = {QVN_BUILDER_CONTROLS(QVN_CONTROL_TEXT)};
+#undef QVN_CONTROL_TEXT
+inline constexpr int kControlNameCount = static_cast<int>(std::size(kNameTexts));
+constexpr std::string_view NameText(ControlName name) {
+    return kNameTexts[static_cast<int>(name)];
+}
 
 struct ControlSpec {
-    std::string_view name;
+    ControlName name;
     ControlKind kind;
-    int index;                    // control-array Index, or kNoIndex
-    std::string_view container;   // name of the holding frame; empty for the window itself
+    int index;                            // control-array Index, or kNoIndex
+    std::optional<ControlName> container; // the holding frame; nothing for the window itself
     std::string_view caption;     // caption (design caption of options); empty for text boxes
     std::string_view tooltip;     // picture buttons only, blanks included
     int left, top, width, height; // twips, relative to the container
@@ -132,6 +136,7 @@ struct ControlSpec {
     PictureSpec picture{};
     FontSpec font{};
 
+    [[nodiscard]] constexpr std::string_view NameText() const { return layout::NameText(name); }
     [[nodiscard]] constexpr bool IsArrayMember() const { return index != kNoIndex; }
     // Controls that can hold the keyboard focus (frames and labels keep a tab place only).
     [[nodiscard]] constexpr bool TakesFocus() const {
@@ -142,23 +147,22 @@ struct ControlSpec {
 };
 
 // The common file dialog's design properties.
-inline constexpr std::string_view kFileDialogName = ctl::dlgFileDialog;
 inline constexpr std::string_view kFileDialogTitle = "Select Help File for Message Box Help";
 inline constexpr std::string_view kFileDialogFilter = "Help (*.hlp)|*.hlp";
 
 // Every control once; the row number (position in this span) identifies the control.
 std::span<const ControlSpec> Controls();
 
-// Row of the control called `name` with Index `index` (kNoIndex for a plain control).
-std::optional<int> FindRow(std::string_view name, int index = kNoIndex);
-// Like FindRow for names known to exist; throws std::out_of_range otherwise.
-int RowOf(std::string_view name, int index = kNoIndex);
+// Row of the control `name` with Index `index` (kNoIndex for a plain control), or nothing
+// when the control has no such Index (or is an array and `index` is kNoIndex).
+std::optional<int> FindRow(ControlName name, int index = kNoIndex);
+// Like FindRow for members known to exist; throws std::out_of_range otherwise.
+int RowOf(ControlName name, int index = kNoIndex);
 
 // Native control IDs: one per row, kFirstControlId + row. A native control's name and Index
 // are recovered from its ID through ControlForId. The file dialog has a row but no window.
 inline constexpr int kFirstControlId = 1001;
 int ControlIdOf(int row);
-std::optional<int> ControlIdOf(std::string_view name, int index = kNoIndex);
 // Row of the control with native ID `id`, or nothing when the ID is not one of ours.
 std::optional<int> RowForId(int id);
 // The control with native ID `id`, or nullptr.

@@ -67,19 +67,21 @@ FormModel::State& FormModel::at(int row) {
     return states_.at(static_cast<std::size_t>(row));
 }
 
-void FormModel::OnClick(std::string_view name, Handler handler) {
-    clickHandlers_[std::string(name)] = std::move(handler);
+void FormModel::OnClick(layout::ControlName name, Handler handler) {
+    clickHandlers_[static_cast<std::size_t>(name)] = std::move(handler);
 }
 
-void FormModel::OnChange(std::string_view name, Handler handler) {
-    changeHandlers_[std::string(name)] = std::move(handler);
+void FormModel::OnChange(layout::ControlName name, Handler handler) {
+    changeHandlers_[static_cast<std::size_t>(name)] = std::move(handler);
 }
 
-std::vector<std::string> FormModel::HandlerNames() const {
-    std::vector<std::string> names;
+std::vector<layout::ControlName> FormModel::HandlerNames() const {
+    std::vector<layout::ControlName> names;
     for (const auto* handlers : {&clickHandlers_, &changeHandlers_}) {
-        for (const auto& entry : *handlers) {
-            names.push_back(entry.first);
+        for (std::size_t name = 0; name < handlers->size(); ++name) {
+            if ((*handlers)[name]) {
+                names.push_back(static_cast<layout::ControlName>(name));
+            }
         }
     }
     return names;
@@ -106,16 +108,14 @@ void FormModel::ResetToDesign() {
     }
 }
 
-ControlRef FormModel::Ctl(std::string_view name, int index) {
+ControlRef FormModel::Ctl(layout::ControlName name, int index) {
     return ControlRef(*this, layout::RowOf(name, index));
 }
 
-std::optional<int> FormModel::SelectedIndex(std::string_view name) const {
-    const auto controls = layout::Controls();
-    for (std::size_t row = 0; row < controls.size(); ++row) {
-        if (controls[row].name == name && controls[row].kind == ControlKind::Option &&
-            states_[row].value != 0) {
-            return controls[row].index;
+std::optional<int> FormModel::SelectedIndex(layout::ControlName name) const {
+    for (int index = 0; auto row = layout::FindRow(name, index); ++index) {
+        if (Layout(*row).kind == ControlKind::Option && at(*row).value != 0) {
+            return index;
         }
     }
     return std::nullopt;
@@ -126,8 +126,8 @@ bool FormModel::CanFocus(int row) const {
     if (!control.TakesFocus() || !at(row).enabled || !at(row).visible) {
         return false;
     }
-    if (!control.container.empty()) {
-        const int frame = layout::RowOf(control.container);
+    if (control.container) {
+        const int frame = layout::RowOf(*control.container);
         return at(frame).enabled && at(frame).visible;
     }
     return true;
@@ -139,12 +139,10 @@ void FormModel::Announce(int row, Property property) {
     }
 }
 
-void FormModel::Run(const std::map<std::string, Handler, std::less<>>& handlers, int row) {
+void FormModel::Run(const Handlers& handlers, int row) {
     const auto& control = Layout(row);
-    auto it = handlers.find(control.name);
-    if (it != handlers.end() && it->second) {
-        // A copy, so that a handler may replace handlers while it runs.
-        Handler handler = it->second;
+    // A copy, so that a handler may replace handlers while it runs.
+    if (Handler handler = handlers[static_cast<std::size_t>(control.name)]) {
         handler(control.index);
     }
 }
@@ -353,11 +351,7 @@ bool FormModel::UserArrow(bool forward) {
     }
     const auto& control = Layout(*focus_);
     std::vector<int> group;
-    for (int index = 0;; ++index) {
-        auto row = layout::FindRow(control.name, index);
-        if (!row) {
-            break;
-        }
+    for (int index = 0; auto row = layout::FindRow(control.name, index); ++index) {
         group.push_back(*row);
     }
     const int count = static_cast<int>(group.size());

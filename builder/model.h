@@ -6,11 +6,10 @@
 
 #include "builder/layout_table.h"
 
+#include <array>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace qvn {
@@ -28,7 +27,7 @@ public:
 
 class FormModel;
 
-// A control of the model by name, as handlers use it: `Ctl("optDefBtn", 2).SetCaption(...)`.
+// A control of the model by name, as handlers use it: `Ctl(ctl::optDefBtn, 2).SetCaption(...)`.
 class ControlRef {
 public:
     ControlRef(FormModel& model, int row) : model_(&model), row_(row) {}
@@ -63,10 +62,10 @@ public:
     void SetObserver(ModelObserver* observer) { observer_ = observer; }
     // Click handlers (options, check boxes, buttons, images) and change handlers (text
     // boxes), by control name; one handler serves a whole control array.
-    void OnClick(std::string_view name, Handler handler);
-    void OnChange(std::string_view name, Handler handler);
-    // The names handlers were registered under, for checking them against the table.
-    [[nodiscard]] std::vector<std::string> HandlerNames() const;
+    void OnClick(layout::ControlName name, Handler handler);
+    void OnChange(layout::ControlName name, Handler handler);
+    // The names handlers are registered under.
+    [[nodiscard]] std::vector<layout::ControlName> HandlerNames() const;
 
     // Every control back to its design state (no handler runs, no focus), announced control
     // by control. User input is taken only while the model is active.
@@ -74,7 +73,9 @@ public:
     void SetActive(bool active) { active_ = active; }
     [[nodiscard]] bool Active() const { return active_; }
 
-    ControlRef Ctl(std::string_view name, int index = layout::kNoIndex);
+    // Throws std::out_of_range when `name` has no member `index` (or is an array and `index`
+    // is kNoIndex).
+    ControlRef Ctl(layout::ControlName name, int index = layout::kNoIndex);
 
     [[nodiscard]] static const layout::ControlSpec& Layout(int row);
     [[nodiscard]] const std::string& Caption(int row) const { return at(row).caption; }
@@ -84,7 +85,7 @@ public:
     [[nodiscard]] bool Visible(int row) const { return at(row).visible; }
     [[nodiscard]] std::optional<int> FocusRow() const { return focus_; }
     // Index of the selected option of the control array `name`, or nothing.
-    [[nodiscard]] std::optional<int> SelectedIndex(std::string_view name) const;
+    [[nodiscard]] std::optional<int> SelectedIndex(layout::ControlName name) const;
     [[nodiscard]] const std::string& FormCaption() const { return formCaption_; }
     // True when the control can take the keyboard focus now (focusable kind, enabled and
     // visible, in an enabled and visible frame).
@@ -143,15 +144,16 @@ private:
     State& at(int row);
     [[nodiscard]] bool IsTabStop(int row) const;
     void Announce(int row, Property property);
-    void Run(const std::map<std::string, Handler, std::less<>>& handlers, int row);
+    using Handlers = std::array<Handler, layout::kControlNameCount>;
+    void Run(const Handlers& handlers, int row);
     void Select(int row);
     void MoveFocusFrom(int row);
     void ChangeFocus(int row, bool announce);
 
     std::vector<State> states_;
     std::vector<int> tabOrder_; // rows with a tab index, by tab index
-    std::map<std::string, Handler, std::less<>> clickHandlers_;
-    std::map<std::string, Handler, std::less<>> changeHandlers_;
+    Handlers clickHandlers_;
+    Handlers changeHandlers_;
     ModelObserver* observer_ = nullptr;
     std::optional<int> focus_;
     std::string formCaption_;

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 namespace qvn::addin::testing {
+namespace ctl = layout::ctl;
 namespace {
 
 using standin::kConnectAfterStartup;
@@ -65,7 +66,7 @@ TEST_F(ConnectHostTest, PasteInsertsTheCodeBeforeTheCaretLine) {
     ASSERT_EQ(ConnectAs(addIn.Get(), kConnectStartup), S_OK);
     std::string code;
     forms_.whileShown = [&](TestBuilderForm& form) {
-        form.Form().Model().Ctl("txtPrompt").SetText("Save changes?");
+        form.Form().Model().Ctl(ctl::txtPrompt).SetText("Save changes?");
         form.Form().cmdPaste_Click();
         code = form.Form().Settings().strMsgBoxCode;
         EXPECT_TRUE(form.IsLoaded()) << "Paste keeps the window open";
@@ -119,7 +120,7 @@ TEST_F(ConnectHostTest, EveryFailingHostOperationEndsInPasteError) {
         ASSERT_EQ(ConnectAs(addIn.Get(), kConnectStartup), S_OK);
         bool stillLoaded = false;
         forms_.whileShown = [&](TestBuilderForm& form) {
-            form.Form().Model().Ctl("txtPrompt").SetText("Hello");
+            form.Form().Model().Ctl(ctl::txtPrompt).SetText("Hello");
             form.Form().cmdPaste_Click();
             stillLoaded = form.IsLoaded();
         };
@@ -560,7 +561,7 @@ TEST_F(ConnectHostTest, InTheVbaEditorTheButtonsOwnClickOpensTheWindowAndPastes)
 
     std::string code;
     forms_.whileShown = [&](TestBuilderForm& form) {
-        form.Form().Model().Ctl("txtPrompt").SetText("Done");
+        form.Form().Model().Ctl(ctl::txtPrompt).SetText("Done");
         form.Form().cmdPaste_Click();
         code = form.Form().Settings().strMsgBoxCode;
     };
@@ -760,7 +761,7 @@ TEST_F(ConnectHostTest, EditMessageBoxRewritesTheBoxInPlaceAndKeepsEverythingEls
             forms_.messages.clear();
             forms_.whileShown = [&](TestBuilderForm& form) {
                 if (c.buttonSet >= 0) {
-                    form.Form().Model().Ctl("optButtons", c.buttonSet).SetValue(1);
+                    form.Form().Model().Ctl(ctl::optButtons, c.buttonSet).SetValue(1);
                 }
                 form.Form().cmdPaste_Click();
             };
@@ -827,10 +828,10 @@ TEST_F(ConnectHostTest, PasteIndentsTheCodeAndDeclaresTheVariableOnceWhereNothin
             ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
             forms_.messages.clear();
             forms_.whileShown = [&](TestBuilderForm& form) {
-                form.Form().Model().Ctl("txtPrompt").SetText("Hi");
-                form.Form().Model().Ctl("optButtons", 1).SetValue(1);
-                form.Form().Model().Ctl("optCodeOption", 1).SetValue(1);
-                form.Form().Model().Ctl("txtVarName").SetText("answer");
+                form.Form().Model().Ctl(ctl::txtPrompt).SetText("Hi");
+                form.Form().Model().Ctl(ctl::optButtons, 1).SetValue(1);
+                form.Form().Model().Ctl(ctl::optCodeOption, 1).SetValue(1);
+                form.Form().Model().Ctl(ctl::txtVarName).SetText("answer");
                 form.Form().cmdPaste_Click();
                 form.Form().cmdPaste_Click();
             };

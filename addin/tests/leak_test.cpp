@@ -10,6 +10,7 @@
 #include <vector>
 
 namespace qvn::addin::testing {
+namespace ctl = layout::ctl;
 namespace {
 
 struct Figures {
@@ -74,7 +75,7 @@ protected:
         auto addIn = NewConnect();
         ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
         forms_.whileShown = [&](TestBuilderForm& form) {
-            form.Form().Model().Ctl("txtPrompt").SetText("Continue?");
+            form.Form().Model().Ctl(ctl::txtPrompt).SetText("Continue?");
             form.Form().cmdPaste_Click();
         };
         ASSERT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);
@@ -207,7 +208,7 @@ TEST_F(LeakTest, DisconnectionReturnsEveryHostObjectToItsCount) {
     auto addIn = NewConnect();
     ASSERT_EQ(ConnectAs(addIn.Get(), standin::kConnectStartup), S_OK);
     forms_.whileShown = [&](TestBuilderForm& form) {
-        form.Form().Model().Ctl("txtPrompt").SetText("Hi");
+        form.Form().Model().Ctl(ctl::txtPrompt).SetText("Hi");
         form.Form().cmdPaste_Click();
     };
     ASSERT_EQ(host_->ClickAddInsItem(L"Quorvane"), 1);

@@ -14,6 +14,7 @@ namespace {
 
 using layout::kNoIndex;
 using layout::RowOf;
+namespace ctl = layout::ctl;
 
 constexpr char kCrLf[] = "\r\n";
 
@@ -27,9 +28,11 @@ protected:
     }
 
     FormModel& M() { return form.Model(); }
-    ControlRef C(std::string_view name, int index = kNoIndex) { return M().Ctl(name, index); }
-    void Click(std::string_view name, int index = kNoIndex) { M().UserClick(RowOf(name, index)); }
-    void Type(std::string_view name, const std::string& text) {
+    ControlRef C(layout::ControlName name, int index = kNoIndex) { return M().Ctl(name, index); }
+    void Click(layout::ControlName name, int index = kNoIndex) {
+        M().UserClick(RowOf(name, index));
+    }
+    void Type(layout::ControlName name, const std::string& text) {
         M().UserFocus(RowOf(name));
         M().UserTyped(RowOf(name), text);
     }
@@ -40,7 +43,7 @@ protected:
             return "(none)";
         }
         const auto& entry = FormModel::Layout(*row);
-        return std::string(entry.name) +
+        return std::string(entry.NameText()) +
                (entry.index == kNoIndex ? "" : " " + std::to_string(entry.index));
     }
 
@@ -51,7 +54,7 @@ protected:
 };
 
 struct ControlExpectation {
-    std::string name;
+    layout::ControlName name;
     int index;
     bool enabled;
     bool visible;
@@ -62,46 +65,46 @@ void ExpectLoadState(frmMain& form) {
     auto& m = form.Model();
     EXPECT_EQ(form.Caption(), "Quorvane  v2.0");
     const std::vector<ControlExpectation> rows{
-        {"optButtons", 0, true, true, 1},
-        {"optButtons", 4, true, true, 0},
-        {"optButtons", 5, true, true, 0},
-        {"optDefBtn", 0, true, true, 1},
-        {"optDefBtn", 1, false, false, 0},
-        {"optDefBtn", 2, false, false, 0},
-        {"optDefBtn", 3, false, false, 0},
-        {"optIcons", 0, true, true, 1},
-        {"optIcons", 3, true, true, 0},
-        {"optCodeOption", 0, true, true, 1},
-        {"optCodeOption", 1, false, true, 0},
-        {"optCodeOption", 2, false, true, 0},
-        {"lblVarName", kNoIndex, false, true, 0},
-        {"txtVarName", kNoIndex, false, true, 0},
-        {"chkAddSelect", kNoIndex, false, true, 0},
-        {"chkNotEqual", kNoIndex, false, true, 0},
-        {"chkHelp", kNoIndex, true, true, 0},
-        {"txtHelpFile", kNoIndex, false, true, 0},
-        {"txtHelpContext", kNoIndex, false, true, 0},
-        {"cmdBrowse", kNoIndex, false, true, 0},
-        {"lblHelpFile", kNoIndex, false, true, 0},
-        {"lblHelpContext", kNoIndex, false, true, 0},
-        {"chkOptValOnly", kNoIndex, true, true, 0},
-        {"chkSysModal", kNoIndex, true, true, 0},
-        {"txtTitle", kNoIndex, true, true, 0},
-        {"txtPrompt", kNoIndex, true, true, 0},
-        {"cmdPaste", kNoIndex, true, true, 0},
-        {"cmdExit", kNoIndex, true, true, 0},
+        {ctl::optButtons, 0, true, true, 1},
+        {ctl::optButtons, 4, true, true, 0},
+        {ctl::optButtons, 5, true, true, 0},
+        {ctl::optDefBtn, 0, true, true, 1},
+        {ctl::optDefBtn, 1, false, false, 0},
+        {ctl::optDefBtn, 2, false, false, 0},
+        {ctl::optDefBtn, 3, false, false, 0},
+        {ctl::optIcons, 0, true, true, 1},
+        {ctl::optIcons, 3, true, true, 0},
+        {ctl::optCodeOption, 0, true, true, 1},
+        {ctl::optCodeOption, 1, false, true, 0},
+        {ctl::optCodeOption, 2, false, true, 0},
+        {ctl::lblVarName, kNoIndex, false, true, 0},
+        {ctl::txtVarName, kNoIndex, false, true, 0},
+        {ctl::chkAddSelect, kNoIndex, false, true, 0},
+        {ctl::chkNotEqual, kNoIndex, false, true, 0},
+        {ctl::chkHelp, kNoIndex, true, true, 0},
+        {ctl::txtHelpFile, kNoIndex, false, true, 0},
+        {ctl::txtHelpContext, kNoIndex, false, true, 0},
+        {ctl::cmdBrowse, kNoIndex, false, true, 0},
+        {ctl::lblHelpFile, kNoIndex, false, true, 0},
+        {ctl::lblHelpContext, kNoIndex, false, true, 0},
+        {ctl::chkOptValOnly, kNoIndex, true, true, 0},
+        {ctl::chkSysModal, kNoIndex, true, true, 0},
+        {ctl::txtTitle, kNoIndex, true, true, 0},
+        {ctl::txtPrompt, kNoIndex, true, true, 0},
+        {ctl::cmdPaste, kNoIndex, true, true, 0},
+        {ctl::cmdExit, kNoIndex, true, true, 0},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.name + " " + std::to_string(r.index));
+        SCOPED_TRACE(std::string(layout::NameText(r.name)) + " " + std::to_string(r.index));
         auto c = m.Ctl(r.name, r.index);
         EXPECT_EQ(c.Enabled(), r.enabled);
         EXPECT_EQ(c.Visible(), r.visible);
         EXPECT_EQ(c.Value(), r.value);
         EXPECT_EQ(c.Text(), "");
     }
-    EXPECT_EQ(m.Ctl("optDefBtn", 0).Caption(), "OK");
-    EXPECT_EQ(m.Ctl("optDefBtn", 1).Caption(), "Button 2");
-    EXPECT_EQ(m.Ctl("optDefBtn", 3).Caption(), "Button 4");
+    EXPECT_EQ(m.Ctl(ctl::optDefBtn, 0).Caption(), "OK");
+    EXPECT_EQ(m.Ctl(ctl::optDefBtn, 1).Caption(), "Button 2");
+    EXPECT_EQ(m.Ctl(ctl::optDefBtn, 3).Caption(), "Button 4");
     const auto& s = form.Settings();
     EXPECT_EQ(s.intButtonSet, 0);
     EXPECT_EQ(s.intDefButton, 0);
@@ -131,21 +134,21 @@ TEST_F(FrmMainTest, LoadSetsTheStartStateAndAsksTheAddinToShowOnce) {
 }
 
 TEST_F(FrmMainTest, ExitUnloadsHidesOnceAndTheNextLoadStartsAfresh) {
-    Click("optButtons", 4);
-    Click("optIcons", 2);
-    Click("chkHelp");
-    Type("txtHelpFile", "x.hlp");
-    Type("txtTitle", "T");
-    Type("txtPrompt", "P");
-    Click("optCodeOption", 1);
+    Click(ctl::optButtons, 4);
+    Click(ctl::optIcons, 2);
+    Click(ctl::chkHelp);
+    Type(ctl::txtHelpFile, "x.hlp");
+    Type(ctl::txtTitle, "T");
+    Type(ctl::txtPrompt, "P");
+    Click(ctl::optCodeOption, 1);
 
-    Click("cmdExit");
+    Click(ctl::cmdExit);
     EXPECT_EQ(services.unloadRequests, 1);
     EXPECT_FALSE(form.IsLoaded());
     EXPECT_EQ(connect.hides, 1);
 
     // An unloaded window takes no input and a second unload does nothing.
-    Click("optButtons", 3);
+    Click(ctl::optButtons, 3);
     form.Unload();
     EXPECT_EQ(connect.hides, 1);
 
@@ -188,135 +191,136 @@ TEST_F(FrmMainTest, ChoosingAButtonSetRelabelsTheDefaultButtons) {
         form.Unload();
         form.Load();
         if (c.help) {
-            Click("chkHelp");
+            Click(ctl::chkHelp);
         }
         // Start from a three-button set with its last default button chosen.
         const int start = c.set == 2 ? 3 : 2;
-        Click("optButtons", start);
-        Click("optDefBtn", 2);
+        Click(ctl::optButtons, start);
+        Click(ctl::optDefBtn, 2);
         ASSERT_EQ(S().intDefButton, 2);
-        Click("optButtons", c.set);
+        Click(ctl::optButtons, c.set);
         EXPECT_EQ(S().intButtonSet, c.set);
         EXPECT_EQ(S().intDefButton, 0);
-        EXPECT_EQ(M().SelectedIndex("optDefBtn"), 0);
+        EXPECT_EQ(M().SelectedIndex(ctl::optDefBtn), 0);
         for (int i = 0; i < 4; ++i) {
-            auto option = C("optDefBtn", i);
+            auto option = C(ctl::optDefBtn, i);
             const bool shown = c.captions[static_cast<std::size_t>(i)] != nullptr;
             EXPECT_EQ(option.Caption(), shown ? c.captions[static_cast<std::size_t>(i)] : "")
                 << "option " << i;
             EXPECT_EQ(option.Visible(), shown) << "option " << i;
             EXPECT_EQ(option.Enabled(), shown) << "option " << i;
         }
-        EXPECT_EQ(C("optCodeOption", 1).Enabled(), c.set != 0);
-        EXPECT_EQ(C("optCodeOption", 2).Enabled(), c.set != 0);
+        EXPECT_EQ(C(ctl::optCodeOption, 1).Enabled(), c.set != 0);
+        EXPECT_EQ(C(ctl::optCodeOption, 2).Enabled(), c.set != 0);
     }
 }
 
 TEST_F(FrmMainTest, HelpCheckBoxEnablesTheHelpInputsButRelabelsOnlyOnTheNextSet) {
-    const std::vector<std::string> inputs{"cmdBrowse", "lblHelpFile", "txtHelpFile",
-                                          "lblHelpContext", "txtHelpContext"};
-    Click("optButtons", 4);
-    Click("chkHelp");
-    EXPECT_EQ(C("chkHelp").Value(), 1);
+    const std::vector<layout::ControlName> inputs{ctl::cmdBrowse, ctl::lblHelpFile,
+                                                  ctl::txtHelpFile, ctl::lblHelpContext,
+                                                  ctl::txtHelpContext};
+    Click(ctl::optButtons, 4);
+    Click(ctl::chkHelp);
+    EXPECT_EQ(C(ctl::chkHelp).Value(), 1);
     for (const auto& name : inputs) {
-        EXPECT_TRUE(C(name).Enabled()) << name;
+        EXPECT_TRUE(C(name).Enabled()) << layout::NameText(name);
     }
-    EXPECT_FALSE(C("optDefBtn", 2).Visible());
-    Type("txtHelpFile", "app.hlp");
-    Type("txtHelpContext", "7");
+    EXPECT_FALSE(C(ctl::optDefBtn, 2).Visible());
+    Type(ctl::txtHelpFile, "app.hlp");
+    Type(ctl::txtHelpContext, "7");
 
-    Click("optButtons", 1);
-    EXPECT_EQ(C("optDefBtn", 2).Caption(), "Help");
-    EXPECT_TRUE(C("optDefBtn", 2).Visible());
+    Click(ctl::optButtons, 1);
+    EXPECT_EQ(C(ctl::optDefBtn, 2).Caption(), "Help");
+    EXPECT_TRUE(C(ctl::optDefBtn, 2).Visible());
 
-    Click("chkHelp");
-    EXPECT_EQ(C("chkHelp").Value(), 0);
+    Click(ctl::chkHelp);
+    EXPECT_EQ(C(ctl::chkHelp).Value(), 0);
     for (const auto& name : inputs) {
-        EXPECT_FALSE(C(name).Enabled()) << name;
+        EXPECT_FALSE(C(name).Enabled()) << layout::NameText(name);
     }
     // Disabled inputs keep what was typed; the Help option stays until a set is chosen.
-    EXPECT_EQ(C("txtHelpFile").Text(), "app.hlp");
-    EXPECT_EQ(C("txtHelpContext").Text(), "7");
-    EXPECT_EQ(C("optDefBtn", 2).Caption(), "Help");
-    Click("optButtons", 5);
-    EXPECT_FALSE(C("optDefBtn", 2).Visible());
-    EXPECT_EQ(C("optDefBtn", 2).Caption(), "");
+    EXPECT_EQ(C(ctl::txtHelpFile).Text(), "app.hlp");
+    EXPECT_EQ(C(ctl::txtHelpContext).Text(), "7");
+    EXPECT_EQ(C(ctl::optDefBtn, 2).Caption(), "Help");
+    Click(ctl::optButtons, 5);
+    EXPECT_FALSE(C(ctl::optDefBtn, 2).Visible());
+    EXPECT_EQ(C(ctl::optDefBtn, 2).Caption(), "");
 }
 
 TEST_F(FrmMainTest, CodeShapesEnableTheirOwnControls) {
-    Click("optButtons", 3);
-    EXPECT_EQ(M().SelectedIndex("optCodeOption"), 0);
+    Click(ctl::optButtons, 3);
+    EXPECT_EQ(M().SelectedIndex(ctl::optCodeOption), 0);
 
-    Click("optCodeOption", 1);
+    Click(ctl::optCodeOption, 1);
     EXPECT_EQ(S().intCodeOption, 1);
-    EXPECT_EQ(C("txtVarName").Text(), "response");
-    EXPECT_TRUE(C("txtVarName").Enabled());
-    EXPECT_TRUE(C("lblVarName").Enabled());
-    EXPECT_TRUE(C("chkAddSelect").Enabled());
-    EXPECT_FALSE(C("chkNotEqual").Enabled());
+    EXPECT_EQ(C(ctl::txtVarName).Text(), "response");
+    EXPECT_TRUE(C(ctl::txtVarName).Enabled());
+    EXPECT_TRUE(C(ctl::lblVarName).Enabled());
+    EXPECT_TRUE(C(ctl::chkAddSelect).Enabled());
+    EXPECT_FALSE(C(ctl::chkNotEqual).Enabled());
 
     // A second click on the chosen shape keeps the typed name.
-    Type("txtVarName", "answer");
-    Click("optCodeOption", 1);
-    EXPECT_EQ(C("txtVarName").Text(), "answer");
+    Type(ctl::txtVarName, "answer");
+    Click(ctl::optCodeOption, 1);
+    EXPECT_EQ(C(ctl::txtVarName).Text(), "answer");
 
-    Click("chkAddSelect");
-    Click("optCodeOption", 2);
+    Click(ctl::chkAddSelect);
+    Click(ctl::optCodeOption, 2);
     EXPECT_EQ(S().intCodeOption, 2);
-    EXPECT_EQ(C("txtVarName").Text(), "");
-    EXPECT_FALSE(C("txtVarName").Enabled());
-    EXPECT_FALSE(C("chkAddSelect").Enabled());
-    EXPECT_EQ(C("chkAddSelect").Value(), 0);
-    EXPECT_TRUE(C("chkNotEqual").Enabled());
-    EXPECT_EQ(C("chkNotEqual").Value(), 0);
+    EXPECT_EQ(C(ctl::txtVarName).Text(), "");
+    EXPECT_FALSE(C(ctl::txtVarName).Enabled());
+    EXPECT_FALSE(C(ctl::chkAddSelect).Enabled());
+    EXPECT_EQ(C(ctl::chkAddSelect).Value(), 0);
+    EXPECT_TRUE(C(ctl::chkNotEqual).Enabled());
+    EXPECT_EQ(C(ctl::chkNotEqual).Value(), 0);
 
-    Click("chkNotEqual");
-    Click("optCodeOption", 1);
-    EXPECT_EQ(C("txtVarName").Text(), "response");
-    EXPECT_EQ(C("chkNotEqual").Value(), 0);
-    EXPECT_FALSE(C("chkNotEqual").Enabled());
+    Click(ctl::chkNotEqual);
+    Click(ctl::optCodeOption, 1);
+    EXPECT_EQ(C(ctl::txtVarName).Text(), "response");
+    EXPECT_EQ(C(ctl::chkNotEqual).Value(), 0);
+    EXPECT_FALSE(C(ctl::chkNotEqual).Enabled());
 
-    Click("chkAddSelect");
-    Click("optButtons", 0);
-    EXPECT_EQ(M().SelectedIndex("optCodeOption"), 0);
+    Click(ctl::chkAddSelect);
+    Click(ctl::optButtons, 0);
+    EXPECT_EQ(M().SelectedIndex(ctl::optCodeOption), 0);
     EXPECT_EQ(S().intCodeOption, 0);
-    EXPECT_FALSE(C("optCodeOption", 1).Enabled());
-    EXPECT_FALSE(C("optCodeOption", 2).Enabled());
-    EXPECT_EQ(C("txtVarName").Text(), "");
-    EXPECT_FALSE(C("txtVarName").Enabled());
-    EXPECT_EQ(C("chkAddSelect").Value(), 0);
-    EXPECT_FALSE(C("chkAddSelect").Enabled());
+    EXPECT_FALSE(C(ctl::optCodeOption, 1).Enabled());
+    EXPECT_FALSE(C(ctl::optCodeOption, 2).Enabled());
+    EXPECT_EQ(C(ctl::txtVarName).Text(), "");
+    EXPECT_FALSE(C(ctl::txtVarName).Enabled());
+    EXPECT_EQ(C(ctl::chkAddSelect).Value(), 0);
+    EXPECT_FALSE(C(ctl::chkAddSelect).Enabled());
 
-    Click("optButtons", 5);
-    EXPECT_TRUE(C("optCodeOption", 1).Enabled());
-    EXPECT_TRUE(C("optCodeOption", 2).Enabled());
-    EXPECT_EQ(M().SelectedIndex("optCodeOption"), 0);
+    Click(ctl::optButtons, 5);
+    EXPECT_TRUE(C(ctl::optCodeOption, 1).Enabled());
+    EXPECT_TRUE(C(ctl::optCodeOption, 2).Enabled());
+    EXPECT_EQ(M().SelectedIndex(ctl::optCodeOption), 0);
 }
 
 TEST_F(FrmMainTest, IconPicturesSelectTheirOptionAndTakeItTheFocus) {
     for (int index : {3, 1, 4, 2, 0}) {
-        Click("imgIcons", index);
-        EXPECT_EQ(M().SelectedIndex("optIcons"), index);
+        Click(ctl::imgIcons, index);
+        EXPECT_EQ(M().SelectedIndex(ctl::optIcons), index);
         EXPECT_EQ(S().intIcon, index);
         EXPECT_EQ(FocusName(), "optIcons " + std::to_string(index));
     }
 }
 
 TEST_F(FrmMainTest, TitleAndPromptFollowTheirBoxes) {
-    Type("txtTitle", "Editor");
+    Type(ctl::txtTitle, "Editor");
     EXPECT_EQ(S().strTitle, "Editor");
-    Type("txtTitle", "");
+    Type(ctl::txtTitle, "");
     EXPECT_EQ(S().strTitle, "");
-    Type("txtPrompt", "a\r\nb");
+    Type(ctl::txtPrompt, "a\r\nb");
     EXPECT_EQ(S().strPromptExpr, "\"a\" & vbCrLf & \"b\"");
 }
 
 TEST_F(FrmMainTest, PreviewShowsThePromptAsTypedWithTheNumericStyleAndTheTitle) {
-    Click("optButtons", 4);
-    Click("optIcons", 2);
-    Click("chkSysModal");
-    Type("txtPrompt", "Line one\r\nLine two");
-    Click("cmdPreview");
+    Click(ctl::optButtons, 4);
+    Click(ctl::optIcons, 2);
+    Click(ctl::chkSysModal);
+    Type(ctl::txtPrompt, "Line one\r\nLine two");
+    Click(ctl::cmdPreview);
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, "Line one\r\nLine two");
     EXPECT_EQ(services.messages[0].style, 4 + 32 + 4096);
@@ -325,17 +329,17 @@ TEST_F(FrmMainTest, PreviewShowsThePromptAsTypedWithTheNumericStyleAndTheTitle) 
     EXPECT_EQ(*services.messages[0].title, "");
     EXPECT_EQ(S().strMsgBoxCode, "");
 
-    Type("txtTitle", "Hello");
-    Click("chkHelp");
-    Type("txtHelpFile", "half filled"); // Preview makes no checks
-    Click("cmdPreview");
+    Type(ctl::txtTitle, "Hello");
+    Click(ctl::chkHelp);
+    Type(ctl::txtHelpFile, "half filled"); // Preview makes no checks
+    Click(ctl::cmdPreview);
     ASSERT_EQ(services.messages.size(), 2u);
     EXPECT_EQ(services.messages[1].title, std::optional<std::string>("Hello"));
     EXPECT_EQ(services.messages[1].style, 4 + 32 + 4096 + 16384);
 }
 
 TEST_F(FrmMainTest, PreviewWithEverythingEmptyShowsAnEmptyBox) {
-    Click("cmdPreview");
+    Click(ctl::cmdPreview);
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, "");
     EXPECT_EQ(services.messages[0].style, 0);
@@ -343,34 +347,34 @@ TEST_F(FrmMainTest, PreviewWithEverythingEmptyShowsAnEmptyBox) {
 }
 
 TEST_F(FrmMainTest, HelpOpensTheContentsAndReportsFailures) {
-    Click("cmdHelp");
+    Click(ctl::cmdHelp);
     ASSERT_EQ(services.helpCalls.size(), 1u);
     EXPECT_EQ(services.helpCalls[0].first, "Qvn.hlp");
     EXPECT_EQ(services.helpCalls[0].second, 3u);
     EXPECT_TRUE(services.messages.empty());
 
     services.helpFailure = "The system cannot find the file specified.";
-    Click("cmdHelp");
+    Click(ctl::cmdHelp);
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, "The system cannot find the file specified.");
     EXPECT_EQ(services.messages[0].style, 0);
     EXPECT_EQ(services.messages[0].title, std::nullopt);
 
     services.helpFailure = "";
-    Click("cmdHelp");
+    Click(ctl::cmdHelp);
     ASSERT_EQ(services.messages.size(), 2u);
     EXPECT_EQ(services.messages[1].text, "Unable to display Help Contents.");
     EXPECT_EQ(services.messages[1].title, std::nullopt);
 
     // A runtime's own text never reaches the user.
     services.helpThrows = true;
-    Click("cmdHelp");
+    Click(ctl::cmdHelp);
     services.helpThrows = false;
     ASSERT_EQ(services.messages.size(), 3u);
     EXPECT_EQ(services.messages[2].text, "Unable to display Help Contents.");
 
     form.HelpFile.clear();
-    Click("cmdHelp");
+    Click(ctl::cmdHelp);
     ASSERT_EQ(services.messages.size(), 4u);
     EXPECT_EQ(services.messages[3].text,
               "Unable to display Help Contents. The Help file is missing.");
@@ -380,24 +384,24 @@ TEST_F(FrmMainTest, HelpOpensTheContentsAndReportsFailures) {
 }
 
 TEST_F(FrmMainTest, BrowseTakesTheChosenFileAndACancelKeepsTheTypedName) {
-    Click("cmdBrowse"); // disabled while Help is off
+    Click(ctl::cmdBrowse); // disabled while Help is off
     EXPECT_EQ(services.dialogCalls, 0);
-    Click("chkHelp");
-    Type("txtHelpFile", "typed.hlp");
-    Type("txtHelpContext", "12");
+    Click(ctl::chkHelp);
+    Type(ctl::txtHelpFile, "typed.hlp");
+    Type(ctl::txtHelpContext, "12");
 
     services.dialogAnswer.reset();
-    Click("cmdBrowse");
+    Click(ctl::cmdBrowse);
     EXPECT_EQ(services.dialogCalls, 1);
     EXPECT_EQ(services.dialogTitle, "Select Help File for Message Box Help");
     EXPECT_EQ(services.dialogFilter, "Help (*.hlp)|*.hlp");
-    EXPECT_EQ(C("txtHelpFile").Text(), "typed.hlp");
+    EXPECT_EQ(C(ctl::txtHelpFile).Text(), "typed.hlp");
 
     services.dialogAnswer = "C:\\Help\\chosen.hlp";
-    Click("cmdBrowse");
-    EXPECT_EQ(C("txtHelpFile").Text(), "C:\\Help\\chosen.hlp");
-    EXPECT_EQ(C("txtHelpContext").Text(), "12");
-    EXPECT_EQ(C("chkHelp").Value(), 1);
+    Click(ctl::cmdBrowse);
+    EXPECT_EQ(C(ctl::txtHelpFile).Text(), "C:\\Help\\chosen.hlp");
+    EXPECT_EQ(C(ctl::txtHelpContext).Text(), "12");
+    EXPECT_EQ(C(ctl::chkHelp).Value(), 1);
 }
 
 // The three refusals, shared by Copy and Paste.
@@ -424,10 +428,10 @@ const std::string kPasteText =
 // Drives a window of its own by user input.
 struct Driver {
     frmMain& form;
-    void Click(std::string_view name, int index = kNoIndex) {
+    void Click(layout::ControlName name, int index = kNoIndex) {
         form.Model().UserClick(RowOf(name, index));
     }
-    void Type(std::string_view name, const std::string& text) {
+    void Type(layout::ControlName name, const std::string& text) {
         form.Model().UserTyped(RowOf(name), text);
     }
 };
@@ -443,100 +447,100 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
     const std::vector<CheckCase> cases{
         {"file without context",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Type("txtHelpFile", "a.hlp");
+             t.Click(ctl::chkHelp);
+             t.Type(ctl::txtHelpFile, "a.hlp");
          },
          "Help File Specification Error", kHelpCheckText},
         {"context without file",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Type("txtHelpContext", "5");
+             t.Click(ctl::chkHelp);
+             t.Type(ctl::txtHelpContext, "5");
          },
          "Help File Specification Error", kHelpCheckText},
         {"both help texts, context not a number",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Type("txtHelpFile", "a.hlp");
-             t.Type("txtHelpContext", "abc");
+             t.Click(ctl::chkHelp);
+             t.Type(ctl::txtHelpFile, "a.hlp");
+             t.Type(ctl::txtHelpContext, "abc");
          },
          "", ""},
         {"blank help file is not empty",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Type("txtHelpFile", " ");
+             t.Click(ctl::chkHelp);
+             t.Type(ctl::txtHelpFile, " ");
          },
          "Help File Specification Error", kHelpCheckText},
         {"file left in the disabled box",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Type("txtHelpFile", "a.hlp");
-             t.Click("chkHelp");
+             t.Click(ctl::chkHelp);
+             t.Type(ctl::txtHelpFile, "a.hlp");
+             t.Click(ctl::chkHelp);
          },
          "Help File Specification Error", kHelpCheckText},
         {"variable return without a name",
          [](auto& t) {
-             t.Click("optButtons", 1);
-             t.Click("optCodeOption", 1);
-             t.Type("txtVarName", "");
+             t.Click(ctl::optButtons, 1);
+             t.Click(ctl::optCodeOption, 1);
+             t.Type(ctl::txtVarName, "");
          },
          "Variable Name Error", kVarNameText},
         {"if-then-else needs no name",
          [](auto& t) {
-             t.Click("optButtons", 1);
-             t.Click("optCodeOption", 2);
+             t.Click(ctl::optButtons, 1);
+             t.Click(ctl::optCodeOption, 2);
          },
          "", ""},
         {"help check before variable check",
          [](auto& t) {
-             t.Click("optButtons", 1);
-             t.Click("optCodeOption", 1);
-             t.Type("txtVarName", "");
-             t.Click("chkHelp");
-             t.Type("txtHelpContext", "5");
+             t.Click(ctl::optButtons, 1);
+             t.Click(ctl::optCodeOption, 1);
+             t.Type(ctl::txtVarName, "");
+             t.Click(ctl::chkHelp);
+             t.Type(ctl::txtHelpContext, "5");
          },
          "Help File Specification Error", kHelpCheckText},
         {"if-then-else on the Help button",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Click("optButtons", 4);
-             t.Click("optDefBtn", 2);
-             t.Click("optCodeOption", 2);
+             t.Click(ctl::chkHelp);
+             t.Click(ctl::optButtons, 4);
+             t.Click(ctl::optDefBtn, 2);
+             t.Click(ctl::optCodeOption, 2);
          },
          "Default Button Error", kDefButtonText},
         {"variable return may choose the Help button",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Click("optButtons", 4);
-             t.Click("optDefBtn", 2);
-             t.Click("optCodeOption", 1);
+             t.Click(ctl::chkHelp);
+             t.Click(ctl::optButtons, 4);
+             t.Click(ctl::optDefBtn, 2);
+             t.Click(ctl::optCodeOption, 1);
          },
          "", ""},
         {"help check before the default-button check",
          [](auto& t) {
-             t.Click("chkHelp");
-             t.Click("optButtons", 1);
-             t.Click("optDefBtn", 2);
-             t.Click("optCodeOption", 2);
-             t.Type("txtHelpFile", "a.hlp");
+             t.Click(ctl::chkHelp);
+             t.Click(ctl::optButtons, 1);
+             t.Click(ctl::optDefBtn, 2);
+             t.Click(ctl::optCodeOption, 2);
+             t.Type(ctl::txtHelpFile, "a.hlp");
          },
          "Help File Specification Error", kHelpCheckText},
         {"a prompt longer than one statement holds",
-         [](auto& t) { t.Type("txtPrompt", std::string(30000, 'a')); }, "Code Too Long",
+         [](auto& t) { t.Type(ctl::txtPrompt, std::string(30000, 'a')); }, "Code Too Long",
          kTooLongText},
         {"a long prompt continued over lines",
-         [](auto& t) { t.Type("txtPrompt", std::string(5000, 'a')); }, "", ""},
+         [](auto& t) { t.Type(ctl::txtPrompt, std::string(5000, 'a')); }, "", ""},
         {"a variable name too long for a line",
          [](auto& t) {
-             t.Click("optButtons", 1);
-             t.Click("optCodeOption", 1);
-             t.Type("txtVarName", std::string(1020, 'v'));
+             t.Click(ctl::optButtons, 1);
+             t.Click(ctl::optCodeOption, 1);
+             t.Type(ctl::txtVarName, std::string(1020, 'v'));
          },
          "Code Too Long", kTooLongText},
         {"help check before the length check",
          [](auto& t) {
-             t.Type("txtPrompt", std::string(30000, 'a'));
-             t.Click("chkHelp");
-             t.Type("txtHelpFile", "a.hlp");
+             t.Type(ctl::txtPrompt, std::string(30000, 'a'));
+             t.Click(ctl::chkHelp);
+             t.Type(ctl::txtHelpFile, "a.hlp");
          },
          "Help File Specification Error", kHelpCheckText},
     };
@@ -551,7 +555,7 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
             Driver driver{form};
             c.setup(driver);
             services.clipboard = "old";
-            driver.Click(paste ? "cmdPaste" : "cmdCopy");
+            driver.Click(paste ? ctl::cmdPaste : ctl::cmdCopy);
             if (c.title.empty()) {
                 EXPECT_TRUE(services.messages.empty());
                 const std::string& code = form.Settings().strMsgBoxCode;
@@ -578,20 +582,20 @@ TEST(FrmMainChecks, CopyAndPasteRefuseWithTheChecksInTheirOrder) {
 }
 
 TEST_F(FrmMainTest, CopyPutsOnlyTheLatestCodeOnTheClipboard) {
-    Type("txtPrompt", "Done");
-    Type("txtTitle", "Status");
-    Click("cmdCopy");
+    Type(ctl::txtPrompt, "Done");
+    Type(ctl::txtTitle, "Status");
+    Click(ctl::cmdCopy);
     EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Done\", , \"Status\""));
-    Click("optButtons", 1);
-    Click("optIcons", 4);
-    Click("chkOptValOnly");
-    Click("cmdCopy");
+    Click(ctl::optButtons, 1);
+    Click(ctl::optIcons, 4);
+    Click(ctl::chkOptValOnly);
+    Click(ctl::cmdCopy);
     EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Done\",  65, \"Status\""));
     EXPECT_TRUE(services.messages.empty());
     // The window stays as it was.
     EXPECT_TRUE(form.IsLoaded());
-    EXPECT_EQ(C("txtPrompt").Text(), "Done");
-    EXPECT_EQ(C("chkOptValOnly").Value(), 1);
+    EXPECT_EQ(C(ctl::txtPrompt).Text(), "Done");
+    EXPECT_EQ(C(ctl::chkOptValOnly).Value(), 1);
 }
 
 TEST_F(FrmMainTest, ClipboardFailureIsReportedAndTheWindowStaysUsable) {
@@ -599,12 +603,12 @@ TEST_F(FrmMainTest, ClipboardFailureIsReportedAndTheWindowStaysUsable) {
                                  kCrLf + kCrLf +
                                  "The clipboard may be in use by another program; try again, or "
                                  "use Paste.";
-    Type("txtPrompt", "Hi");
+    Type(ctl::txtPrompt, "Hi");
     for (const bool clearFails : {true, false}) {
         services.messages.clear();
         services.clearFails = clearFails;
         services.setFails = !clearFails;
-        Click("cmdCopy");
+        Click(ctl::cmdCopy);
         ASSERT_EQ(services.messages.size(), 1u);
         EXPECT_EQ(services.messages[0].title, std::optional<std::string>("Copy Error"));
         EXPECT_EQ(services.messages[0].text, copyText);
@@ -612,16 +616,16 @@ TEST_F(FrmMainTest, ClipboardFailureIsReportedAndTheWindowStaysUsable) {
     }
     services.clearFails = services.setFails = false;
     services.messages.clear();
-    Click("cmdCopy");
+    Click(ctl::cmdCopy);
     EXPECT_TRUE(services.messages.empty());
     EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Hi\""));
 }
 
 TEST_F(FrmMainTest, PasteInsertsBeforeTheSelectionStartAndReleasesThePane) {
-    Type("txtPrompt", "Done");
+    Type(ctl::txtPrompt, "Done");
     ide->log.startLine = 3;
-    Click("cmdPaste");
-    Click("cmdPaste");
+    Click(ctl::cmdPaste);
+    Click(ctl::cmdPaste);
     EXPECT_TRUE(services.messages.empty());
     ASSERT_EQ(ide->log.inserted.size(), 2u);
     EXPECT_EQ(ide->log.inserted[0], (std::pair<long, std::string>{3, "MsgBox \"Done\""}));
@@ -632,22 +636,21 @@ TEST_F(FrmMainTest, PasteInsertsBeforeTheSelectionStartAndReleasesThePane) {
     EXPECT_TRUE(form.IsLoaded());
 }
 
-// The names the code uses and the table's rows are one set, and every handler the window
-// registers belongs to a control of the table: a renamed control fails here, not silently.
-TEST_F(FrmMainTest, EveryNameAndEveryHandlerBelongsToAControlOfTheTable) {
-    std::set<std::string_view> named;
-    for (const auto& name : layout::kControlNames) {
-        named.insert(name);
-        EXPECT_TRUE(FindRow(name) || FindRow(name, 0)) << name.text << " has no row";
+// Every control name has a row, and the window registers a handler for exactly the controls
+// whose events it handles.
+TEST_F(FrmMainTest, EveryNameHasARowAndTheHandlersServeTheirControls) {
+    for (int i = 0; i < layout::kControlNameCount; ++i) {
+        const auto name = static_cast<layout::ControlName>(i);
+        EXPECT_TRUE(FindRow(name) || FindRow(name, 0)) << layout::NameText(name) << " has no row";
     }
-    for (const auto& row : layout::Controls()) {
-        EXPECT_TRUE(named.count(row.name)) << row.name << " is not among the names";
+    std::set<std::string_view> handled;
+    for (const auto name : M().HandlerNames()) {
+        EXPECT_TRUE(handled.insert(layout::NameText(name)).second) << layout::NameText(name);
     }
-    const auto handlers = M().HandlerNames();
-    EXPECT_EQ(handlers.size(), 14u);
-    for (const auto& name : handlers) {
-        EXPECT_TRUE(named.count(name)) << "a handler for " << name << ", which is no control";
-    }
+    EXPECT_EQ(handled, (std::set<std::string_view>{"txtTitle", "txtPrompt", "optIcons", "optDefBtn",
+                                                   "optButtons", "optCodeOption", "chkHelp",
+                                                   "imgIcons", "cmdPreview", "cmdHelp", "cmdBrowse",
+                                                   "cmdExit", "cmdCopy", "cmdPaste"}));
 }
 
 TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {
@@ -655,12 +658,12 @@ TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {
         IdeStep::ActiveCodePane, IdeStep::NoPane,      IdeStep::GetSelection,
         IdeStep::CodeModule,     IdeStep::InsertLines,
     };
-    Type("txtPrompt", "Done");
+    Type(ctl::txtPrompt, "Done");
     for (const IdeStep step : failures) {
         SCOPED_TRACE(static_cast<int>(step));
         services.messages.clear();
         ide->log.failAt = step;
-        Click("cmdPaste");
+        Click(ctl::cmdPaste);
         ASSERT_EQ(services.messages.size(), 1u);
         EXPECT_EQ(services.messages[0].title, std::optional<std::string>("Paste Error"));
         EXPECT_EQ(services.messages[0].text, kPasteText);
@@ -677,7 +680,7 @@ TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {
         services.messages.clear();
         ide->log.failAt = step;
         ide->log.failWithStdException = true;
-        EXPECT_THROW(Click("cmdPaste"), std::runtime_error);
+        EXPECT_THROW(Click(ctl::cmdPaste), std::runtime_error);
         EXPECT_TRUE(services.messages.empty());
         EXPECT_EQ(ide->log.livePanes, 0);
         EXPECT_EQ(ide->log.liveModules, 0);
@@ -688,24 +691,24 @@ TEST_F(FrmMainTest, EveryFailingIdeOperationEndsInPasteError) {
     // Without an IDE at all, and then Copy with the same settings still works.
     services.messages.clear();
     form.VBInstance.reset();
-    Click("cmdPaste");
+    Click(ctl::cmdPaste);
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].title, std::optional<std::string>("Paste Error"));
-    Click("cmdCopy");
+    Click(ctl::cmdCopy);
     EXPECT_EQ(services.clipboard, std::optional<std::string>("MsgBox \"Done\""));
 }
 
 TEST_F(FrmMainTest, WorkedExampleThreeClickedThroughTheWindow) {
-    Click("chkHelp");
-    Click("optButtons", 4);
-    Click("optDefBtn", 1);
-    Click("optCodeOption", 2);
-    Click("chkNotEqual");
-    Type("txtPrompt", "Quit now?");
-    Type("txtTitle", "Confirm");
-    Type("txtHelpFile", "app.hlp");
-    Type("txtHelpContext", "100");
-    Click("cmdCopy");
+    Click(ctl::chkHelp);
+    Click(ctl::optButtons, 4);
+    Click(ctl::optDefBtn, 1);
+    Click(ctl::optCodeOption, 2);
+    Click(ctl::chkNotEqual);
+    Type(ctl::txtPrompt, "Quit now?");
+    Type(ctl::txtTitle, "Confirm");
+    Type(ctl::txtHelpFile, "app.hlp");
+    Type(ctl::txtHelpContext, "100");
+    Click(ctl::cmdCopy);
     const std::string expected =
         std::string("If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, "
                     "\"Confirm\", \"app.hlp\", 100) <> vbNo Then") +
@@ -733,25 +736,25 @@ TEST_F(FrmMainTest, WorkedExampleThreeClickedThroughTheWindow) {
 
 TEST_F(FrmMainTest, FocusLeavesControlsThatAHandlerDisablesOrHides) {
     // Keyboard user in the variable name box when "OK Only" is chosen by code.
-    Click("optButtons", 2);
-    Click("optCodeOption", 1);
-    M().UserFocus(RowOf("txtVarName"));
-    C("optButtons", 0).SetValue(1);
-    EXPECT_FALSE(C("txtVarName").Enabled());
+    Click(ctl::optButtons, 2);
+    Click(ctl::optCodeOption, 1);
+    M().UserFocus(RowOf(ctl::txtVarName));
+    C(ctl::optButtons, 0).SetValue(1);
+    EXPECT_FALSE(C(ctl::txtVarName).Enabled());
     ASSERT_TRUE(M().FocusRow().has_value());
     EXPECT_TRUE(M().CanFocus(*M().FocusRow())) << FocusName();
 
     // On the third default button when a two-button set hides it.
-    Click("optButtons", 2);
-    Click("optDefBtn", 2);
+    Click(ctl::optButtons, 2);
+    Click(ctl::optDefBtn, 2);
     EXPECT_EQ(FocusName(), "optDefBtn 2");
     // Down from the last shown option wraps past the hidden one.
     M().UserArrow(true);
     EXPECT_EQ(FocusName(), "optDefBtn 0");
     EXPECT_EQ(S().intDefButton, 0);
-    Click("optDefBtn", 2);
-    C("optButtons", 4).SetValue(1);
-    EXPECT_FALSE(C("optDefBtn", 2).Visible());
+    Click(ctl::optDefBtn, 2);
+    C(ctl::optButtons, 4).SetValue(1);
+    EXPECT_FALSE(C(ctl::optDefBtn, 2).Visible());
     ASSERT_TRUE(M().FocusRow().has_value());
     EXPECT_TRUE(M().CanFocus(*M().FocusRow())) << FocusName();
 }

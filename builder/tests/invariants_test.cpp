@@ -16,51 +16,52 @@ namespace {
 using layout::ControlKind;
 using layout::kNoIndex;
 using layout::RowOf;
+namespace ctl = layout::ctl;
 
 void ExpectRulesHold(frmMain& form, const std::string& where) {
     SCOPED_TRACE(where);
     auto& m = form.Model();
     const auto& s = form.Settings();
-    auto c = [&](std::string_view name, int index = kNoIndex) { return m.Ctl(name, index); };
+    auto c = [&](layout::ControlName name, int index = kNoIndex) { return m.Ctl(name, index); };
 
-    EXPECT_EQ(m.SelectedIndex("optButtons"), s.intButtonSet);
-    EXPECT_EQ(m.SelectedIndex("optDefBtn"), s.intDefButton);
-    EXPECT_EQ(m.SelectedIndex("optCodeOption"), s.intCodeOption);
-    EXPECT_EQ(m.SelectedIndex("optIcons"), s.intIcon);
+    EXPECT_EQ(m.SelectedIndex(ctl::optButtons), s.intButtonSet);
+    EXPECT_EQ(m.SelectedIndex(ctl::optDefBtn), s.intDefButton);
+    EXPECT_EQ(m.SelectedIndex(ctl::optCodeOption), s.intCodeOption);
+    EXPECT_EQ(m.SelectedIndex(ctl::optIcons), s.intIcon);
 
     const bool variable = s.intCodeOption == 1;
-    EXPECT_EQ(c("lblVarName").Enabled(), variable);
-    EXPECT_EQ(c("txtVarName").Enabled(), variable);
-    EXPECT_EQ(c("chkAddSelect").Enabled(), variable);
-    EXPECT_EQ(c("chkNotEqual").Enabled(), s.intCodeOption == 2);
-    if (!c("chkAddSelect").Enabled()) {
-        EXPECT_EQ(c("chkAddSelect").Value(), 0);
+    EXPECT_EQ(c(ctl::lblVarName).Enabled(), variable);
+    EXPECT_EQ(c(ctl::txtVarName).Enabled(), variable);
+    EXPECT_EQ(c(ctl::chkAddSelect).Enabled(), variable);
+    EXPECT_EQ(c(ctl::chkNotEqual).Enabled(), s.intCodeOption == 2);
+    if (!c(ctl::chkAddSelect).Enabled()) {
+        EXPECT_EQ(c(ctl::chkAddSelect).Value(), 0);
     }
-    if (!c("chkNotEqual").Enabled()) {
-        EXPECT_EQ(c("chkNotEqual").Value(), 0);
+    if (!c(ctl::chkNotEqual).Enabled()) {
+        EXPECT_EQ(c(ctl::chkNotEqual).Value(), 0);
     }
-    if (!c("txtVarName").Enabled()) {
-        EXPECT_EQ(c("txtVarName").Text(), "");
+    if (!c(ctl::txtVarName).Enabled()) {
+        EXPECT_EQ(c(ctl::txtVarName).Text(), "");
     }
 
-    EXPECT_EQ(c("optCodeOption", 1).Enabled(), s.intButtonSet != 0);
-    EXPECT_EQ(c("optCodeOption", 2).Enabled(), s.intButtonSet != 0);
+    EXPECT_EQ(c(ctl::optCodeOption, 1).Enabled(), s.intButtonSet != 0);
+    EXPECT_EQ(c(ctl::optCodeOption, 2).Enabled(), s.intButtonSet != 0);
     if (s.intButtonSet == 0) {
         EXPECT_EQ(s.intCodeOption, 0);
     }
 
-    const bool help = c("chkHelp").Value() != 0;
-    for (auto name :
-         {"cmdBrowse", "lblHelpFile", "txtHelpFile", "lblHelpContext", "txtHelpContext"}) {
-        EXPECT_EQ(c(name).Enabled(), help) << name;
+    const bool help = c(ctl::chkHelp).Value() != 0;
+    for (auto name : {ctl::cmdBrowse, ctl::lblHelpFile, ctl::txtHelpFile, ctl::lblHelpContext,
+                      ctl::txtHelpContext}) {
+        EXPECT_EQ(c(name).Enabled(), help) << layout::NameText(name);
     }
 
-    auto selected = c("optDefBtn", s.intDefButton);
+    auto selected = c(ctl::optDefBtn, s.intDefButton);
     EXPECT_TRUE(selected.Visible());
     EXPECT_TRUE(selected.Enabled());
 
     ASSERT_TRUE(m.FocusRow().has_value());
-    EXPECT_TRUE(m.CanFocus(*m.FocusRow())) << FormModel::Layout(*m.FocusRow()).name;
+    EXPECT_TRUE(m.CanFocus(*m.FocusRow())) << FormModel::Layout(*m.FocusRow()).NameText();
 }
 
 void ExpectMirrored(const FormModel& m, MirrorView& view, const std::string& where) {
@@ -68,7 +69,7 @@ void ExpectMirrored(const FormModel& m, MirrorView& view, const std::string& whe
     EXPECT_EQ(view.caption, m.FormCaption());
     for (int row = 0; row < static_cast<int>(layout::Controls().size()); ++row) {
         const auto& v = view.states[row];
-        const auto name = FormModel::Layout(row).name;
+        const auto name = FormModel::Layout(row).NameText();
         EXPECT_EQ(v.caption, m.Caption(row)) << name;
         EXPECT_EQ(v.text, m.Text(row)) << name;
         EXPECT_EQ(v.value, m.Value(row)) << name;
@@ -101,15 +102,15 @@ TEST(FrmMainInvariants, RandomUserInputKeepsTheRulesAndTheMirror) {
         if (action < 6) {
             const int row = static_cast<int>(random() % static_cast<unsigned>(rows));
             // Exit only now and then, so that a session lasts long enough to get somewhere.
-            if (row != RowOf("cmdExit") || random() % 10 == 0) {
-                what = "click " + std::string(FormModel::Layout(row).name);
+            if (row != RowOf(ctl::cmdExit) || random() % 10 == 0) {
+                what = "click " + std::string(FormModel::Layout(row).NameText());
                 m.UserClick(row);
             }
         } else if (action == 6) {
             const int row = static_cast<int>(random() % static_cast<unsigned>(rows));
             if (FormModel::Layout(row).kind == ControlKind::TextBox && m.Enabled(row)) {
                 const auto& text = texts[random() % texts.size()];
-                what = "type into " + std::string(FormModel::Layout(row).name);
+                what = "type into " + std::string(FormModel::Layout(row).NameText());
                 // The native box already has the focus and the text it reports.
                 m.UserFocus(row);
                 view.focus = row;

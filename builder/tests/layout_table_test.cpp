@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,8 @@ namespace qvn::layout {
 namespace {
 
 std::string Describe(const ControlSpec& c) {
-    return c.index == kNoIndex ? std::string(c.name)
-                               : std::string(c.name) + " " + std::to_string(c.index);
+    return c.index == kNoIndex ? std::string(c.NameText())
+                               : std::string(c.NameText()) + " " + std::to_string(c.index);
 }
 
 TEST(LayoutTable, TabOrderRunsWithoutGapsInTheWindowsSequence) {
@@ -45,17 +46,18 @@ TEST(LayoutTable, TabOrderRunsWithoutGapsInTheWindowsSequence) {
 }
 
 TEST(LayoutTable, ArraysCarryTheirIndexesOnceEach) {
-    const std::vector<std::pair<std::string, int>> arrays{{"optButtons", 6},
-                                                          {"optIcons", 5},
-                                                          {"imgIcons", 5},
-                                                          {"optDefBtn", 4},
-                                                          {"optCodeOption", 3}};
+    const std::vector<std::pair<ControlName, int>> arrays{{ctl::optButtons, 6},
+                                                          {ctl::optIcons, 5},
+                                                          {ctl::imgIcons, 5},
+                                                          {ctl::optDefBtn, 4},
+                                                          {ctl::optCodeOption, 3}};
     for (const auto& [name, count] : arrays) {
         for (int i = 0; i < count; ++i) {
-            EXPECT_TRUE(FindRow(name, i).has_value()) << name << " " << i;
+            EXPECT_TRUE(FindRow(name, i).has_value()) << NameText(name) << " " << i;
         }
-        EXPECT_FALSE(FindRow(name, count).has_value()) << name;
-        EXPECT_FALSE(FindRow(name).has_value()) << name;
+        EXPECT_FALSE(FindRow(name, count).has_value()) << NameText(name);
+        EXPECT_FALSE(FindRow(name).has_value()) << NameText(name);
+        EXPECT_THROW(RowOf(name, count), std::out_of_range) << NameText(name);
     }
     std::set<std::string> names;
     for (const auto& c : Controls()) {
@@ -66,38 +68,44 @@ TEST(LayoutTable, ArraysCarryTheirIndexesOnceEach) {
 
 TEST(LayoutTable, CaptionsTooltipsAndGeometryOfSampleRows) {
     struct Row {
-        std::string name;
+        ControlName name;
         int index;
         ControlKind kind;
-        std::string container, caption, tooltip;
+        std::optional<ControlName> container;
+        std::string caption, tooltip;
         int left, top, width, height;
     };
     const std::vector<Row> rows{
-        {"fraIcons", kNoIndex, ControlKind::Frame, "", "Icon Options", "", 45, 45, 2295, 3240},
-        {"optIcons", 1, ControlKind::Option, "fraIcons", "Critical", "", 810, 1035, 795, 195},
-        {"imgIcons", 0, ControlKind::Image, "fraIcons", "", "", 150, 240, 540, 540},
-        {"optButtons", 2, ControlKind::Option, "fraButtons", "Abort, Retry and Ignore", "", 120,
-         756, 1950, 255},
-        {"optDefBtn", 3, ControlKind::Option, "fraDefButton", "Button 4", "", 150, 960, 1245, 195},
-        {"chkHelp", kNoIndex, ControlKind::CheckBox, "fraHelp", "Add Help Button", "", 135, 270,
-         1545, 285},
-        {"cmdBrowse", kNoIndex, ControlKind::CommandButton, "fraHelp", "...", "", 3015, 810, 345,
-         285},
-        {"optCodeOption", 2, ControlKind::Option, "fraCodeOpt", "If-Then-Else", "", 135, 1305, 1230,
-         240},
-        {"chkNotEqual", kNoIndex, ControlKind::CheckBox, "fraCodeOpt", "<>", "", 675, 1560, 600,
-         240},
-        {"chkSysModal", kNoIndex, ControlKind::CheckBox, "fraOtherOpt", "System Modal Message Box",
-         "", 135, 225, 2355, 240},
-        {"cmdCopy", kNoIndex, ControlKind::PictureButton, "", "", " Copy to Clipboard ", 5456, 5310,
-         450, 450},
-        {"cmdHelp", kNoIndex, ControlKind::PictureButton, "", "", " QVN Help ", 6918, 5340, 450,
-         450},
-        {"txtPrompt", kNoIndex, ControlKind::TextBox, "", "", "", 45, 4290, 4590, 1425},
+        {ctl::fraIcons, kNoIndex, ControlKind::Frame, std::nullopt, "Icon Options", "", 45, 45,
+         2295, 3240},
+        {ctl::optIcons, 1, ControlKind::Option, ctl::fraIcons, "Critical", "", 810, 1035, 795, 195},
+        {ctl::imgIcons, 0, ControlKind::Image, ctl::fraIcons, "", "", 150, 240, 540, 540},
+        {ctl::optButtons, 2, ControlKind::Option, ctl::fraButtons, "Abort, Retry and Ignore", "",
+         120, 756, 1950, 255},
+        {ctl::optDefBtn, 3, ControlKind::Option, ctl::fraDefButton, "Button 4", "", 150, 960, 1245,
+         195},
+        {ctl::chkHelp, kNoIndex, ControlKind::CheckBox, ctl::fraHelp, "Add Help Button", "", 135,
+         270, 1545, 285},
+        {ctl::cmdBrowse, kNoIndex, ControlKind::CommandButton, ctl::fraHelp, "...", "", 3015, 810,
+         345, 285},
+        {ctl::optCodeOption, 2, ControlKind::Option, ctl::fraCodeOpt, "If-Then-Else", "", 135, 1305,
+         1230, 240},
+        {ctl::chkNotEqual, kNoIndex, ControlKind::CheckBox, ctl::fraCodeOpt, "<>", "", 675, 1560,
+         600, 240},
+        {ctl::chkSysModal, kNoIndex, ControlKind::CheckBox, ctl::fraOtherOpt,
+         "System Modal Message Box", "", 135, 225, 2355, 240},
+        {ctl::cmdCopy, kNoIndex, ControlKind::PictureButton, std::nullopt, "",
+         " Copy to Clipboard ", 5456, 5310, 450, 450},
+        {ctl::cmdHelp, kNoIndex, ControlKind::PictureButton, std::nullopt, "", " QVN Help ", 6918,
+         5340, 450, 450},
+        {ctl::txtPrompt, kNoIndex, ControlKind::TextBox, std::nullopt, "", "", 45, 4290, 4590,
+         1425},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.name + " " + std::to_string(r.index));
         const auto& c = Controls()[static_cast<std::size_t>(RowOf(r.name, r.index))];
+        SCOPED_TRACE(Describe(c));
+        EXPECT_EQ(c.name, r.name);
+        EXPECT_EQ(c.index, r.index);
         EXPECT_EQ(c.kind, r.kind);
         EXPECT_EQ(c.container, r.container);
         EXPECT_EQ(c.caption, r.caption);
@@ -107,9 +115,9 @@ TEST(LayoutTable, CaptionsTooltipsAndGeometryOfSampleRows) {
         EXPECT_EQ(c.width, r.width);
         EXPECT_EQ(c.height, r.height);
     }
-    EXPECT_TRUE(Controls()[static_cast<std::size_t>(RowOf("txtPrompt"))].multiLine);
-    EXPECT_FALSE(Controls()[static_cast<std::size_t>(RowOf("txtTitle"))].multiLine);
-    const auto& browse = Controls()[static_cast<std::size_t>(RowOf("cmdBrowse"))];
+    EXPECT_TRUE(Controls()[static_cast<std::size_t>(RowOf(ctl::txtPrompt))].multiLine);
+    EXPECT_FALSE(Controls()[static_cast<std::size_t>(RowOf(ctl::txtTitle))].multiLine);
+    const auto& browse = Controls()[static_cast<std::size_t>(RowOf(ctl::cmdBrowse))];
     EXPECT_EQ(browse.font.name, "MS Sans Serif");
     EXPECT_EQ(browse.font.weight, 700);
 }
@@ -121,8 +129,8 @@ TEST(LayoutTable, EveryControlSitsInsideItsContainer) {
         }
         int width = kClientWidth;
         int height = kClientHeight;
-        if (!c.container.empty()) {
-            const auto& frame = Controls()[static_cast<std::size_t>(RowOf(c.container))];
+        if (c.container) {
+            const auto& frame = Controls()[static_cast<std::size_t>(RowOf(*c.container))];
             ASSERT_EQ(frame.kind, ControlKind::Frame) << Describe(c);
             width = frame.width;
             height = frame.height;
@@ -141,35 +149,35 @@ TEST(LayoutTable, DesignValuesSelectTheFirstOptionOfEachGroupOnly) {
     }
 }
 
-TEST(LayoutTable, ControlIdsLeadBackToNameAndIndex) {
+TEST(LayoutTable, EveryRowIsFoundByNameAndIndexAndByItsControlId) {
     for (std::size_t row = 0; row < Controls().size(); ++row) {
         const auto& c = Controls()[row];
-        const auto id = ControlIdOf(c.name, c.index);
-        ASSERT_TRUE(id.has_value()) << Describe(c);
-        const ControlSpec* back = ControlForId(*id);
-        ASSERT_NE(back, nullptr);
-        EXPECT_EQ(back->name, c.name);
-        EXPECT_EQ(back->index, c.index);
+        EXPECT_EQ(FindRow(c.name, c.index), static_cast<int>(row)) << Describe(c);
+        EXPECT_EQ(ControlForId(ControlIdOf(static_cast<int>(row))), &c) << Describe(c);
     }
     EXPECT_EQ(ControlForId(kFirstControlId - 1), nullptr);
     EXPECT_EQ(ControlForId(kFirstControlId + static_cast<int>(Controls().size())), nullptr);
-    EXPECT_FALSE(ControlIdOf("cmdNothing").has_value());
+    // A plain control has no members, an array no plain row, and no Index is below kNoIndex.
+    EXPECT_FALSE(FindRow(ctl::cmdExit, 0).has_value());
+    EXPECT_FALSE(FindRow(ctl::optButtons, -2).has_value());
+    EXPECT_THROW(RowOf(ctl::optDefBtn), std::out_of_range);
+    EXPECT_EQ(NameText(ctl::optDefBtn), "optDefBtn");
 }
 
 TEST(LayoutTable, PicturesHaveTheirSizesAndDepths) {
-    const auto pic = [](std::string_view name, int index = kNoIndex) {
+    const auto pic = [](ControlName name, int index = kNoIndex) {
         return Controls()[static_cast<std::size_t>(RowOf(name, index))].picture;
     };
-    for (auto name : {"cmdPreview", "cmdCopy", "cmdPaste", "cmdHelp"}) {
-        EXPECT_EQ(pic(name).widthPx, 24) << name;
-        EXPECT_EQ(pic(name).heightPx, 23) << name;
-        EXPECT_EQ(pic(name).colours, 256) << name;
+    for (auto name : {ctl::cmdPreview, ctl::cmdCopy, ctl::cmdPaste, ctl::cmdHelp}) {
+        EXPECT_EQ(pic(name).widthPx, 24) << NameText(name);
+        EXPECT_EQ(pic(name).heightPx, 23) << NameText(name);
+        EXPECT_EQ(pic(name).colours, 256) << NameText(name);
     }
-    EXPECT_EQ(pic("cmdExit").widthPx, 32);
-    EXPECT_EQ(pic("cmdExit").colours, 16);
-    EXPECT_EQ(pic("imgIcons", 0).subject, Picture::None);
-    EXPECT_EQ(pic("imgIcons", 1).subject, Picture::IconCritical);
-    EXPECT_EQ(pic("imgIcons", 4).subject, Picture::IconInformation);
+    EXPECT_EQ(pic(ctl::cmdExit).widthPx, 32);
+    EXPECT_EQ(pic(ctl::cmdExit).colours, 16);
+    EXPECT_EQ(pic(ctl::imgIcons, 0).subject, Picture::None);
+    EXPECT_EQ(pic(ctl::imgIcons, 1).subject, Picture::IconCritical);
+    EXPECT_EQ(pic(ctl::imgIcons, 4).subject, Picture::IconInformation);
 }
 
 } // namespace

@@ -13,13 +13,14 @@ namespace {
 
 using layout::kNoIndex;
 using layout::RowOf;
+namespace ctl = layout::ctl;
 
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() { model.SetActive(true); }
 
-    void Record(std::string_view name, bool change = false) {
-        auto handler = [this, n = std::string(name)](int index) {
+    void Record(layout::ControlName name, bool change = false) {
+        auto handler = [this, n = std::string(layout::NameText(name))](int index) {
             log.push_back(n + (index == kNoIndex ? "" : " " + std::to_string(index)));
         };
         if (change) {
@@ -34,7 +35,7 @@ protected:
             return "(none)";
         }
         const auto& entry = FormModel::Layout(*row);
-        return std::string(entry.name) +
+        return std::string(entry.NameText()) +
                (entry.index == kNoIndex ? "" : " " + std::to_string(entry.index));
     }
 
@@ -43,95 +44,126 @@ protected:
 };
 
 TEST_F(ModelTest, SelectingAnOptionByCodeRunsItsHandlerAtOnceNested) {
-    model.OnClick("optButtons", [this](int index) {
+    model.OnClick(ctl::optButtons, [this](int index) {
         log.push_back("optButtons begin " + std::to_string(index));
-        model.Ctl("optDefBtn", 1).SetValue(1);
+        model.Ctl(ctl::optDefBtn, 1).SetValue(1);
         log.push_back("optButtons end");
     });
-    Record("optDefBtn");
-    model.Ctl("optButtons", 3).SetValue(1);
+    Record(ctl::optDefBtn);
+    model.Ctl(ctl::optButtons, 3).SetValue(1);
     log.push_back("after");
     EXPECT_EQ(log, (std::vector<std::string>{"optButtons begin 3", "optDefBtn 1", "optButtons end",
                                              "after"}));
     // Only the options of the same frame are deselected.
-    EXPECT_EQ(model.SelectedIndex("optButtons"), 3);
-    EXPECT_EQ(model.SelectedIndex("optDefBtn"), 1);
-    EXPECT_EQ(model.SelectedIndex("optIcons"), 0);
-    EXPECT_EQ(model.SelectedIndex("optCodeOption"), 0);
-    EXPECT_EQ(model.Ctl("optButtons", 0).Value(), 0);
+    EXPECT_EQ(model.SelectedIndex(ctl::optButtons), 3);
+    EXPECT_EQ(model.SelectedIndex(ctl::optDefBtn), 1);
+    EXPECT_EQ(model.SelectedIndex(ctl::optIcons), 0);
+    EXPECT_EQ(model.SelectedIndex(ctl::optCodeOption), 0);
+    EXPECT_EQ(model.Ctl(ctl::optButtons, 0).Value(), 0);
 }
 
 TEST_F(ModelTest, TheSelectedOptionRunsNothingWhenChosenAgain) {
-    Record("optButtons");
-    model.UserClick(RowOf("optButtons", 0));
-    model.Ctl("optButtons", 0).SetValue(1);
+    Record(ctl::optButtons);
+    model.UserClick(RowOf(ctl::optButtons, 0));
+    model.Ctl(ctl::optButtons, 0).SetValue(1);
     EXPECT_TRUE(log.empty());
-    model.UserClick(RowOf("optButtons", 2));
-    model.UserClick(RowOf("optButtons", 2));
+    model.UserClick(RowOf(ctl::optButtons, 2));
+    model.UserClick(RowOf(ctl::optButtons, 2));
     EXPECT_EQ(log, (std::vector<std::string>{"optButtons 2"}));
+}
+
+// One handler serves every member of an array, with the member's Index; a handler set again
+// replaces the old one, and an empty one runs nothing.
+TEST_F(ModelTest, AnArraysHandlerServesEachMemberUntilReplaced) {
+    Record(ctl::imgIcons);
+    Record(ctl::cmdCopy);
+    for (int i = 4; i >= 0; --i) {
+        model.UserClick(RowOf(ctl::imgIcons, i));
+    }
+    model.UserClick(RowOf(ctl::cmdCopy));
+    EXPECT_EQ(log, (std::vector<std::string>{"imgIcons 4", "imgIcons 3", "imgIcons 2", "imgIcons 1",
+                                             "imgIcons 0", "cmdCopy"}));
+    log.clear();
+    model.OnClick(ctl::imgIcons, {});
+    model.UserClick(RowOf(ctl::imgIcons, 2));
+    model.UserClick(RowOf(ctl::cmdCopy));
+    EXPECT_EQ(log, (std::vector<std::string>{"cmdCopy"}));
+}
+
+TEST_F(ModelTest, SelectedIndexAnswersOnlyForAGroupWithASelectedOption) {
+    model.Ctl(ctl::optDefBtn, 0).SetValue(0);
+    const std::vector<std::pair<layout::ControlName, std::optional<int>>> cases{
+        {ctl::optButtons, 0},
+        {ctl::optDefBtn, std::nullopt},
+        {ctl::imgIcons, std::nullopt},
+        {ctl::chkHelp, std::nullopt},
+        {ctl::txtTitle, std::nullopt}};
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(model.SelectedIndex(name), expected) << layout::NameText(name);
+    }
 }
 
 TEST_F(ModelTest, CheckBoxesRunTheirHandlerOnlyWhenTheUserClicks) {
     std::vector<int> seen;
-    model.OnClick("chkHelp", [&](int) { seen.push_back(model.Ctl("chkHelp").Value()); });
-    model.Ctl("chkHelp").SetValue(1);
-    model.Ctl("chkHelp").SetValue(0);
+    model.OnClick(ctl::chkHelp, [&](int) { seen.push_back(model.Ctl(ctl::chkHelp).Value()); });
+    model.Ctl(ctl::chkHelp).SetValue(1);
+    model.Ctl(ctl::chkHelp).SetValue(0);
     EXPECT_TRUE(seen.empty());
-    model.UserClick(RowOf("chkHelp"));
-    model.UserClick(RowOf("chkHelp"));
+    model.UserClick(RowOf(ctl::chkHelp));
+    model.UserClick(RowOf(ctl::chkHelp));
     // The handler sees the new value.
     EXPECT_EQ(seen, (std::vector<int>{1, 0}));
 }
 
 TEST_F(ModelTest, TextChangeHandlersRunOnEveryRealChange) {
-    Record("txtTitle", true);
-    model.Ctl("txtTitle").SetText("a");
-    model.Ctl("txtTitle").SetText("a");
-    model.UserTyped(RowOf("txtTitle"), "ab");
-    model.UserTyped(RowOf("txtTitle"), "ab");
-    model.Ctl("txtTitle").SetText("");
+    Record(ctl::txtTitle, true);
+    model.Ctl(ctl::txtTitle).SetText("a");
+    model.Ctl(ctl::txtTitle).SetText("a");
+    model.UserTyped(RowOf(ctl::txtTitle), "ab");
+    model.UserTyped(RowOf(ctl::txtTitle), "ab");
+    model.Ctl(ctl::txtTitle).SetText("");
     EXPECT_EQ(log, (std::vector<std::string>{"txtTitle", "txtTitle", "txtTitle"}));
-    EXPECT_EQ(model.Ctl("txtTitle").Text(), "");
+    EXPECT_EQ(model.Ctl(ctl::txtTitle).Text(), "");
 }
 
 TEST_F(ModelTest, DisabledOrHiddenControlsKeepTheirContentAndIgnoreTheUser) {
-    Record("cmdCopy");
-    Record("optButtons");
-    Record("txtVarName", true);
-    model.Ctl("txtVarName").SetText("name");
-    model.Ctl("chkAddSelect").SetValue(1);
-    for (auto name : {"txtVarName", "chkAddSelect", "cmdCopy"}) {
+    Record(ctl::cmdCopy);
+    Record(ctl::optButtons);
+    Record(ctl::txtVarName, true);
+    model.Ctl(ctl::txtVarName).SetText("name");
+    model.Ctl(ctl::chkAddSelect).SetValue(1);
+    for (auto name : {ctl::txtVarName, ctl::chkAddSelect, ctl::cmdCopy}) {
         model.Ctl(name).SetEnabled(false);
     }
-    model.Ctl("optButtons", 4).SetVisible(false);
+    model.Ctl(ctl::optButtons, 4).SetVisible(false);
     log.clear();
-    model.UserTyped(RowOf("txtVarName"), "other");
-    model.UserClick(RowOf("chkAddSelect"));
-    model.UserClick(RowOf("cmdCopy"));
-    model.UserClick(RowOf("optButtons", 4));
+    model.UserTyped(RowOf(ctl::txtVarName), "other");
+    model.UserClick(RowOf(ctl::chkAddSelect));
+    model.UserClick(RowOf(ctl::cmdCopy));
+    model.UserClick(RowOf(ctl::optButtons, 4));
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(model.Ctl("txtVarName").Text(), "name");
-    EXPECT_EQ(model.Ctl("chkAddSelect").Value(), 1);
-    EXPECT_EQ(model.SelectedIndex("optButtons"), 0);
+    EXPECT_EQ(model.Ctl(ctl::txtVarName).Text(), "name");
+    EXPECT_EQ(model.Ctl(ctl::chkAddSelect).Value(), 1);
+    EXPECT_EQ(model.SelectedIndex(ctl::optButtons), 0);
 
     // Nor does an inactive (unloaded) model.
-    model.Ctl("cmdCopy").SetEnabled(true);
+    model.Ctl(ctl::cmdCopy).SetEnabled(true);
     model.SetActive(false);
-    model.UserClick(RowOf("cmdCopy"));
+    model.UserClick(RowOf(ctl::cmdCopy));
     EXPECT_TRUE(log.empty());
 }
 
 TEST_F(ModelTest, FocusMovesOnBeforeItsControlIsDisabledOrHidden) {
-    model.SetFocus(RowOf("txtTitle"));
+    model.SetFocus(RowOf(ctl::txtTitle));
     EXPECT_EQ(Focus(), "txtTitle");
-    model.Ctl("txtTitle").SetEnabled(false);
+    model.Ctl(ctl::txtTitle).SetEnabled(false);
     EXPECT_EQ(Focus(), "txtPrompt");
-    model.Ctl("txtPrompt").SetVisible(false);
+    model.Ctl(ctl::txtPrompt).SetVisible(false);
     // optDefBtn 3 is no tab stop while option 0 of its group is selected.
     EXPECT_EQ(Focus(), "chkHelp");
     // A control that cannot take the focus does not get it.
-    model.SetFocus(RowOf("txtTitle"));
-    model.SetFocus(RowOf("lblTitle"));
+    model.SetFocus(RowOf(ctl::txtTitle));
+    model.SetFocus(RowOf(ctl::lblTitle));
     EXPECT_EQ(Focus(), "chkHelp");
 }
 
@@ -157,32 +189,32 @@ TEST_F(ModelTest, TabVisitsTheTabStopsInTabOrder) {
     EXPECT_EQ(Focus(), "chkNotEqual");
 
     // The selected option is the group's stop, wherever it sits in the tab order.
-    model.Ctl("optDefBtn", 3).SetValue(1);
-    model.SetFocus(RowOf("txtPrompt"));
+    model.Ctl(ctl::optDefBtn, 3).SetValue(1);
+    model.SetFocus(RowOf(ctl::txtPrompt));
     model.UserTab(false);
     EXPECT_EQ(Focus(), "optDefBtn 3");
-    model.SetFocus(RowOf("optButtons", 0));
+    model.SetFocus(RowOf(ctl::optButtons, 0));
     model.UserTab(false);
     EXPECT_EQ(Focus(), "cmdCopy");
 }
 
 TEST_F(ModelTest, ArrowKeysSelectWithinTheGroupInIndexOrder) {
-    Record("optButtons");
-    model.SetFocus(RowOf("optButtons", 0));
+    Record(ctl::optButtons);
+    model.SetFocus(RowOf(ctl::optButtons, 0));
     EXPECT_TRUE(model.UserArrow(true));
     EXPECT_EQ(Focus(), "optButtons 1");
-    EXPECT_EQ(model.SelectedIndex("optButtons"), 1);
-    model.Ctl("optButtons", 2).SetEnabled(false);
+    EXPECT_EQ(model.SelectedIndex(ctl::optButtons), 1);
+    model.Ctl(ctl::optButtons, 2).SetEnabled(false);
     EXPECT_TRUE(model.UserArrow(true));
     EXPECT_EQ(Focus(), "optButtons 3");
-    model.SetFocus(RowOf("optButtons", 0));
+    model.SetFocus(RowOf(ctl::optButtons, 0));
     log.clear();
-    model.Ctl("optButtons", 0).SetValue(1);
+    model.Ctl(ctl::optButtons, 0).SetValue(1);
     EXPECT_TRUE(model.UserArrow(false));
     EXPECT_EQ(Focus(), "optButtons 5");
     EXPECT_EQ(log, (std::vector<std::string>{"optButtons 0", "optButtons 5"}));
 
-    model.SetFocus(RowOf("chkHelp"));
+    model.SetFocus(RowOf(ctl::chkHelp));
     EXPECT_FALSE(model.UserArrow(true));
     EXPECT_EQ(Focus(), "chkHelp");
 }
@@ -192,20 +224,20 @@ TEST_F(ModelTest, AnObserverSeesEveryChangeMadeByCode) {
     model.SetObserver(&view);
     model.ResetToDesign();
     model.SetFormCaption("X");
-    model.Ctl("optDefBtn", 2).SetCaption("Ignore");
-    model.Ctl("optButtons", 3).SetValue(1);
-    model.Ctl("txtVarName").SetText("v");
-    model.Ctl("chkNotEqual").SetValue(1);
-    model.Ctl("lblVarName").SetEnabled(false);
-    model.Ctl("optDefBtn", 3).SetVisible(false);
-    model.SetFocus(RowOf("txtTitle"));
-    model.UserClick(RowOf("chkHelp"));
-    model.UserTyped(RowOf("txtPrompt"), "typed");
-    view.states[RowOf("txtPrompt")].text = "typed"; // the native box holds it already
+    model.Ctl(ctl::optDefBtn, 2).SetCaption("Ignore");
+    model.Ctl(ctl::optButtons, 3).SetValue(1);
+    model.Ctl(ctl::txtVarName).SetText("v");
+    model.Ctl(ctl::chkNotEqual).SetValue(1);
+    model.Ctl(ctl::lblVarName).SetEnabled(false);
+    model.Ctl(ctl::optDefBtn, 3).SetVisible(false);
+    model.SetFocus(RowOf(ctl::txtTitle));
+    model.UserClick(RowOf(ctl::chkHelp));
+    model.UserTyped(RowOf(ctl::txtPrompt), "typed");
+    view.states[RowOf(ctl::txtPrompt)].text = "typed"; // the native box holds it already
 
     EXPECT_EQ(view.caption, "X");
     for (int row = 0; row < static_cast<int>(layout::Controls().size()); ++row) {
-        SCOPED_TRACE(std::string(FormModel::Layout(row).name));
+        SCOPED_TRACE(std::string(FormModel::Layout(row).NameText()));
         const auto& s = view.states[row];
         EXPECT_EQ(s.caption, model.Caption(row));
         EXPECT_EQ(s.text, model.Text(row));

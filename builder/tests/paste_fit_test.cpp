@@ -13,6 +13,7 @@ namespace {
 
 using layout::kNoIndex;
 using layout::RowOf;
+namespace ctl = layout::ctl;
 using Lines = std::vector<std::string>;
 
 // Paste through the window into a module, as a user would: the prompt "Hi", and with a
@@ -40,17 +41,17 @@ Pasted PasteInto(Lines module, long caret, const std::string& variable,
     ide->log.failAt = failAt;
     ide->log.resultType = resultType;
     FormModel& m = form.Model();
-    m.UserFocus(RowOf("txtPrompt"));
-    m.UserTyped(RowOf("txtPrompt"), "Hi");
+    m.UserFocus(RowOf(ctl::txtPrompt));
+    m.UserTyped(RowOf(ctl::txtPrompt), "Hi");
     if (!variable.empty()) {
         // A box with one button has no result worth keeping: the shape needs two.
-        m.UserClick(RowOf("optButtons", 1));
-        m.UserClick(RowOf("optCodeOption", 1));
-        m.UserFocus(RowOf("txtVarName"));
-        m.UserTyped(RowOf("txtVarName"), variable);
+        m.UserClick(RowOf(ctl::optButtons, 1));
+        m.UserClick(RowOf(ctl::optCodeOption, 1));
+        m.UserFocus(RowOf(ctl::txtVarName));
+        m.UserTyped(RowOf(ctl::txtVarName), variable);
     }
     for (int i = 0; i < pastes; ++i) {
-        m.UserClick(RowOf("cmdPaste", kNoIndex));
+        m.UserClick(RowOf(ctl::cmdPaste, kNoIndex));
     }
     Pasted out{ide->log.module, {}, ide->log.inserted};
     for (const auto& message : services.messages) {

@@ -38,10 +38,7 @@ const layout::ControlSpec& LayoutOf(int row) {
 
 std::optional<int> ContainerRow(int row) {
     const auto& entry = LayoutOf(row);
-    if (entry.container.empty()) {
-        return std::nullopt;
-    }
-    return layout::FindRow(entry.container);
+    return entry.container ? layout::FindRow(*entry.container) : std::nullopt;
 }
 
 // Position in the window's client area, in twips: containers are frames on the window.

@@ -273,7 +273,7 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
     Say("== pressing Paste");
     HWND pane = session.ide ? FindChildOfClass(session.ide, L"Edit") : nullptr;
     const std::wstring before = pane ? WindowText(pane) : L"";
-    Click(BuilderControl(builder, "cmdPaste"));
+    Click(BuilderControl(builder, ctl::cmdPaste));
     bool refused = false;
     const bool pasted = WaitUntil(
         [&] {
@@ -292,7 +292,7 @@ int PlaySession(const std::wstring& idehost, const std::wstring& module, long ca
 
     stage = Clock::now();
     Say("== pressing Exit, then closing the IDE");
-    Click(BuilderControl(builder, "cmdExit"));
+    Click(BuilderControl(builder, ctl::cmdExit));
     if (!WaitForWindowGone(builder, 10s)) {
         PostMessageW(builder, WM_CLOSE, 0, 0);
         session.CloseIde();

@@ -28,23 +28,28 @@ template <class Table> int IndexOfCaption(const Table& table, std::string_view c
     return -1;
 }
 
-std::optional<std::string> TypeInto(HWND builder, std::string_view name, const char* text) {
+std::string Named(layout::ControlName name) {
+    return std::string(layout::NameText(name));
+}
+
+std::optional<std::string> TypeInto(HWND builder, layout::ControlName name, const char* text) {
     HWND box = BuilderControl(builder, name);
     if (box == nullptr) {
-        return "the window has no text box " + std::string(name);
+        return "the window has no text box " + Named(name);
     }
     Type(box, text);
     if (Utf8(WindowText(box)) != text) {
-        return std::string(name) + " shows \"" + Utf8(WindowText(box)) + "\" after typing \"" +
-               text + "\"";
+        return Named(name) + " shows \"" + Utf8(WindowText(box)) + "\" after typing \"" + text +
+               "\"";
     }
     return std::nullopt;
 }
 
-std::optional<std::string> Choose(HWND builder, std::string_view name, std::string_view caption) {
+std::optional<std::string> Choose(HWND builder, layout::ControlName name,
+                                  std::string_view caption) {
     const auto index = IndexWithCaption(builder, name, caption);
     if (!index) {
-        return "no " + std::string(name) + " choice is captioned \"" + std::string(caption) + "\"";
+        return "no " + Named(name) + " choice is captioned \"" + std::string(caption) + "\"";
     }
     HWND option = BuilderControl(builder, name, *index);
     if (!IsWindowEnabled(option) || !IsWindowVisible(option)) {
@@ -57,14 +62,14 @@ std::optional<std::string> Choose(HWND builder, std::string_view name, std::stri
     return std::nullopt;
 }
 
-std::optional<std::string> Tick(HWND builder, std::string_view name) {
+std::optional<std::string> Tick(HWND builder, layout::ControlName name) {
     HWND box = BuilderControl(builder, name);
     if (box == nullptr || !IsWindowEnabled(box)) {
-        return "the check box " + std::string(name) + " is missing or disabled";
+        return "the check box " + Named(name) + " is missing or disabled";
     }
     Click(box);
     if (!IsChecked(box)) {
-        return "clicking " + std::string(name) + " did not tick it";
+        return "clicking " + Named(name) + " did not tick it";
     }
     return std::nullopt;
 }
@@ -72,44 +77,45 @@ std::optional<std::string> Tick(HWND builder, std::string_view name) {
 } // namespace
 
 std::optional<std::string> ComposeIfThenElseExample(HWND builder) {
-    if (auto problem = TypeInto(builder, "txtPrompt", kPrompt)) {
+    if (auto problem = TypeInto(builder, ctl::txtPrompt, kPrompt)) {
         return problem;
     }
-    if (auto problem = TypeInto(builder, "txtTitle", kTitle)) {
+    if (auto problem = TypeInto(builder, ctl::txtTitle, kTitle)) {
         return problem;
     }
-    if (auto problem = Tick(builder, "chkHelp")) {
+    if (auto problem = Tick(builder, ctl::chkHelp)) {
         return problem;
     }
-    if (auto problem = Choose(builder, "optButtons", kButtonSet)) {
+    if (auto problem = Choose(builder, ctl::optButtons, kButtonSet)) {
         return problem;
     }
     // With the Help button on, the set's buttons are followed by Help.
     const std::array<std::string, 3> labels{"Yes", "No", "Help"};
     for (int i = 0; i < 3; ++i) {
-        HWND option = BuilderControl(builder, "optDefBtn", i);
+        HWND option = BuilderControl(builder, ctl::optDefBtn, i);
         const std::string caption = option ? Utf8(WindowText(option)) : "";
         if (caption != labels[static_cast<std::size_t>(i)] || !IsWindowVisible(option)) {
             return "default-button choice " + std::to_string(i + 1) + " reads \"" + caption +
                    "\" instead of \"" + labels[static_cast<std::size_t>(i)] + "\"";
         }
     }
-    if (HWND fourth = BuilderControl(builder, "optDefBtn", 3); fourth && IsWindowVisible(fourth)) {
+    if (HWND fourth = BuilderControl(builder, ctl::optDefBtn, 3);
+        fourth && IsWindowVisible(fourth)) {
         return "a fourth default-button choice is shown for a box of three buttons";
     }
-    if (auto problem = Choose(builder, "optDefBtn", kDefaultButton)) {
+    if (auto problem = Choose(builder, ctl::optDefBtn, kDefaultButton)) {
         return problem;
     }
-    if (auto problem = Choose(builder, "optCodeOption", kShape)) {
+    if (auto problem = Choose(builder, ctl::optCodeOption, kShape)) {
         return problem;
     }
-    if (auto problem = Tick(builder, "chkNotEqual")) {
+    if (auto problem = Tick(builder, ctl::chkNotEqual)) {
         return problem;
     }
-    if (auto problem = TypeInto(builder, "txtHelpFile", kHelpFile)) {
+    if (auto problem = TypeInto(builder, ctl::txtHelpFile, kHelpFile)) {
         return problem;
     }
-    if (auto problem = TypeInto(builder, "txtHelpContext", kHelpContext)) {
+    if (auto problem = TypeInto(builder, ctl::txtHelpContext, kHelpContext)) {
         return problem;
     }
     return std::nullopt;
@@ -117,16 +123,16 @@ std::optional<std::string> ComposeIfThenElseExample(HWND builder) {
 
 std::optional<std::string> ComposeVariableReturn(HWND builder, const char* prompt,
                                                  const char* variable) {
-    if (auto problem = TypeInto(builder, "txtPrompt", prompt)) {
+    if (auto problem = TypeInto(builder, ctl::txtPrompt, prompt)) {
         return problem;
     }
-    if (auto problem = Choose(builder, "optButtons", kButtonSet)) {
+    if (auto problem = Choose(builder, ctl::optButtons, kButtonSet)) {
         return problem;
     }
-    if (auto problem = Choose(builder, "optCodeOption", "Variable Return")) {
+    if (auto problem = Choose(builder, ctl::optCodeOption, "Variable Return")) {
         return problem;
     }
-    return TypeInto(builder, "txtVarName", variable);
+    return TypeInto(builder, ctl::txtVarName, variable);
 }
 
 std::string IfThenElseExampleCode() {

@@ -161,7 +161,7 @@ HWND WaitForBuilder() {
 
 // Closes the builder with its Exit button and waits until it is gone.
 std::string PressExit(HWND builder) {
-    Click(BuilderControl(builder, "cmdExit"));
+    Click(BuilderControl(builder, ctl::cmdExit));
     if (!WaitForWindowGone(builder, 10s)) {
         PostMessageW(builder, WM_CLOSE, 0, 0);
         return "the builder window stayed open after Exit";
@@ -375,7 +375,7 @@ void Journey::Travel(const Route& route) {
             HWND pane = FindChildOfClass(ide.Window(), L"Edit");
             const std::wstring before = WindowText(pane);
             const std::size_t boxesBefore = boxes_.Seen().size();
-            Click(BuilderControl(builder, "cmdPaste"));
+            Click(BuilderControl(builder, ctl::cmdPaste));
             if (!WaitUntil(
                     [&] {
                         return WindowText(pane) != before || boxes_.Seen().size() > boxesBefore;
@@ -390,7 +390,7 @@ void Journey::Travel(const Route& route) {
             }
             // The window stays open with every choice as it was.
             if (!IsWindowVisible(builder) ||
-                Utf8(WindowText(BuilderControl(builder, "txtPrompt"))) != "Quit now?") {
+                Utf8(WindowText(BuilderControl(builder, ctl::txtPrompt))) != "Quit now?") {
                 return "the window did not stay open unchanged after Paste";
             }
             return PressExit(builder);
@@ -435,7 +435,7 @@ void Journey::Travel(const Route& route) {
             HWND pane = FindChildOfClass(ide.Window(), L"Edit");
             for (int paste = 1; paste <= 2; ++paste) {
                 const std::wstring before = WindowText(pane);
-                Click(BuilderControl(builder, "cmdPaste"));
+                Click(BuilderControl(builder, ctl::cmdPaste));
                 if (!WaitUntil([&] { return WindowText(pane) != before; }, 10s)) {
                     PressExit(builder);
                     return "Paste " + std::to_string(paste) + " changed nothing in the code pane";
@@ -467,14 +467,14 @@ void Journey::Travel(const Route& route) {
             if (builder == nullptr) {
                 return "the edit command opened no builder window";
             }
-            if (Utf8(WindowText(BuilderControl(builder, "txtPrompt"))) != "Save?") {
+            if (Utf8(WindowText(BuilderControl(builder, ctl::txtPrompt))) != "Save?") {
                 PressExit(builder);
                 return "the window did not open on the box at the caret";
             }
             HWND pane = FindChildOfClass(ide.Window(), L"Edit");
             const std::wstring before = WindowText(pane);
-            Click(BuilderControl(builder, "optButtons", 3));
-            Click(BuilderControl(builder, "cmdPaste"));
+            Click(BuilderControl(builder, ctl::optButtons, 3));
+            Click(BuilderControl(builder, ctl::cmdPaste));
             if (!WaitUntil([&] { return WindowText(pane) != before; }, 10s)) {
                 PressExit(builder);
                 return "Paste changed nothing in the code pane";
@@ -521,7 +521,7 @@ void Journey::Travel(const Route& route) {
                 return "the menu item opened no builder window";
             }
             // Nothing of the last session's settings is kept.
-            if (!WindowText(BuilderControl(shown, "txtPrompt")).empty()) {
+            if (!WindowText(BuilderControl(shown, ctl::txtPrompt)).empty()) {
                 return "the prompt of the last session is still there";
             }
             // The user quits the IDE with the window still open.

@@ -127,12 +127,13 @@ HWND FindChildOfClass(HWND parent, const wchar_t* className) {
     return nullptr;
 }
 
-HWND BuilderControl(HWND builder, std::string_view name, int index) {
-    const auto id = layout::ControlIdOf(name, index);
-    return id ? GetDlgItem(builder, *id) : nullptr;
+HWND BuilderControl(HWND builder, layout::ControlName name, int index) {
+    const auto row = layout::FindRow(name, index);
+    return row ? GetDlgItem(builder, layout::ControlIdOf(*row)) : nullptr;
 }
 
-std::optional<int> IndexWithCaption(HWND builder, std::string_view name, std::string_view caption) {
+std::optional<int> IndexWithCaption(HWND builder, layout::ControlName name,
+                                    std::string_view caption) {
     for (int index = 0; layout::FindRow(name, index); ++index) {
         HWND control = BuilderControl(builder, name, index);
         if (control != nullptr && Utf8(WindowText(control)) == caption) {

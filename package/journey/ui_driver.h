@@ -42,10 +42,13 @@ std::wstring ClassName(HWND window);
 // The first child of `parent` with this window class (the IDE's code pane is an edit control).
 HWND FindChildOfClass(HWND parent, const wchar_t* className);
 
-// The builder's native control for a layout name and Index, or nullptr.
-HWND BuilderControl(HWND builder, std::string_view name, int index = layout::kNoIndex);
+namespace ctl = layout::ctl;
+
+// The builder's native control for a control name and Index, or nullptr.
+HWND BuilderControl(HWND builder, layout::ControlName name, int index = layout::kNoIndex);
 // The Index of the member of control array `name` whose caption is `caption`.
-std::optional<int> IndexWithCaption(HWND builder, std::string_view name, std::string_view caption);
+std::optional<int> IndexWithCaption(HWND builder, layout::ControlName name,
+                                    std::string_view caption);
 
 // A click on a button, option or check box (BM_CLICK, handled before this returns).
 void Click(HWND control);

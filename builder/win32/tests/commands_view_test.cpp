@@ -22,15 +22,15 @@ LRESULT Checked(HWND ctl) {
 
 // Worked example 3: an If block on "Yes and No" with a Help button, default button 2, "<>".
 void ComposeIfThenElseExample(const Harness& h) {
-    h.Type("txtPrompt", "Quit now?");
-    h.Type("txtTitle", "Confirm");
-    h.Click("chkHelp");
-    h.Click("optButtons", 4);
-    h.Click("optDefBtn", 1);
-    h.Click("optCodeOption", 2);
-    h.Click("chkNotEqual");
-    h.Type("txtHelpFile", "app.hlp");
-    h.Type("txtHelpContext", "100");
+    h.Type(ctl::txtPrompt, "Quit now?");
+    h.Type(ctl::txtTitle, "Confirm");
+    h.Click(ctl::chkHelp);
+    h.Click(ctl::optButtons, 4);
+    h.Click(ctl::optDefBtn, 1);
+    h.Click(ctl::optCodeOption, 2);
+    h.Click(ctl::chkNotEqual);
+    h.Type(ctl::txtHelpFile, "app.hlp");
+    h.Type(ctl::txtHelpContext, "100");
 }
 
 constexpr char kExample3[] =
@@ -44,41 +44,41 @@ constexpr char kExample3[] =
 TEST(BuilderWindowInput, ClicksReachTheHandlersAndTheControlsFollowTheModel) {
     Harness h;
     h.WhileShown([&] {
-        h.Click("optButtons", 3); // "Yes, No and Cancel"
-        EXPECT_EQ(Checked(h.Ctl("optButtons", 3)), BST_CHECKED);
-        EXPECT_EQ(Checked(h.Ctl("optButtons", 0)), BST_UNCHECKED);
+        h.Click(ctl::optButtons, 3); // "Yes, No and Cancel"
+        EXPECT_EQ(Checked(h.Ctl(ctl::optButtons, 3)), BST_CHECKED);
+        EXPECT_EQ(Checked(h.Ctl(ctl::optButtons, 0)), BST_UNCHECKED);
         EXPECT_EQ(h.window->Form().Settings().intButtonSet, 3);
         const char* labels[] = {"Yes", "No", "Cancel"};
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(Text(h.Ctl("optDefBtn", i)), labels[i]);
-            EXPECT_TRUE(IsWindowVisible(h.Ctl("optDefBtn", i)));
-            EXPECT_TRUE(IsWindowEnabled(h.Ctl("optDefBtn", i)));
+            EXPECT_EQ(Text(h.Ctl(ctl::optDefBtn, i)), labels[i]);
+            EXPECT_TRUE(IsWindowVisible(h.Ctl(ctl::optDefBtn, i)));
+            EXPECT_TRUE(IsWindowEnabled(h.Ctl(ctl::optDefBtn, i)));
         }
-        EXPECT_FALSE(IsWindowVisible(h.Ctl("optDefBtn", 3)));
-        EXPECT_TRUE(IsWindowEnabled(h.Ctl("optCodeOption", 1)));
+        EXPECT_FALSE(IsWindowVisible(h.Ctl(ctl::optDefBtn, 3)));
+        EXPECT_TRUE(IsWindowEnabled(h.Ctl(ctl::optCodeOption, 1)));
 
-        h.Click("optDefBtn", 2);
-        EXPECT_EQ(Checked(h.Ctl("optDefBtn", 2)), BST_CHECKED);
-        EXPECT_EQ(Checked(h.Ctl("optDefBtn", 0)), BST_UNCHECKED);
+        h.Click(ctl::optDefBtn, 2);
+        EXPECT_EQ(Checked(h.Ctl(ctl::optDefBtn, 2)), BST_CHECKED);
+        EXPECT_EQ(Checked(h.Ctl(ctl::optDefBtn, 0)), BST_UNCHECKED);
         EXPECT_EQ(h.window->Form().Settings().intDefButton, 2);
 
-        h.Click("chkHelp");
-        EXPECT_EQ(Checked(h.Ctl("chkHelp")), BST_CHECKED);
-        EXPECT_TRUE(IsWindowEnabled(h.Ctl("txtHelpFile")));
-        EXPECT_TRUE(IsWindowEnabled(h.Ctl("cmdBrowse")));
-        h.Click("optButtons", 3); // already selected: the labels stay
-        EXPECT_FALSE(IsWindowVisible(h.Ctl("optDefBtn", 3)));
-        h.Click("optButtons", 4); // the Help button joins the next set chosen
-        EXPECT_TRUE(IsWindowVisible(h.Ctl("optDefBtn", 2)));
-        EXPECT_EQ(Text(h.Ctl("optDefBtn", 2)), "Help");
-        EXPECT_EQ(Checked(h.Ctl("optDefBtn", 0)), BST_CHECKED);
-        h.Click("chkHelp");
-        EXPECT_EQ(Checked(h.Ctl("chkHelp")), BST_UNCHECKED);
-        EXPECT_FALSE(IsWindowEnabled(h.Ctl("txtHelpFile")));
+        h.Click(ctl::chkHelp);
+        EXPECT_EQ(Checked(h.Ctl(ctl::chkHelp)), BST_CHECKED);
+        EXPECT_TRUE(IsWindowEnabled(h.Ctl(ctl::txtHelpFile)));
+        EXPECT_TRUE(IsWindowEnabled(h.Ctl(ctl::cmdBrowse)));
+        h.Click(ctl::optButtons, 3); // already selected: the labels stay
+        EXPECT_FALSE(IsWindowVisible(h.Ctl(ctl::optDefBtn, 3)));
+        h.Click(ctl::optButtons, 4); // the Help button joins the next set chosen
+        EXPECT_TRUE(IsWindowVisible(h.Ctl(ctl::optDefBtn, 2)));
+        EXPECT_EQ(Text(h.Ctl(ctl::optDefBtn, 2)), "Help");
+        EXPECT_EQ(Checked(h.Ctl(ctl::optDefBtn, 0)), BST_CHECKED);
+        h.Click(ctl::chkHelp);
+        EXPECT_EQ(Checked(h.Ctl(ctl::chkHelp)), BST_UNCHECKED);
+        EXPECT_FALSE(IsWindowEnabled(h.Ctl(ctl::txtHelpFile)));
 
-        h.Click("chkSysModal"); // a check box without a handler toggles too
-        EXPECT_EQ(Checked(h.Ctl("chkSysModal")), BST_CHECKED);
-        EXPECT_EQ(h.Model().Value(layout::RowOf("chkSysModal")), 1);
+        h.Click(ctl::chkSysModal); // a check box without a handler toggles too
+        EXPECT_EQ(Checked(h.Ctl(ctl::chkSysModal)), BST_CHECKED);
+        EXPECT_EQ(h.Model().Value(layout::RowOf(ctl::chkSysModal)), 1);
     });
 }
 
@@ -87,12 +87,12 @@ TEST(BuilderWindowInput, ImagesSelectTheirIconOptionTheEmptyOneIncluded) {
     h.WhileShown([&] {
         for (int i : {2, 4, 1, 0, 3}) {
             SCOPED_TRACE(i);
-            h.Click("imgIcons", i);
-            EXPECT_EQ(Checked(h.Ctl("optIcons", i)), BST_CHECKED);
+            h.Click(ctl::imgIcons, i);
+            EXPECT_EQ(Checked(h.Ctl(ctl::optIcons, i)), BST_CHECKED);
             EXPECT_EQ(h.window->Form().Settings().intIcon, i);
             for (int other = 0; other < 5; ++other) {
                 if (other != i) {
-                    EXPECT_EQ(Checked(h.Ctl("optIcons", other)), BST_UNCHECKED);
+                    EXPECT_EQ(Checked(h.Ctl(ctl::optIcons, other)), BST_UNCHECKED);
                 }
             }
         }
@@ -102,20 +102,21 @@ TEST(BuilderWindowInput, ImagesSelectTheirIconOptionTheEmptyOneIncluded) {
 TEST(BuilderWindowInput, TypedTextReachesTheChangeHandlersAndCodeTextShowsWithoutEcho) {
     Harness h;
     h.WhileShown([&] {
-        h.Type("txtTitle", "Confirm");
+        h.Type(ctl::txtTitle, "Confirm");
         EXPECT_EQ(h.window->Form().Settings().strTitle, "Confirm");
-        h.Type("txtPrompt", "First line\r\nSecond line \xC3\xA9");
+        h.Type(ctl::txtPrompt, "First line\r\nSecond line \xC3\xA9");
         EXPECT_EQ(h.window->Form().Settings().txtPrompt, "First line\r\nSecond line \xC3\xA9");
-        EXPECT_EQ(h.Model().Text(layout::RowOf("txtPrompt")), "First line\r\nSecond line \xC3\xA9");
+        EXPECT_EQ(h.Model().Text(layout::RowOf(ctl::txtPrompt)),
+                  "First line\r\nSecond line \xC3\xA9");
 
         // A disabled box takes no text from outside; it keeps showing what the model holds.
-        h.Type("txtVarName", "sneaked in");
-        EXPECT_EQ(Text(h.Ctl("txtVarName")), "");
-        EXPECT_EQ(h.Model().Text(layout::RowOf("txtVarName")), "");
+        h.Type(ctl::txtVarName, "sneaked in");
+        EXPECT_EQ(Text(h.Ctl(ctl::txtVarName)), "");
+        EXPECT_EQ(h.Model().Text(layout::RowOf(ctl::txtVarName)), "");
 
         // Text set by code shows in the box.
-        h.Model().SetText(layout::RowOf("txtTitle"), "From code");
-        EXPECT_EQ(Text(h.Ctl("txtTitle")), "From code");
+        h.Model().SetText(layout::RowOf(ctl::txtTitle), "From code");
+        EXPECT_EQ(Text(h.Ctl(ctl::txtTitle)), "From code");
         EXPECT_EQ(h.window->Form().Settings().strTitle, "From code");
     });
 }
@@ -123,13 +124,13 @@ TEST(BuilderWindowInput, TypedTextReachesTheChangeHandlersAndCodeTextShowsWithou
 TEST(BuilderWindowInput, SecondClickOnTheSelectedOptionKeepsTheVariableName) {
     Harness h;
     h.WhileShown([&] {
-        h.Click("optButtons", 1);
-        h.Click("optCodeOption", 1);
-        EXPECT_EQ(Text(h.Ctl("txtVarName")), "response");
-        h.Type("txtVarName", "answer");
-        h.Click("optCodeOption", 1);
-        EXPECT_EQ(Text(h.Ctl("txtVarName")), "answer");
-        EXPECT_EQ(h.Model().Text(layout::RowOf("txtVarName")), "answer");
+        h.Click(ctl::optButtons, 1);
+        h.Click(ctl::optCodeOption, 1);
+        EXPECT_EQ(Text(h.Ctl(ctl::txtVarName)), "response");
+        h.Type(ctl::txtVarName, "answer");
+        h.Click(ctl::optCodeOption, 1);
+        EXPECT_EQ(Text(h.Ctl(ctl::txtVarName)), "answer");
+        EXPECT_EQ(h.Model().Text(layout::RowOf(ctl::txtVarName)), "answer");
     });
 }
 
@@ -137,12 +138,12 @@ TEST(BuilderWindowCommands, PreviewShowsTheComposedMessageBox) {
     Harness h;
     MessageBoxWatcher watcher(IDYES);
     h.WhileShown([&] {
-        h.Type("txtPrompt", "Save the file?\r\nIt has changed.");
-        h.Type("txtTitle", "Editor");
-        h.Click("optButtons", 4);
-        h.Click("optIcons", 2);
-        h.Click("cmdPreview");
-        EXPECT_EQ(GetFocus(), h.Ctl("cmdPreview")) << "the keyboard is back where it was";
+        h.Type(ctl::txtPrompt, "Save the file?\r\nIt has changed.");
+        h.Type(ctl::txtTitle, "Editor");
+        h.Click(ctl::optButtons, 4);
+        h.Click(ctl::optIcons, 2);
+        h.Click(ctl::cmdPreview);
+        EXPECT_EQ(GetFocus(), h.Ctl(ctl::cmdPreview)) << "the keyboard is back where it was";
     });
     ASSERT_TRUE(watcher.WaitForCount(1));
     const auto box = watcher.Seen().front();
@@ -162,7 +163,7 @@ TEST(BuilderWindowCommands, CopyPutsTheExactCodeOnTheClipboard) {
     MessageBoxWatcher watcher;
     h.WhileShown([&] {
         ComposeIfThenElseExample(h);
-        h.Click("cmdCopy");
+        h.Click(ctl::cmdCopy);
         EXPECT_TRUE(h.window->IsShowing()) << "Copy leaves the window open";
     });
     EXPECT_EQ(ClipboardText(), kExample3);
@@ -173,7 +174,7 @@ TEST(BuilderWindowCommands, CopyThatCannotReachTheClipboardSaysSo) {
     Harness h;
     h.services->failClipboard = true;
     MessageBoxWatcher watcher;
-    h.WhileShown([&] { h.Click("cmdCopy"); });
+    h.WhileShown([&] { h.Click(ctl::cmdCopy); });
     ASSERT_TRUE(watcher.WaitForCount(1));
     EXPECT_EQ(watcher.Seen()[0].title, L"Copy Error");
     EXPECT_EQ(MessageBoxWatcher::Lf(watcher.Seen()[0].text),
@@ -196,7 +197,7 @@ TEST(BuilderWindowCommands, ExitSentFromAnotherThreadEndsTheDisplayAtOnce) {
             PostThreadMessageW(h.windowThread, WM_NULL, 0, 0);
         }
     });
-    h.DriveWhileShown([&] { h.Click("cmdExit"); });
+    h.DriveWhileShown([&] { h.Click(ctl::cmdExit); });
     ended = true;
     rescue.join();
     EXPECT_FALSE(rescued) << "the display lasted 10 s after Exit";
@@ -208,7 +209,7 @@ TEST(BuilderWindowCommands, PasteInsertsTheCodeBeforeTheCaretLine) {
     MessageBoxWatcher watcher;
     h.WhileShown([&] {
         ComposeIfThenElseExample(h);
-        h.Click("cmdPaste");
+        h.Click(ctl::cmdPaste);
     });
     ASSERT_EQ(h.ide->inserted.size(), 1U);
     EXPECT_EQ(h.ide->inserted[0].first, 7);
@@ -229,27 +230,27 @@ const std::vector<Refusal>& Refusals() {
     static const std::vector<Refusal> refusals = {
         {"help file without context",
          [](Harness& h) {
-             h.Click("chkHelp");
-             h.Type("txtHelpFile", "app.hlp");
+             h.Click(ctl::chkHelp);
+             h.Type(ctl::txtHelpFile, "app.hlp");
          },
          L"Help File Specification Error",
          L"The message box cannot be built as specified.\n\nYou must specify both a help file "
          L"name and help context\nif either one is specified."},
         {"variable return without a name",
          [](Harness& h) {
-             h.Click("optButtons", 1);
-             h.Click("optCodeOption", 1);
-             h.Type("txtVarName", "");
+             h.Click(ctl::optButtons, 1);
+             h.Click(ctl::optCodeOption, 1);
+             h.Type(ctl::txtVarName, "");
          },
          L"Variable Name Error",
          L"The message box cannot be built as specified.\n\nYou must specify a variable name if "
          L"selecting the \nvariable return code option."},
         {"If block on the Help button",
          [](Harness& h) {
-             h.Click("chkHelp");
-             h.Click("optButtons", 1);
-             h.Click("optCodeOption", 2);
-             h.Click("optDefBtn", 2);
+             h.Click(ctl::chkHelp);
+             h.Click(ctl::optButtons, 1);
+             h.Click(ctl::optCodeOption, 2);
+             h.Click(ctl::optDefBtn, 2);
          },
          L"Default Button Error",
          L"The message box cannot be built as specified.\n\nThe Help button returns no value to "
@@ -269,7 +270,7 @@ TEST_P(BuilderWindowRefusals, RefusalShowsItsTitleAndTextAndInsertsNothing) {
     MessageBoxWatcher watcher;
     h.WhileShown([&] {
         refusal.compose(h);
-        h.Click("cmdPaste");
+        h.Click(ctl::cmdPaste);
         EXPECT_TRUE(h.window->IsShowing());
     });
     ASSERT_TRUE(watcher.WaitForCount(1));
@@ -300,7 +301,7 @@ TEST(BuilderWindowCommands, HelpAsksTheViewerAndReportsItsFailureUnderQvn) {
         HWND owner = nullptr;
         h.WhileShown([&] {
             owner = h.Window();
-            h.Click("cmdHelp");
+            h.Click(ctl::cmdHelp);
         });
         EXPECT_EQ(h.services->helpFiles, std::vector<std::string>{"Qvn.hlp"});
         EXPECT_EQ(h.services->helpOwner, owner);
@@ -318,10 +319,10 @@ TEST(BuilderWindowCommands, BrowseOpensTheHelpFileDialogAndCancelKeepsTheTypedNa
     Harness h;
     MessageBoxWatcher watcher(IDCANCEL);
     h.WhileShown([&] {
-        h.Click("chkHelp");
-        h.Type("txtHelpFile", "typed.hlp");
-        h.Click("cmdBrowse");
-        EXPECT_EQ(Text(h.Ctl("txtHelpFile")), "typed.hlp");
+        h.Click(ctl::chkHelp);
+        h.Type(ctl::txtHelpFile, "typed.hlp");
+        h.Click(ctl::cmdBrowse);
+        EXPECT_EQ(Text(h.Ctl(ctl::txtHelpFile)), "typed.hlp");
     });
     ASSERT_TRUE(watcher.WaitForCount(1));
     EXPECT_EQ(watcher.Seen()[0].title, L"Select Help File for Message Box Help");

@@ -49,11 +49,12 @@ Expected ExpectedNative(const layout::ControlSpec& entry) {
 }
 
 // Controls that the load leaves disabled; the default-button options among them are hidden too.
-const std::set<std::pair<std::string_view, int>> kDisabledAfterLoad = {
-    {"optDefBtn", 1},       {"optDefBtn", 2},    {"optDefBtn", 3},       {"optCodeOption", 1},
-    {"optCodeOption", 2},   {"lblVarName", -1},  {"txtVarName", -1},     {"chkAddSelect", -1},
-    {"chkNotEqual", -1},    {"txtHelpFile", -1}, {"txtHelpContext", -1}, {"cmdBrowse", -1},
-    {"lblHelpContext", -1}, {"lblHelpFile", -1},
+const std::set<std::pair<layout::ControlName, int>> kDisabledAfterLoad = {
+    {ctl::optDefBtn, 1},       {ctl::optDefBtn, 2},       {ctl::optDefBtn, 3},
+    {ctl::optCodeOption, 1},   {ctl::optCodeOption, 2},   {ctl::lblVarName, -1},
+    {ctl::txtVarName, -1},     {ctl::chkAddSelect, -1},   {ctl::chkNotEqual, -1},
+    {ctl::txtHelpFile, -1},    {ctl::txtHelpContext, -1}, {ctl::cmdBrowse, -1},
+    {ctl::lblHelpContext, -1}, {ctl::lblHelpFile, -1},
 };
 
 RECT PlaceInClient(HWND ctl) {
@@ -76,7 +77,7 @@ TEST(BuilderWindowLayout, EveryControlOfTheTableExistsWithItsClassIdPlaceAndLoad
         const auto controls = layout::Controls();
         for (int row = 0; row < static_cast<int>(controls.size()); ++row) {
             const auto& entry = controls[static_cast<std::size_t>(row)];
-            SCOPED_TRACE(std::string(entry.name) + " " + std::to_string(entry.index));
+            SCOPED_TRACE(std::string(entry.NameText()) + " " + std::to_string(entry.index));
             HWND ctl = h.window->ControlWindow(row);
             if (entry.kind == ControlKind::FileDialog) {
                 EXPECT_EQ(ctl, nullptr);
@@ -93,9 +94,9 @@ TEST(BuilderWindowLayout, EveryControlOfTheTableExistsWithItsClassIdPlaceAndLoad
 
             int left = entry.left;
             int top = entry.top;
-            if (!entry.container.empty()) {
+            if (entry.container) {
                 const auto& frame =
-                    controls[static_cast<std::size_t>(layout::RowOf(entry.container))];
+                    controls[static_cast<std::size_t>(layout::RowOf(*entry.container))];
                 left += frame.left;
                 top += frame.top;
             }
@@ -106,7 +107,7 @@ TEST(BuilderWindowLayout, EveryControlOfTheTableExistsWithItsClassIdPlaceAndLoad
             EXPECT_EQ(place.bottom - place.top, Px(entry.height));
 
             const bool disabled = kDisabledAfterLoad.count({entry.name, entry.index}) != 0;
-            const bool hidden = entry.name == "optDefBtn" && entry.index > 0;
+            const bool hidden = entry.name == ctl::optDefBtn && entry.index > 0;
             EXPECT_EQ(IsWindowEnabled(ctl) != FALSE, !disabled);
             EXPECT_EQ(IsWindowVisible(ctl) != FALSE, !hidden);
 
@@ -115,7 +116,7 @@ TEST(BuilderWindowLayout, EveryControlOfTheTableExistsWithItsClassIdPlaceAndLoad
             } else if (entry.kind == ControlKind::PictureButton ||
                        entry.kind == ControlKind::Image) {
                 EXPECT_EQ(Text(ctl), "");
-            } else if (entry.name == "optDefBtn" && entry.index == 0) {
+            } else if (entry.name == ctl::optDefBtn && entry.index == 0) {
                 EXPECT_EQ(Text(ctl), "OK");
             } else {
                 EXPECT_EQ(Text(ctl), entry.caption);
@@ -158,13 +159,13 @@ TEST(BuilderWindowLayout, ControlsFollowTheWindowToAMonitorWithAnotherDpi) {
                      reinterpret_cast<LPARAM>(&suggested));
         EXPECT_EQ(h.window->Dpi(), 144U);
         // cmdBrowse sits in fraHelp: 4680 + 3015 twips from the left, 45 + 810 from the top.
-        const RECT place = PlaceInClient(h.Ctl("cmdBrowse"));
+        const RECT place = PlaceInClient(h.Ctl(ctl::cmdBrowse));
         EXPECT_EQ(place.left, MulDiv(4680 + 3015, 144, 1440));
         EXPECT_EQ(place.top, MulDiv(45 + 810, 144, 1440));
         EXPECT_EQ(place.right - place.left, MulDiv(345, 144, 1440));
         EXPECT_EQ(place.bottom - place.top, MulDiv(285, 144, 1440));
-        EXPECT_LE(FontOf(h.Ctl("cmdBrowse")).lfHeight, -16) << "8.25 point at 144 DPI";
-        EXPECT_TRUE(IsWindowVisible(h.Ctl("txtPrompt")));
+        EXPECT_LE(FontOf(h.Ctl(ctl::cmdBrowse)).lfHeight, -16) << "8.25 point at 144 DPI";
+        EXPECT_TRUE(IsWindowVisible(h.Ctl(ctl::txtPrompt)));
     });
 }
 
@@ -177,16 +178,17 @@ LOGFONTW FontOf(HWND ctl) {
 TEST(BuilderWindowLayout, BrowseButtonAloneHasTheBoldFont) {
     Harness h;
     h.WhileShown([&] {
-        const LOGFONTW browse = FontOf(h.Ctl("cmdBrowse"));
+        const LOGFONTW browse = FontOf(h.Ctl(ctl::cmdBrowse));
         EXPECT_EQ(browse.lfWeight, 700);
         if (h.window->Dpi() == 96) {
             EXPECT_EQ(browse.lfHeight, -11) << "8.25 point at 96 DPI";
         }
         const HGDIOBJ shared =
-            reinterpret_cast<HGDIOBJ>(SendMessageW(h.Ctl("txtTitle"), WM_GETFONT, 0, 0));
+            reinterpret_cast<HGDIOBJ>(SendMessageW(h.Ctl(ctl::txtTitle), WM_GETFONT, 0, 0));
         ASSERT_NE(shared, nullptr);
-        for (const char* name : {"fraIcons", "lblTitle", "chkHelp", "txtPrompt", "cmdPreview"}) {
-            SCOPED_TRACE(name);
+        for (auto name :
+             {ctl::fraIcons, ctl::lblTitle, ctl::chkHelp, ctl::txtPrompt, ctl::cmdPreview}) {
+            SCOPED_TRACE(layout::NameText(name));
             EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(h.Ctl(name), WM_GETFONT, 0, 0)),
                       shared);
             EXPECT_LT(FontOf(h.Ctl(name)).lfWeight, 700);
@@ -210,16 +212,16 @@ TEST(BuilderWindowLayout, PictureButtonsCarryTheirTooltipsExactly) {
         ASSERT_NE(tooltip, nullptr);
         EXPECT_EQ(GetWindow(tooltip, GW_OWNER), h.Window());
 
-        const std::pair<const char*, const char*> expected[] = {
-            {"cmdPreview", " Preview "},
-            {"cmdCopy", " Copy to Clipboard "},
-            {"cmdPaste", " Paste Into Project "},
-            {"cmdHelp", " QVN Help "},
-            {"cmdExit", " Exit QVN "},
+        const std::pair<layout::ControlName, const char*> expected[] = {
+            {ctl::cmdPreview, " Preview "},
+            {ctl::cmdCopy, " Copy to Clipboard "},
+            {ctl::cmdPaste, " Paste Into Project "},
+            {ctl::cmdHelp, " QVN Help "},
+            {ctl::cmdExit, " Exit QVN "},
         };
         EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 5);
         for (const auto& [name, text] : expected) {
-            SCOPED_TRACE(name);
+            SCOPED_TRACE(layout::NameText(name));
             wchar_t buffer[128] = {};
             TOOLINFOW tool{};
             tool.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -235,8 +237,8 @@ TEST(BuilderWindowLayout, PictureButtonsCarryTheirTooltipsExactly) {
 TEST(BuilderWindowLayout, PictureButtonsShowOurPicturesAndImagesTheStandardIcons) {
     Harness h;
     h.WhileShown([&] {
-        for (const char* name : {"cmdPreview", "cmdCopy", "cmdPaste", "cmdHelp"}) {
-            SCOPED_TRACE(name);
+        for (auto name : {ctl::cmdPreview, ctl::cmdCopy, ctl::cmdPaste, ctl::cmdHelp}) {
+            SCOPED_TRACE(layout::NameText(name));
             EXPECT_NE(GetWindowLongW(h.Ctl(name), GWL_STYLE) & BS_BITMAP, 0);
             auto bitmap =
                 reinterpret_cast<HBITMAP>(SendMessageW(h.Ctl(name), BM_GETIMAGE, IMAGE_BITMAP, 0));
@@ -247,9 +249,9 @@ TEST(BuilderWindowLayout, PictureButtonsShowOurPicturesAndImagesTheStandardIcons
             EXPECT_EQ(dib.dsBm.bmHeight, 23);
             EXPECT_EQ(dib.dsBm.bmBitsPixel, 8) << "256 colours";
         }
-        EXPECT_NE(GetWindowLongW(h.Ctl("cmdExit"), GWL_STYLE) & BS_ICON, 0);
+        EXPECT_NE(GetWindowLongW(h.Ctl(ctl::cmdExit), GWL_STYLE) & BS_ICON, 0);
         auto exitIcon =
-            reinterpret_cast<HICON>(SendMessageW(h.Ctl("cmdExit"), BM_GETIMAGE, IMAGE_ICON, 0));
+            reinterpret_cast<HICON>(SendMessageW(h.Ctl(ctl::cmdExit), BM_GETIMAGE, IMAGE_ICON, 0));
         ASSERT_NE(exitIcon, nullptr);
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(exitIcon, &info));
@@ -264,7 +266,7 @@ TEST(BuilderWindowLayout, PictureButtonsShowOurPicturesAndImagesTheStandardIcons
         const LPCWSTR standard[] = {nullptr, IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK};
         for (int i = 0; i < 5; ++i) {
             SCOPED_TRACE(i);
-            HWND image = h.Ctl("imgIcons", i);
+            HWND image = h.Ctl(ctl::imgIcons, i);
             const auto shown = reinterpret_cast<HICON>(SendMessageW(image, STM_GETICON, 0, 0));
             EXPECT_EQ(shown, standard[i] == nullptr ? nullptr : LoadIconW(nullptr, standard[i]));
         }
@@ -308,7 +310,7 @@ std::vector<std::string> FocusTour(Harness& h, bool backward) {
     std::vector<std::string> tour;
     for (int step = 0; step < 40; ++step) {
         const auto* entry = layout::ControlForId(GetDlgCtrlID(h.FocusedControl()));
-        std::string name = entry != nullptr ? std::string(entry->name) : "?";
+        std::string name = entry != nullptr ? std::string(entry->NameText()) : "?";
         if (entry != nullptr && entry->index != layout::kNoIndex) {
             name += " " + std::to_string(entry->index);
         }
@@ -348,17 +350,17 @@ TEST(BuilderWindowKeyboard, ArrowKeysSelectWithinTheOptionGroup) {
     Harness h;
     h.DriveWhileShown([&] {
         ASSERT_TRUE(h.PressKey(VK_TAB)); // to the button sets
-        EXPECT_EQ(h.FocusedControl(), h.Ctl("optButtons", 0));
+        EXPECT_EQ(h.FocusedControl(), h.Ctl(ctl::optButtons, 0));
         ASSERT_TRUE(h.PressKey(VK_DOWN));
-        EXPECT_EQ(h.FocusedControl(), h.Ctl("optButtons", 1));
-        EXPECT_EQ(SendMessageW(h.Ctl("optButtons", 1), BM_GETCHECK, 0, 0), BST_CHECKED);
-        EXPECT_EQ(SendMessageW(h.Ctl("optButtons", 0), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        EXPECT_EQ(h.FocusedControl(), h.Ctl(ctl::optButtons, 1));
+        EXPECT_EQ(SendMessageW(h.Ctl(ctl::optButtons, 1), BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(SendMessageW(h.Ctl(ctl::optButtons, 0), BM_GETCHECK, 0, 0), BST_UNCHECKED);
         // optButtons_click ran: "OK and Cancel" shows a second default button.
-        EXPECT_TRUE(IsWindowVisible(h.Ctl("optDefBtn", 1)));
-        EXPECT_EQ(Text(h.Ctl("optDefBtn", 1)), "Cancel");
+        EXPECT_TRUE(IsWindowVisible(h.Ctl(ctl::optDefBtn, 1)));
+        EXPECT_EQ(Text(h.Ctl(ctl::optDefBtn, 1)), "Cancel");
         ASSERT_TRUE(h.PressKey(VK_UP));
         ASSERT_TRUE(h.PressKey(VK_UP)); // wraps to the last set
-        EXPECT_EQ(h.FocusedControl(), h.Ctl("optButtons", 5));
+        EXPECT_EQ(h.FocusedControl(), h.Ctl(ctl::optButtons, 5));
         EXPECT_EQ(h.window->Form().Settings().intButtonSet, 5);
     });
 }

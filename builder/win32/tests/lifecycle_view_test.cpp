@@ -18,7 +18,7 @@ TEST(BuilderWindowLifecycle, ExitAndTheCloseBoxEachHideOnceAndEndTheDisplay) {
         std::function<void(Harness&)> close;
     };
     const Case cases[] = {
-        {"Exit button", [](Harness& h) { h.Click("cmdExit"); }},
+        {"Exit button", [](Harness& h) { h.Click(ctl::cmdExit); }},
         {"close box", [](Harness& h) { SendMessageW(h.Window(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
         {"WM_CLOSE", [](Harness& h) { SendMessageW(h.Window(), WM_CLOSE, 0, 0); }},
         {"unload by the add-in", [](Harness& h) { h.window->Unload(); }},
@@ -47,7 +47,7 @@ TEST(BuilderWindowLifecycle, ExitAndTheCloseBoxEachHideOnceAndEndTheDisplay) {
 TEST(BuilderWindowLifecycle, HideEndsTheDisplayAndTheNextShowFindsTheStateKept) {
     Harness h;
     h.WhileShown([&] {
-        h.Type("txtTitle", "Kept");
+        h.Type(ctl::txtTitle, "Kept");
         h.window->HideForm();
     });
     EXPECT_TRUE(h.window->IsLoaded());
@@ -55,7 +55,7 @@ TEST(BuilderWindowLifecycle, HideEndsTheDisplayAndTheNextShowFindsTheStateKept) 
     EXPECT_FALSE(IsWindowVisible(h.Window()));
     h.WhileShown([&] {
         EXPECT_TRUE(IsWindowVisible(h.Window()));
-        EXPECT_EQ(Text(h.Ctl("txtTitle")), "Kept");
+        EXPECT_EQ(Text(h.Ctl(ctl::txtTitle)), "Kept");
     });
     EXPECT_EQ(h.connect.shows, 1) << "loaded once";
 }
@@ -81,18 +81,18 @@ TEST(BuilderWindowLifecycle, ShowWhileShownReturnsAtOnceAndOtherWindowsWaitDisab
 TEST(BuilderWindowLifecycle, ReopeningAfterExitStartsFromTheLoadState) {
     Harness h;
     h.WhileShown([&] {
-        h.Click("optButtons", 4);
-        h.Click("imgIcons", 3);
-        h.Type("txtTitle", "Gone");
-        h.Click("cmdExit");
+        h.Click(ctl::optButtons, 4);
+        h.Click(ctl::imgIcons, 3);
+        h.Type(ctl::txtTitle, "Gone");
+        h.Click(ctl::cmdExit);
     });
     h.WhileShown([&] {
-        EXPECT_EQ(SendMessageW(h.Ctl("optButtons", 0), BM_GETCHECK, 0, 0), BST_CHECKED);
-        EXPECT_EQ(SendMessageW(h.Ctl("optButtons", 4), BM_GETCHECK, 0, 0), BST_UNCHECKED);
-        EXPECT_EQ(SendMessageW(h.Ctl("optIcons", 0), BM_GETCHECK, 0, 0), BST_CHECKED);
-        EXPECT_EQ(Text(h.Ctl("txtTitle")), "");
-        EXPECT_EQ(Text(h.Ctl("optDefBtn", 0)), "OK");
-        EXPECT_FALSE(IsWindowVisible(h.Ctl("optDefBtn", 1)));
+        EXPECT_EQ(SendMessageW(h.Ctl(ctl::optButtons, 0), BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(SendMessageW(h.Ctl(ctl::optButtons, 4), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        EXPECT_EQ(SendMessageW(h.Ctl(ctl::optIcons, 0), BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(Text(h.Ctl(ctl::txtTitle)), "");
+        EXPECT_EQ(Text(h.Ctl(ctl::optDefBtn, 0)), "OK");
+        EXPECT_FALSE(IsWindowVisible(h.Ctl(ctl::optDefBtn, 1)));
     });
     EXPECT_EQ(h.connect.hides, 2);
 }
@@ -110,13 +110,13 @@ TEST(BuilderWindowLifecycle, QuitMessageEndsTheDisplayAndIsPassedOn) {
 TEST(BuilderWindowLifecycle, FocusMovesOffAControlBeforeItIsDisabled) {
     Harness h;
     h.WhileShown([&] {
-        h.Click("optButtons", 1);
-        h.Click("optCodeOption", 1);
-        SetFocus(h.Ctl("txtVarName"));
-        EXPECT_EQ(GetFocus(), h.Ctl("txtVarName"));
-        h.Click("optCodeOption", 0); // disables the name box
-        EXPECT_FALSE(IsWindowEnabled(h.Ctl("txtVarName")));
-        EXPECT_NE(GetFocus(), h.Ctl("txtVarName"));
+        h.Click(ctl::optButtons, 1);
+        h.Click(ctl::optCodeOption, 1);
+        SetFocus(h.Ctl(ctl::txtVarName));
+        EXPECT_EQ(GetFocus(), h.Ctl(ctl::txtVarName));
+        h.Click(ctl::optCodeOption, 0); // disables the name box
+        EXPECT_FALSE(IsWindowEnabled(h.Ctl(ctl::txtVarName)));
+        EXPECT_NE(GetFocus(), h.Ctl(ctl::txtVarName));
         EXPECT_TRUE(IsWindowEnabled(GetFocus()));
         EXPECT_EQ(GetParent(GetFocus()), h.Window());
     });
@@ -155,7 +155,7 @@ Growth OpenAndClose(int cycles, double* openMs = nullptr,
                            .count();
             if (leak)
                 leak();
-            h.Click("cmdExit");
+            h.Click(ctl::cmdExit);
         });
     }
     if (openMs != nullptr) {

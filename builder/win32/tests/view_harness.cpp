@@ -141,11 +141,11 @@ void Harness::Show(const std::function<void()>& body, bool closeAfter) {
     }
 }
 
-HWND Harness::Ctl(std::string_view name, int index) const {
+HWND Harness::Ctl(layout::ControlName name, int index) const {
     return window->ControlWindow(layout::RowOf(name, index));
 }
 
-void Harness::Click(std::string_view name, int index) const {
+void Harness::Click(layout::ControlName name, int index) const {
     HWND ctl = Ctl(name, index);
     if (ClassOf(ctl) == "Static") {
         SendMessageW(ctl, WM_LBUTTONDOWN, MK_LBUTTON, 0);
@@ -155,7 +155,7 @@ void Harness::Click(std::string_view name, int index) const {
     }
 }
 
-void Harness::Type(std::string_view name, const std::string& text) const {
+void Harness::Type(layout::ControlName name, const std::string& text) const {
     SendMessageW(Ctl(name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 

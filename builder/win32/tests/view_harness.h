@@ -14,6 +14,7 @@
 #include <vector>
 
 namespace qvn::win32::testing {
+namespace ctl = layout::ctl;
 
 struct MessageCall {
     std::string text;
@@ -75,11 +76,11 @@ public:
     [[nodiscard]] HWND FocusedControl() const;
 
     [[nodiscard]] HWND Window() const { return window->Hwnd(); }
-    [[nodiscard]] HWND Ctl(std::string_view name, int index = layout::kNoIndex) const;
+    [[nodiscard]] HWND Ctl(layout::ControlName name, int index = layout::kNoIndex) const;
     // A mouse click on the control, as the user makes it.
-    void Click(std::string_view name, int index = layout::kNoIndex) const;
+    void Click(layout::ControlName name, int index = layout::kNoIndex) const;
     // Text put into a text box from outside, as typing does.
-    void Type(std::string_view name, const std::string& text) const;
+    void Type(layout::ControlName name, const std::string& text) const;
     [[nodiscard]] FormModel& Model() const { return window->Form().Model(); }
 
     RecordingServices* services; // owned by the window
