@@ -42,14 +42,15 @@ constexpr std::ptrdiff_t kCheckedLength = 32;
 #if defined(__SSE2__)
 // A mask of the bytes that are not plain: quote, backslash, controls and, unless the text is
 // well-formed UTF-8, everything from 0x80.
-int SpecialBytes(__m128i bytes, bool wellFormed) {
+template <bool kWellFormed> int SpecialBytes(__m128i bytes) {
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i lastControl = _mm_set1_epi8(0x1F);
     // Signed, bytes from 0x80 up compare below the blank along with the controls; unsigned,
     // only the controls are at most 0x1F.
-    const __m128i below = wellFormed ? _mm_cmpeq_epi8(_mm_max_epu8(bytes, lastControl), lastControl)
-                                     : _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
+    const __m128i below = kWellFormed
+                              ? _mm_cmpeq_epi8(_mm_max_epu8(bytes, lastControl), lastControl)
+                              : _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
     return _mm_movemask_epi8(_mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)), below));
 }
@@ -125,12 +126,12 @@ void JsonWriter::String(std::string_view text) {
     Raw("\"");
 }
 
-void JsonWriter::Chars(std::string_view text, bool wellFormed) {
+template <bool kWellFormed> void JsonWriter::Escape(std::string_view text) {
     char* write = write_;
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = at + text.size();
-    bool checked = wellFormed;
-    const EscapeTable* escapes = wellFormed ? &kEscapeWellFormed : &kEscape;
+    bool checked = kWellFormed;
+    const EscapeTable& escapes = kWellFormed ? kEscapeWellFormed : kEscape;
     auto room = [&] {
         if (write >= limit_) {
             write_ = write;
@@ -147,7 +148,7 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
             // one that needs care are kept.
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(write), bytes);
-            auto mask = static_cast<unsigned>(SpecialBytes(bytes, wellFormed));
+            auto mask = static_cast<unsigned>(SpecialBytes<kWellFormed>(bytes));
             if (mask == 0) {
                 at += 16;
                 write += 16;
@@ -161,7 +162,7 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
                 std::size_t from = 0; // the step's first byte not yet written
                 for (; mask != 0; mask &= mask - 1) {
                     const auto place = static_cast<std::size_t>(__builtin_ctz(mask));
-                    const char escape = (*escapes)[at[place]];
+                    const char escape = escapes[at[place]];
                     if (escape == 1)
                         break;
                     _mm_storeu_si128(reinterpret_cast<__m128i*>(write),
@@ -198,12 +199,12 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
             unsigned mask = 0;
             if (text.size() >= 16) {
                 const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
-                mask = static_cast<unsigned>(SpecialBytes(bytes, wellFormed)) >> (16 - left);
+                mask = static_cast<unsigned>(SpecialBytes<kWellFormed>(bytes)) >> (16 - left);
             } else {
                 char tail[16] = {};
                 CopyShortBytes(tail, reinterpret_cast<const char*>(at), left);
                 const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail));
-                mask = static_cast<unsigned>(SpecialBytes(bytes, wellFormed)) & ((1U << left) - 1);
+                mask = static_cast<unsigned>(SpecialBytes<kWellFormed>(bytes)) & ((1U << left) - 1);
             }
             const std::size_t plain =
                 mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : left;
@@ -215,7 +216,7 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
         }
 #else
         {
-            while (at < end && (*escapes)[*at] == 0)
+            while (at < end && escapes[*at] == 0)
                 *write++ = static_cast<char>(*at++);
             if (at == end)
                 break;
@@ -225,27 +226,31 @@ void JsonWriter::Chars(std::string_view text, bool wellFormed) {
         // tabs between its lines. A run is written here without going back to the plain
         // steps, its commonest escapes as the table has them.
         do {
-            if (const char escape = (*escapes)[*at]; escape != 1) {
+            if (const char escape = escapes[*at]; escape != 1) {
                 write[0] = '\\';
                 write[1] = escape;
                 write += 2;
                 ++at;
             } else if (*at >= 0x80 && !checked) {
-                // The bytes before are ASCII, so the text is well-formed when its rest is.
+                // The bytes before are ASCII, so the text is well-formed when its rest is,
+                // and its rest is then written as such.
                 checked = true;
-                wellFormed = end - at >= kCheckedLength &&
-                             simdjson::validate_utf8(reinterpret_cast<const char*>(at),
-                                                     static_cast<std::size_t>(end - at));
-                if (wellFormed) {
-                    escapes = &kEscapeWellFormed;
-                    break;
+                const auto rest = static_cast<std::size_t>(end - at);
+                if (rest >= kCheckedLength &&
+                    simdjson::validate_utf8(reinterpret_cast<const char*>(at), rest)) {
+                    write_ = write;
+                    Escape<true>(std::string_view(reinterpret_cast<const char*>(at), rest));
+                    return;
                 }
             } else {
                 write = WriteSpecial(write, at, end);
             }
-        } while (at < end && (*escapes)[*at] != 0 && write < limit_);
+        } while (at < end && escapes[*at] != 0 && write < limit_);
     }
     write_ = write;
 }
+
+template void JsonWriter::Escape<false>(std::string_view text);
+template void JsonWriter::Escape<true>(std::string_view text);
 
 } // namespace qvn::cli

@@ -72,10 +72,10 @@ public:
     void String(std::string_view text);
     // The same without the quotes: what a JSON string holds for `text`. A text cut where the
     // byte before the cut is ASCII gives the same as its two parts one after the other.
-    void Chars(std::string_view text) { Chars(text, false); }
+    void Chars(std::string_view text) { Escape<false>(text); }
     // Chars for a text known to be well-formed UTF-8, as every string the parser reads is: its
     // non-ASCII characters are copied as they are, unchecked.
-    void WellFormedChars(std::string_view text) { Chars(text, true); }
+    void WellFormedChars(std::string_view text) { Escape<true>(text); }
 
     // Where the next byte goes in the output buffer.
     [[nodiscard]] std::size_t Position() const {
@@ -91,7 +91,9 @@ public:
     }
 
 private:
-    void Chars(std::string_view text, bool wellFormed);
+    // Chars, compiled apart for text known to be well-formed and for text that is checked, so
+    // that the steps over plain bytes do not ask which it is.
+    template <bool kWellFormed> void Escape(std::string_view text);
     // Commits what is written and makes kRoom bytes of room, and `extra` more, after it.
     void MakeRoom(std::size_t extra) {
         out_.Commit(write_ == nullptr ? out_.Data() + out_.Size() : write_);

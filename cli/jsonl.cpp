@@ -4,7 +4,6 @@
 #include "cli/json_record.h"
 #include "cli/json_writer.h"
 #include "composition/msgbox_reader.h"
-#include "composition/option_tables.h"
 
 #include <algorithm>
 #include <charconv>
@@ -63,28 +62,15 @@ void ResetChoices(MsgBoxSettings& s) {
         reset(s.labels[i], kLoaded.labels[i]);
 }
 
-// Where the code holds the prompt's expression as it stands: after the opening of its shape,
-// unless the first line had to be cut. The bytes before both ends of it must be ASCII, so that
-// no UTF-8 sequence spans them and the JSON of the code is that of its three parts. npos when
-// it is not so.
+// Where the code holds the prompt's expression as it stands, when the bytes before both ends
+// of it are ASCII, so that no UTF-8 sequence spans them and the JSON of the code is that of
+// its three parts; else npos.
 std::size_t PromptInCode(const MsgBoxSettings& s) {
-    std::size_t at = 0;
-    switch (s.intCodeOption) {
-    case kCodeVariableReturn:
-        at = s.txtVarName.size() + std::string_view(" = MsgBox(").size();
-        break;
-    case kCodeIfThenElse:
-        at = std::string_view("If MsgBox (").size();
-        break;
-    default:
-        at = std::string_view("MsgBox ").size();
-        break;
-    }
-    const std::string& code = s.strMsgBoxCode;
+    const std::size_t at = s.promptExprAt;
     const std::string& expr = s.strPromptExpr;
     auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
-    if (expr.empty() || at == 0 || code.size() < at + expr.size() || !ascii(code[at - 1]) ||
-        !ascii(expr.back()) || code.compare(at, expr.size(), expr) != 0)
+    if (at == std::string::npos || at == 0 || expr.empty() || !ascii(s.strMsgBoxCode[at - 1]) ||
+        !ascii(expr.back()))
         return std::string::npos;
     return at;
 }

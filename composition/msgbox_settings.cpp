@@ -394,10 +394,13 @@ void MsgBoxSettings::BuildMsgBoxCode() {
         build(false, [&](const LinePiece& piece) {
             if (piece.joiner == Joiner::Comma)
                 line << ", ";
+            if (piece.text.data() == strPromptExpr.data())
+                promptExprAt = line.Size();
             line << piece.text;
         });
     }
     if (code.size() > kMaxLineBytes) {
+        promptExprAt = std::string::npos;
         code.clear();
         first.clear();
         build(true, [&](const LinePiece& piece) { first.push_back(piece); });

@@ -45,6 +45,9 @@ struct MsgBoxSettings {
     // Set when no arrangement of the code stays within the language's limits on one
     // statement; strMsgBoxCode is then empty and the commands refuse.
     bool blnCodeTooLong = false;
+    // Where strPromptExpr stands whole in strMsgBoxCode, or npos when the first line of the
+    // code had to be cut.
+    std::size_t promptExprAt = std::string::npos;
 
     // Fixed pieces spliced into the code.
     std::string strLineBreak{"\r\n"};

@@ -30,6 +30,9 @@ TEST_P(MsgBoxCodeTest, GeneratesTheCode) {
     EXPECT_EQ(Compose(s), GetParam().code);
     // Composing again without a change gives the same code.
     EXPECT_EQ(Compose(s), GetParam().code);
+    // The code's one first line holds the prompt's expression whole, where composing says.
+    ASSERT_NE(s.promptExprAt, std::string::npos);
+    EXPECT_EQ(s.strMsgBoxCode.substr(s.promptExprAt, s.strPromptExpr.size()), s.strPromptExpr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -301,6 +304,10 @@ TEST_P(LongStatementTest, StaysWithinTheLimitsAndReadsBackAsTheStatement) {
     EXPECT_EQ(ReadBack(lines, used), GetParam().statement);
     EXPECT_EQ(used, GetParam().lines);
     EXPECT_LE(used, static_cast<std::size_t>(kMaxLineContinuations) + 1);
+    // A cut line holds no place of the prompt's expression, which may be split.
+    if (used > 1) {
+        EXPECT_EQ(s.promptExprAt, std::string::npos);
+    }
 }
 
 const std::string k1014(1014, 'a');
@@ -385,6 +392,7 @@ TEST(LongStatement, RefusedWhereNoArrangementFits) {
         fill(s);
         EXPECT_EQ(Compose(s), "");
         EXPECT_TRUE(s.blnCodeTooLong);
+        EXPECT_EQ(s.promptExprAt, std::string::npos);
     }
     // A refusal is not remembered once the settings fit again.
     MsgBoxSettings s;
