@@ -129,13 +129,13 @@ void CALLBACK OnIdle(HWND, UINT, UINT_PTR id, DWORD) {
     }
     KillTimer(nullptr, id);
     round.windowMs = Milliseconds(Clock::now() - round.clicked);
-    Type(BuilderControl(builder, "txtPrompt"), "Continue?");
+    Type(BuilderControl(builder, layout::ctl::txtPrompt), "Continue?");
     // The click is handled on this thread before SendMessage returns: the code is in the
     // module by then.
     const auto pasteStart = Clock::now();
-    Click(BuilderControl(builder, "cmdPaste"));
+    Click(BuilderControl(builder, layout::ctl::cmdPaste));
     round.pasteMs = Milliseconds(Clock::now() - pasteStart);
-    Click(BuilderControl(builder, "cmdExit"));
+    Click(BuilderControl(builder, layout::ctl::cmdExit));
 }
 
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
@@ -320,7 +320,7 @@ std::string WithHands(const std::function<std::string()>& body, const std::funct
 
 std::string PasteAndWait(HWND builder, IdeHost& host) {
     const std::wstring before = host.ModuleText();
-    Click(BuilderControl(builder, "cmdPaste"));
+    Click(BuilderControl(builder, layout::ctl::cmdPaste));
     // The module changes on the IDE's thread; a copy of its text is read here.
     if (!WaitUntil([&] { return host.ModuleText() != before; }, 10s)) {
         return "Paste changed nothing";
@@ -329,7 +329,7 @@ std::string PasteAndWait(HWND builder, IdeHost& host) {
 }
 
 std::string Close(HWND builder) {
-    Click(BuilderControl(builder, "cmdExit"));
+    Click(BuilderControl(builder, layout::ctl::cmdExit));
     if (!WaitForWindowGone(builder, 10s)) {
         PostMessageW(builder, WM_CLOSE, 0, 0);
         return "the window stayed open after Exit";
@@ -338,11 +338,11 @@ std::string Close(HWND builder) {
 }
 
 std::string ChooseButtons(HWND builder, const char* caption) {
-    const auto index = IndexWithCaption(builder, "optButtons", caption);
+    const auto index = IndexWithCaption(builder, layout::ctl::optButtons, caption);
     if (!index) {
         return std::string("no button set \"") + caption + "\"";
     }
-    Click(BuilderControl(builder, "optButtons", *index));
+    Click(BuilderControl(builder, layout::ctl::optButtons, *index));
     return {};
 }
 
@@ -436,12 +436,12 @@ std::string SoakCycle(IdeHost& host, MessageBoxWatcher& boxes) {
             if (builder == nullptr) {
                 return "the menu click opened no window";
             }
-            Type(BuilderControl(builder, "txtPrompt"), "Save changes?");
+            Type(BuilderControl(builder, layout::ctl::txtPrompt), "Save changes?");
             // Preview shows the box itself: with the one OK button the watcher closes it.
-            Click(BuilderControl(builder, "cmdPreview"));
+            Click(BuilderControl(builder, layout::ctl::cmdPreview));
             std::string step = ChooseButtons(builder, "Yes and No");
             if (step.empty()) {
-                Click(BuilderControl(builder, "cmdCopy"));
+                Click(BuilderControl(builder, layout::ctl::cmdCopy));
                 step = PasteAndWait(builder, host);
             }
             const std::string closed = Close(builder);
