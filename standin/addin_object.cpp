@@ -26,8 +26,7 @@ HRESULT AddInObject::put_Description(BSTR description) noexcept try {
 CATCH_RETURN()
 
 HRESULT AddInObject::get_VBE(::VBE** vbe) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, vbe);
-    *vbe = nullptr;
+    RETURN_IF_FAILED(Start(vbe));
     if (entry_.vbe == nullptr) {
         return Fail(E_FAIL, L"The add-in is not attached to an IDE.");
     }
@@ -37,8 +36,7 @@ HRESULT AddInObject::get_VBE(::VBE** vbe) noexcept {
 }
 
 HRESULT AddInObject::get_Collection(IDispatch** collection) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, collection);
-    *collection = nullptr;
+    RETURN_IF_FAILED(Start(collection));
     return Fail(E_NOTIMPL, L"The stand-in IDE offers no Addins collection.");
 }
 

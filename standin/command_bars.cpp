@@ -113,8 +113,7 @@ HRESULT ControlObject::EnumConnectionPoints(IEnumConnectionPoints** points) noex
 }
 
 HRESULT ControlObject::FindConnectionPoint(REFIID riid, IConnectionPoint** point) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, point);
-    *point = nullptr;
+    RETURN_IF_FAILED(Start(point));
     RETURN_HR_IF(CONNECT_E_NOCONNECTION, !clickPoint_ || riid != clickPoint_->Iid());
     return clickPoint_.CopyTo(point);
 }
@@ -136,22 +135,19 @@ HRESULT ControlObject::get_Id(int* id) noexcept {
 }
 
 HRESULT ControlObject::get_CommandBar(::CommandBar** bar) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, bar);
-    *bar = nullptr;
+    RETURN_IF_FAILED(Start(bar));
     RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, !popup_);
     return popup_->Hand(bar);
 }
 
 HRESULT ControlObject::get_Controls(::CommandBarControls** controls) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, controls);
-    *controls = nullptr;
+    RETURN_IF_FAILED(Start(controls));
     RETURN_HR_IF(DISP_E_MEMBERNOTFOUND, !popup_);
     return popup_->get_Controls(controls);
 }
 
 HRESULT ControlObject::get_Tag(BSTR* tag) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, tag);
-    *tag = nullptr;
+    RETURN_IF_FAILED(Start(tag));
     RETURN_IF_FAILED(CheckAlive(L"Tag"));
     return CopyText(tag_, tag);
 }
@@ -165,8 +161,7 @@ HRESULT ControlObject::put_Tag(BSTR tag) noexcept try {
 CATCH_RETURN()
 
 HRESULT ControlObject::get_Caption(BSTR* caption) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, caption);
-    *caption = nullptr;
+    RETURN_IF_FAILED(Start(caption));
     RETURN_IF_FAILED(CheckAlive(L"Caption"));
     return CopyText(caption_, caption);
 }
@@ -191,16 +186,14 @@ HRESULT ControlObject::Delete(VARIANT) noexcept try {
 CATCH_RETURN()
 
 HRESULT ControlObject::get_Index(int* index) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, index);
-    *index = 0;
+    RETURN_IF_FAILED(Start(index));
     RETURN_IF_FAILED(CheckAlive());
     *index = static_cast<int>(owner_->IndexOf(this));
     return S_OK;
 }
 
 HRESULT ControlObject::get_Parent(::CommandBar** parent) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, parent);
-    *parent = nullptr;
+    RETURN_IF_FAILED(Start(parent));
     RETURN_IF_FAILED(CheckAlive());
     if (owner_->Bar() == nullptr) {
         return Fail(E_FAIL, L"The command bar no longer exists.");
@@ -271,9 +264,7 @@ ControlsObject::~ControlsObject() {
 
 HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARIANT temporary,
                             ::CommandBarControl** control) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, control);
-    *control = nullptr;
-    RETURN_IF_FAILED(Check(L"Add"));
+    RETURN_IF_FAILED(Start(control, L"Add"));
     const auto kind = As(type, VT_I4);
     const auto flag = As(temporary, VT_BOOL);
     const auto number = As(before, VT_I4);
@@ -300,16 +291,13 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
 CATCH_RETURN()
 
 HRESULT ControlsObject::get_Count(int* count) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, count);
-    *count = 0;
-    RETURN_IF_FAILED(Check(L"Count"));
+    RETURN_IF_FAILED(Start(count, L"Count"));
     *count = static_cast<int>(items_.size());
     return S_OK;
 }
 
 HRESULT ControlsObject::get_Item(VARIANT index, ::CommandBarControl** control) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, control);
-    *control = nullptr;
+    RETURN_IF_FAILED(Start(control));
     ControlObject* found =
         FindItem(items_, index, [](const ControlObject& c) { return c.Caption(); });
     if (found == nullptr) {
@@ -320,8 +308,7 @@ HRESULT ControlsObject::get_Item(VARIANT index, ::CommandBarControl** control) n
 CATCH_RETURN()
 
 HRESULT ControlsObject::get_Parent(::CommandBar** parent) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, parent);
-    *parent = nullptr;
+    RETURN_IF_FAILED(Start(parent));
     if (bar_ == nullptr) {
         return Fail(E_FAIL, L"The command bar no longer exists.");
     }
@@ -364,9 +351,7 @@ CommandBarObject::~CommandBarObject() {
 }
 
 HRESULT CommandBarObject::get_Controls(::CommandBarControls** controls) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, controls);
-    *controls = nullptr;
-    RETURN_IF_FAILED(Check(L"Controls"));
+    RETURN_IF_FAILED(Start(controls, L"Controls"));
     return controls_->Hand(controls);
 }
 
@@ -417,9 +402,7 @@ ControlObject* CommandBarObject::Find(const VARIANT& type, const VARIANT& id, co
 HRESULT CommandBarObject::FindControl(VARIANT type, VARIANT id, VARIANT tag, VARIANT,
                                       VARIANT recursive, ::CommandBarControl** control) noexcept
     try {
-    RETURN_HR_IF_NULL(E_POINTER, control);
-    *control = nullptr;
-    RETURN_IF_FAILED(Check(L"FindControl"));
+    RETURN_IF_FAILED(Start(control, L"FindControl"));
     // None found is Nothing, not a failure.
     ControlObject* found = Find(type, id, tag, IsTrue(recursive));
     return found != nullptr ? found->Hand(control) : S_OK;
@@ -557,17 +540,13 @@ CommandBarObject* CommandBarsObject::AddInsBar() const {
 }
 
 HRESULT CommandBarsObject::get_ActiveMenuBar(::CommandBar** bar) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, bar);
-    *bar = nullptr;
-    RETURN_IF_FAILED(Check(L"ActiveMenuBar"));
+    RETURN_IF_FAILED(Start(bar, L"ActiveMenuBar"));
     return MenuBar()->Hand(bar);
 }
 
 HRESULT CommandBarsObject::FindControl(VARIANT type, VARIANT id, VARIANT tag, VARIANT,
                                        ::CommandBarControl** control) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, control);
-    *control = nullptr;
-    RETURN_IF_FAILED(Check(L"FindControl"));
+    RETURN_IF_FAILED(Start(control, L"FindControl"));
     for (const auto& bar : bars_) {
         if (ControlObject* found = bar->Find(type, id, tag, false)) {
             return found->Hand(control);
@@ -584,9 +563,7 @@ HRESULT CommandBarsObject::get_Count(int* count) noexcept {
 }
 
 HRESULT CommandBarsObject::get_Item(VARIANT index, ::CommandBar** bar) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, bar);
-    *bar = nullptr;
-    RETURN_IF_FAILED(Check(L"Item"));
+    RETURN_IF_FAILED(Start(bar, L"Item"));
     CommandBarObject* found =
         FindItem(bars_, index, [](const CommandBarObject& b) { return b.Name(); });
     if (found == nullptr) {

@@ -129,6 +129,13 @@ protected:
     }
     // The failure injected for `operation`, if any.
     HRESULT Check(const wchar_t* operation) const { return state_->Check(operation, source_); }
+    // How a member with a result begins: the result cleared, then the failure injected for
+    // `operation` (when one is named).
+    template <class T> HRESULT Start(T* out, const wchar_t* operation = nullptr) const {
+        RETURN_HR_IF_NULL(E_POINTER, out);
+        *out = T{};
+        return operation != nullptr ? Check(operation) : S_OK;
+    }
 
 private:
     const wchar_t* source_;

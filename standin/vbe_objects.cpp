@@ -45,17 +45,14 @@ std::vector<std::wstring>& CodeModuleObject::Text() {
 }
 
 HRESULT CodeModuleObject::get_Parent(::VBComponent** component) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, component);
-    *component = nullptr;
-    RETURN_IF_FAILED(Check(L"Parent"));
+    RETURN_IF_FAILED(Start(component, L"Parent"));
     return Adopt(new ComponentObject(state_, component_, this))->Hand(component);
 }
 CATCH_RETURN()
 
 HRESULT CodeModuleObject::ProcedureLine(const wchar_t* operation, BSTR name, long kind, bool body,
                                         LONG* line) {
-    RETURN_HR_IF_NULL(E_POINTER, line);
-    *line = 0;
+    RETURN_IF_FAILED(Start(line));
     RETURN_IF_FAILED(Check(operation));
     const std::wstring wanted = Lower(TextOf(name));
     for (const ProcedureSpan& span : ProceduresOf(Text())) {
@@ -105,18 +102,14 @@ HRESULT CodeModuleObject::get_ProcOfLine(LONG line, vbext_ProcKind* kind, BSTR* 
 CATCH_RETURN()
 
 HRESULT CodeModuleObject::get_CountOfDeclarationLines(LONG* count) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, count);
-    *count = 0;
-    RETURN_IF_FAILED(Check(L"CountOfDeclarationLines"));
+    RETURN_IF_FAILED(Start(count, L"CountOfDeclarationLines"));
     *count = DeclarationLinesOf(Text());
     return S_OK;
 }
 CATCH_RETURN()
 
 HRESULT CodeModuleObject::get_Lines(LONG startLine, LONG count, BSTR* lines) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, lines);
-    *lines = nullptr;
-    RETURN_IF_FAILED(Check(L"Lines"));
+    RETURN_IF_FAILED(Start(lines, L"Lines"));
     const auto& all = Text();
     if (startLine < 1 || count < 0 ||
         (count > 0 && static_cast<std::size_t>(startLine) > all.size())) {
@@ -129,9 +122,7 @@ HRESULT CodeModuleObject::get_Lines(LONG startLine, LONG count, BSTR* lines) noe
 CATCH_RETURN()
 
 HRESULT CodeModuleObject::get_CountOfLines(LONG* count) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, count);
-    *count = 0;
-    RETURN_IF_FAILED(Check(L"CountOfLines"));
+    RETURN_IF_FAILED(Start(count, L"CountOfLines"));
     *count = static_cast<LONG>(Text().size());
     return S_OK;
 }
@@ -175,8 +166,7 @@ HRESULT CodeModuleObject::DeleteLines(LONG startLine, LONG count) noexcept try {
 CATCH_RETURN()
 
 HRESULT CodeModuleObject::get_CodePane(::CodePane** pane) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, pane);
-    *pane = nullptr;
+    RETURN_IF_FAILED(Start(pane));
     if (pane_ == nullptr) {
         return Fail(E_FAIL, L"The module is not shown in a code pane.");
     }
@@ -202,9 +192,7 @@ HRESULT ComponentObject::get_Name(BSTR* name) noexcept try {
 CATCH_RETURN()
 
 HRESULT ComponentObject::get_CodeModule(::CodeModule** module) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, module);
-    *module = nullptr;
-    RETURN_IF_FAILED(Check(L"CodeModule"));
+    RETURN_IF_FAILED(Start(module, L"CodeModule"));
     return module_->Hand(module);
 }
 
@@ -217,9 +205,7 @@ HRESULT ComponentObject::get_Type(vbext_ComponentType* type) noexcept try {
 CATCH_RETURN()
 
 HRESULT ComponentObject::get_Collection(::VBComponents** components) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, components);
-    *components = nullptr;
-    RETURN_IF_FAILED(Check(L"Collection"));
+    RETURN_IF_FAILED(Start(components, L"Collection"));
     return Adopt(new ComponentsObject(state_))->Hand(components);
 }
 CATCH_RETURN()
@@ -228,8 +214,7 @@ ComponentsObject::ComponentsObject(std::shared_ptr<HostState> state)
     : IdeDispatch(std::move(state), L"VBComponents") {}
 
 HRESULT ComponentsObject::Item(VARIANT index, ::VBComponent** component) noexcept try {
-    RETURN_HR_IF_NULL(E_POINTER, component);
-    *component = nullptr;
+    RETURN_IF_FAILED(Start(component));
     const long count = 1 + static_cast<long>(state_->otherModules.size());
     long position = 0;
     win32util::Variant plain;
@@ -306,9 +291,7 @@ HRESULT CodePaneObject::SetSelection(LONG startLine, LONG startColumn, LONG endL
 }
 
 HRESULT CodePaneObject::get_CodeModule(::CodeModule** module) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, module);
-    *module = nullptr;
-    RETURN_IF_FAILED(Check(L"CodeModule"));
+    RETURN_IF_FAILED(Start(module, L"CodeModule"));
     return module_->Hand(module);
 }
 
@@ -319,9 +302,7 @@ EventsObject::EventsObject(std::shared_ptr<HostState> state)
 
 HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvents** events) noexcept
     try {
-    RETURN_HR_IF_NULL(E_POINTER, events);
-    *events = nullptr;
-    RETURN_IF_FAILED(Check(L"CommandBarEvents"));
+    RETURN_IF_FAILED(Start(events, L"CommandBarEvents"));
     if (state_->IsVba() && kHost64Bit) {
         // The 64-bit VBA editor is reported to crash here; the stand-in fails instead, so that
         // an add-in shows it takes the button's own Click in that editor.
@@ -380,23 +361,17 @@ HRESULT VbeObject::get_Version(BSTR* version) noexcept {
 }
 
 HRESULT VbeObject::get_CommandBars(::CommandBars** bars) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, bars);
-    *bars = nullptr;
-    RETURN_IF_FAILED(Check(L"CommandBars"));
+    RETURN_IF_FAILED(Start(bars, L"CommandBars"));
     return bars_->Hand(bars);
 }
 
 HRESULT VbeObject::get_Events(::Events** events) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, events);
-    *events = nullptr;
-    RETURN_IF_FAILED(Check(L"Events"));
+    RETURN_IF_FAILED(Start(events, L"Events"));
     return events_->Hand(events);
 }
 
 HRESULT VbeObject::get_ActiveCodePane(::CodePane** pane) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, pane);
-    *pane = nullptr;
-    RETURN_IF_FAILED(Check(L"ActiveCodePane"));
+    RETURN_IF_FAILED(Start(pane, L"ActiveCodePane"));
     if (!state_->hasCodePane) {
         return S_OK; // Nothing, as the IDE answers when no code window is open
     }
