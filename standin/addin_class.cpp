@@ -1,6 +1,9 @@
 #include "standin/addin_class.h"
 
 #include "win32util/registry.h"
+#include "win32util/result_macros.h"
+
+#include <wrl/client.h>
 
 #include <objbase.h>
 
@@ -76,18 +79,11 @@ HRESULT CreatePerUserObject(const AddInClass& addInClass, std::unique_ptr<Loaded
     if (getClassObject == nullptr) {
         return CO_E_ERRORINDLL;
     }
-    IClassFactory* factory = nullptr;
-    HRESULT hr =
-        getClassObject(addInClass.clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object));
-    factory->Release();
-    if (FAILED(hr)) {
-        *object = nullptr;
-        return hr;
-    }
+    Microsoft::WRL::ComPtr<IClassFactory> factory;
+    RETURN_IF_FAILED(getClassObject(addInClass.clsid, IID_IClassFactory,
+                                    reinterpret_cast<void**>(factory.GetAddressOf())));
+    RETURN_IF_FAILED(
+        factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object)));
     *server = std::move(loaded);
     return S_OK;
 }
@@ -99,10 +95,7 @@ HRESULT CreateAddInObject(const std::wstring& progId, std::unique_ptr<LoadedServ
     }
     *object = nullptr;
     AddInClass addInClass;
-    HRESULT hr = ResolveAddInClass(progId, &addInClass);
-    if (FAILED(hr)) {
-        return hr;
-    }
+    RETURN_IF_FAILED(ResolveAddInClass(progId, &addInClass));
     if (!addInClass.perUserServer.empty()) {
         return CreatePerUserObject(addInClass, server, object);
     }

@@ -113,9 +113,7 @@ HRESULT ControlObject::EnumConnectionPoints(IEnumConnectionPoints** points) noex
 }
 
 HRESULT ControlObject::FindConnectionPoint(REFIID riid, IConnectionPoint** point) noexcept {
-    RETURN_IF_FAILED(Start(point));
-    RETURN_HR_IF(CONNECT_E_NOCONNECTION, !clickPoint_ || riid != clickPoint_->Iid());
-    return clickPoint_.CopyTo(point);
+    return FindOnePoint(clickPoint_.Get(), riid, point);
 }
 
 HRESULT ControlObject::CheckAlive(const wchar_t* operation) {

@@ -137,6 +137,15 @@ void InvokeClick(IDispatch* sink, VARIANT* args, UINT count) {
     SysFreeString(excep.bstrHelpFile);
 }
 
+HRESULT FindOnePoint(ConnectionPoint* point, REFIID riid, IConnectionPoint** found) noexcept {
+    RETURN_HR_IF_NULL(E_POINTER, found);
+    *found = nullptr;
+    RETURN_HR_IF(CONNECT_E_NOCONNECTION, point == nullptr || riid != point->Iid());
+    *found = point;
+    point->AddRef();
+    return S_OK;
+}
+
 HRESULT EnumerateOnePoint(std::shared_ptr<HostState> state, IConnectionPoint* point,
                           IEnumConnectionPoints** points) noexcept try {
     RETURN_HR_IF_NULL(E_POINTER, points);

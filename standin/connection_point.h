@@ -45,6 +45,9 @@ private:
 // a sink's failure is its own affair, as in the IDE.
 void InvokeClick(IDispatch* sink, VARIANT* args, UINT count);
 
+// FindConnectionPoint of a source with the single point `point` (none when null).
+HRESULT FindOnePoint(ConnectionPoint* point, REFIID riid, IConnectionPoint** found) noexcept;
+
 // An enumerator over the single connection point of a source.
 HRESULT EnumerateOnePoint(std::shared_ptr<HostState> state, IConnectionPoint* point,
                           IEnumConnectionPoints** points) noexcept;

@@ -36,10 +36,7 @@ HRESULT EventSource::EnumConnectionPoints(IEnumConnectionPoints** points) noexce
 }
 
 HRESULT EventSource::FindConnectionPoint(REFIID riid, IConnectionPoint** point) noexcept {
-    RETURN_HR_IF_NULL(E_POINTER, point);
-    *point = nullptr;
-    RETURN_HR_IF(CONNECT_E_NOCONNECTION, riid != point_->Iid());
-    return point_.CopyTo(point);
+    return FindOnePoint(point_.Get(), riid, point);
 }
 
 int EventSource::RaiseClick() {

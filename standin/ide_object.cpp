@@ -120,22 +120,29 @@ IdeObject::~IdeObject() {
     std::erase(state_->live, this);
 }
 
-// {7EC26232-5D1A-43D3-870D-F4DC7BB895C8}, VBECalls of standin_calls.idl
+// VBECalls and EventsCalls of standin_calls.idl.
 const IID kIidVbeCalls = {
     0x7EC26232, 0x5D1A, 0x43D3, {0x87, 0x0D, 0xF4, 0xDC, 0x7B, 0xB8, 0x95, 0xC8}};
+const IID kIidEventsCalls = {
+    0xE7602180, 0x5806, 0x46D7, {0x99, 0xC6, 0x05, 0xC5, 0xA7, 0x4F, 0x7E, 0x42}};
 
-HRESULT IdeDescription::PublicInfo(ITypeInfo** info) const {
-    *info = IdeTypeInfo(*iid, flavour);
+namespace {
+
+HRESULT Described(REFIID iid, HostFlavour flavour, ITypeInfo** info) {
+    *info = IdeTypeInfo(iid, flavour);
     RETURN_HR_IF_NULL(TYPE_E_ELEMENTNOTFOUND, *info);
     (*info)->AddRef();
     return S_OK;
 }
 
+} // namespace
+
+HRESULT IdeDescription::PublicInfo(ITypeInfo** info) const {
+    return Described(*iid, flavour, info);
+}
+
 HRESULT IdeDescription::CallInfo(ITypeInfo** info) const {
-    *info = IdeTypeInfo(calls != nullptr ? *calls : *iid, flavour);
-    RETURN_HR_IF_NULL(TYPE_E_ELEMENTNOTFOUND, *info);
-    (*info)->AddRef();
-    return S_OK;
+    return Described(calls != nullptr ? *calls : *iid, flavour, info);
 }
 
 void IdeDescription::CompleteException(EXCEPINFO* exception) noexcept {

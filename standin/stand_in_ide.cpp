@@ -471,9 +471,7 @@ HRESULT IdeHost::Connect(const std::wstring& progId, long mode) {
                                   IID_IUnknown, reinterpret_cast<void**>(object.GetAddressOf()));
         }
     }
-    if (FAILED(hr)) {
-        return hr;
-    }
+    RETURN_IF_FAILED(hr);
     hr = ConnectCreated(object.Get(), progId, mode, server);
     if (AddIn* record = FindAddIn(progId); record != nullptr && record->guid.empty()) {
         CLSID clsid{};
@@ -503,9 +501,7 @@ HRESULT IdeHost::ConnectCreated(IUnknown* addIn, const std::wstring& name, long 
                                     reinterpret_cast<void**>(connection.vba.GetAddressOf()))
             : addIn->QueryInterface(IID_IDTExtensibility,
                                     reinterpret_cast<void**>(connection.vb.GetAddressOf()));
-    if (FAILED(hr)) {
-        return hr;
-    }
+    RETURN_IF_FAILED(hr);
     AddIn* record = FindAddIn(name);
     if (record == nullptr) {
         addIns_.push_back(std::make_unique<AddIn>());

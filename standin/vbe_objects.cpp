@@ -298,7 +298,9 @@ HRESULT CodePaneObject::get_CodeModule(::CodeModule** module) noexcept {
 // --- Events --------------------------------------------------------------------------------
 
 EventsObject::EventsObject(std::shared_ptr<HostState> state)
-    : IdeDispatch(state, L"Events", Served(*state, IID_Events, IID_VbaEvents)) {}
+    : IdeDispatch(state, L"Events", Served(*state, IID_Events, IID_VbaEvents)) {
+    CallThrough(kIidEventsCalls); // the source goes out as VT_UNKNOWN
+}
 
 HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvents** events) noexcept
     try {
@@ -332,16 +334,6 @@ HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvent
     return S_OK;
 }
 CATCH_RETURN()
-
-HRESULT EventsObject::Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
-                             VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
-    const HRESULT hr =
-        IdeDispatch::Invoke(id, riid, locale, flags, params, result, exception, argError);
-    if (SUCCEEDED(hr) && result != nullptr && result->vt == VT_DISPATCH) {
-        result->vt = VT_UNKNOWN;
-    }
-    return hr;
-}
 
 // --- VBE -----------------------------------------------------------------------------------
 

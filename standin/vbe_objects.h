@@ -91,11 +91,6 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_CommandBarEvents(IDispatch* control,
                                                    ::CommandBarEvents** events) noexcept override;
-    // The source answers only IUnknown and goes out as VT_UNKNOWN, as the IDEs hand it; by
-    // the library's description (a class) it would read as VT_DISPATCH.
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) noexcept override;
 };
 
 class VbeObject final : public IdeDispatch<::VBE> {

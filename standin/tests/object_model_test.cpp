@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace qvn::standin {
 namespace {
@@ -492,35 +493,42 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
                                              : flavour == HostFlavour::Vba ? 3
                                                                            : 0);
         library->ReleaseTLibAttr(libraryAttr);
-        // The root's calls follow the stand-in's own description: each of its members must lie
-        // in the slot, under the id and name, of the library's member it stands for, or a call
-        // would reach the wrong method.
-        ITypeInfo* calls = IdeTypeInfo(kIidVbeCalls, flavour);
-        ASSERT_NE(nullptr, calls);
-        ASSERT_EQ(S_OK, root->GetTypeAttr(&attr));
-        const WORD members = attr->cFuncs;
-        root->ReleaseTypeAttr(attr);
-        ASSERT_EQ(S_OK, calls->GetTypeAttr(&attr));
-        EXPECT_EQ(members, attr->cFuncs);
-        calls->ReleaseTypeAttr(attr);
-        for (UINT i = 0; i < members; ++i) {
-            FUNCDESC* real = nullptr;
-            FUNCDESC* call = nullptr;
-            ASSERT_EQ(S_OK, root->GetFuncDesc(i, &real));
-            ASSERT_EQ(S_OK, calls->GetFuncDesc(i, &call));
-            BSTR realName = nullptr;
-            BSTR callName = nullptr;
-            root->GetDocumentation(real->memid, &realName, nullptr, nullptr, nullptr);
-            calls->GetDocumentation(call->memid, &callName, nullptr, nullptr, nullptr);
-            EXPECT_STREQ(realName, callName);
-            EXPECT_EQ(real->memid, call->memid) << testing::Utf8Name(realName);
-            EXPECT_EQ(real->oVft, call->oVft) << testing::Utf8Name(realName);
-            EXPECT_EQ(real->invkind, call->invkind) << testing::Utf8Name(realName);
-            EXPECT_EQ(real->cParams, call->cParams) << testing::Utf8Name(realName);
-            SysFreeString(realName);
-            SysFreeString(callName);
-            root->ReleaseFuncDesc(real);
-            calls->ReleaseFuncDesc(call);
+        // The root's and Events' calls follow the stand-in's own descriptions: each member
+        // must lie in the slot, under the id and name, of the library's member it stands for,
+        // or a call would reach the wrong method.
+        auto events = testing::Get(host.Root(), L"Events").Object();
+        const std::pair<IDispatch*, const IID*> described[] = {{host.Root(), &kIidVbeCalls},
+                                                               {events.Get(), &kIidEventsCalls}};
+        for (const auto& [object, callsIid] : described) {
+            Microsoft::WRL::ComPtr<ITypeInfo> real;
+            ASSERT_EQ(S_OK, object->GetTypeInfo(0, 0, &real));
+            ITypeInfo* calls = IdeTypeInfo(*callsIid, flavour);
+            ASSERT_NE(nullptr, calls);
+            ASSERT_EQ(S_OK, real->GetTypeAttr(&attr));
+            const WORD members = attr->cFuncs;
+            real->ReleaseTypeAttr(attr);
+            ASSERT_EQ(S_OK, calls->GetTypeAttr(&attr));
+            EXPECT_EQ(members, attr->cFuncs);
+            calls->ReleaseTypeAttr(attr);
+            for (UINT i = 0; i < members; ++i) {
+                FUNCDESC* want = nullptr;
+                FUNCDESC* call = nullptr;
+                ASSERT_EQ(S_OK, real->GetFuncDesc(i, &want));
+                ASSERT_EQ(S_OK, calls->GetFuncDesc(i, &call));
+                BSTR wantName = nullptr;
+                BSTR callName = nullptr;
+                real->GetDocumentation(want->memid, &wantName, nullptr, nullptr, nullptr);
+                calls->GetDocumentation(call->memid, &callName, nullptr, nullptr, nullptr);
+                EXPECT_STREQ(wantName, callName);
+                EXPECT_EQ(want->memid, call->memid) << testing::Utf8Name(wantName);
+                EXPECT_EQ(want->oVft, call->oVft) << testing::Utf8Name(wantName);
+                EXPECT_EQ(want->invkind, call->invkind) << testing::Utf8Name(wantName);
+                EXPECT_EQ(want->cParams, call->cParams) << testing::Utf8Name(wantName);
+                SysFreeString(wantName);
+                SysFreeString(callName);
+                real->ReleaseFuncDesc(want);
+                calls->ReleaseFuncDesc(call);
+            }
         }
         Microsoft::WRL::ComPtr<ITypeInfo> control;
         ASSERT_EQ(S_OK, item->GetTypeInfo(0, 0, &control));
