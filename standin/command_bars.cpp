@@ -18,10 +18,6 @@ namespace qvn::standin {
 using Microsoft::WRL::ComPtr;
 using win32util::Adopt;
 
-// {6F3E0B52-2C4A-4F7E-9A61-3B0D2E7C5A10}
-const IID IID_HostControl = {
-    0x6F3E0B52, 0x2C4A, 0x4F7E, {0x9A, 0x61, 0x3B, 0x0D, 0x2E, 0x7C, 0x5A, 0x10}};
-
 namespace {
 
 bool IsMissing(const VARIANT& v) {
@@ -101,7 +97,7 @@ HRESULT ControlObject::QueryInterface(REFIID riid, void** object) noexcept {
 }
 
 void* ControlObject::OtherInterface(REFIID riid) noexcept {
-    if (riid == IID_HostControl || riid == IID_CommandBarControl) {
+    if (riid == IID_IHostControl || riid == IID_CommandBarControl) {
         return static_cast<::CommandBarControl*>(this); // a popup is a control too
     }
     return IdeDispatch::OtherInterface(riid);
@@ -144,36 +140,39 @@ HRESULT ControlObject::get_Controls(::CommandBarControls** controls) noexcept {
     return popup_->get_Controls(controls);
 }
 
-HRESULT ControlObject::get_Tag(BSTR* tag) noexcept {
-    RETURN_IF_FAILED(Start(tag));
-    RETURN_IF_FAILED(CheckAlive(L"Tag"));
-    return CopyText(tag_, tag);
+HRESULT ControlObject::GetText(const wchar_t* operation, const std::wstring& text, BSTR* out) {
+    RETURN_IF_FAILED(Start(out));
+    RETURN_IF_FAILED(CheckAlive(operation));
+    return CopyText(text, out);
 }
 
-HRESULT ControlObject::put_Tag(BSTR tag) noexcept try {
-    RETURN_IF_FAILED(CheckAlive(L"Tag"));
-    tag_ = TextOf(tag);
-    state_->CustomizationsChanged();
-    return S_OK;
-}
-CATCH_RETURN()
-
-HRESULT ControlObject::get_Caption(BSTR* caption) noexcept {
-    RETURN_IF_FAILED(Start(caption));
-    RETURN_IF_FAILED(CheckAlive(L"Caption"));
-    return CopyText(caption_, caption);
-}
-
-HRESULT ControlObject::put_Caption(BSTR caption) noexcept try {
-    RETURN_IF_FAILED(CheckAlive(L"Caption"));
-    caption_ = TextOf(caption);
-    if (state_->menuChanged) {
-        state_->menuChanged();
+HRESULT ControlObject::PutText(const wchar_t* operation, std::wstring& text, BSTR value) noexcept
+    try {
+    RETURN_IF_FAILED(CheckAlive(operation));
+    text = TextOf(value);
+    if (&text == &caption_) {
+        state_->MenuChanged();
     }
     state_->CustomizationsChanged();
     return S_OK;
 }
 CATCH_RETURN()
+
+HRESULT ControlObject::get_Tag(BSTR* tag) noexcept {
+    return GetText(L"Tag", tag_, tag);
+}
+
+HRESULT ControlObject::put_Tag(BSTR tag) noexcept {
+    return PutText(L"Tag", tag_, tag);
+}
+
+HRESULT ControlObject::get_Caption(BSTR* caption) noexcept {
+    return GetText(L"Caption", caption_, caption);
+}
+
+HRESULT ControlObject::put_Caption(BSTR caption) noexcept {
+    return PutText(L"Caption", caption_, caption);
+}
 
 HRESULT ControlObject::Delete(VARIANT) noexcept try {
     RETURN_IF_FAILED(CheckAlive(L"Delete"));
@@ -280,9 +279,7 @@ HRESULT ControlsObject::Add(VARIANT type, VARIANT, VARIANT, VARIANT before, VARI
     auto item = Adopt(new ControlObject(state_, this, kControlButton,
                                         flag && flag->Ref().boolVal != VARIANT_FALSE));
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position), item);
-    if (state_->menuChanged) {
-        state_->menuChanged();
-    }
+    state_->MenuChanged();
     state_->CustomizationsChanged();
     return item->Hand(control);
 }
@@ -322,9 +319,7 @@ void ControlsObject::Remove(ControlObject* control) {
     ComPtr<ControlObject> removed = *it;
     items_.erase(it);
     removed->Detach();
-    if (state_->menuChanged) {
-        state_->menuChanged();
-    }
+    state_->MenuChanged();
     state_->CustomizationsChanged();
 }
 

@@ -7,6 +7,7 @@
 #include "standin/ide_object.h"
 
 #include <office.h>
+#include <standin_calls.h>
 #include <wrl/client.h>
 
 #include <vector>
@@ -16,10 +17,6 @@ namespace qvn::standin {
 class ConnectionPoint;
 class ControlsObject;
 class EventSource;
-
-// Answered by QueryInterface of a control of this host, so that Events.CommandBarEvents can
-// tell its own controls from foreign objects without guessing at their layout.
-extern const IID IID_HostControl;
 
 class CommandBarObject;
 
@@ -82,6 +79,9 @@ protected:
 private:
     // The injected failure of `operation` (when given), then a deleted control's failure.
     HRESULT CheckAlive(const wchar_t* operation = nullptr);
+    // Tag and Caption: the text read, or written and the change told to the host.
+    HRESULT GetText(const wchar_t* operation, const std::wstring& text, BSTR* out);
+    HRESULT PutText(const wchar_t* operation, std::wstring& text, BSTR value) noexcept;
     int RaiseButtonClick();
 
     ControlsObject* owner_;

@@ -79,6 +79,11 @@ struct HostState {
             customizationsChanged();
         }
     }
+    void MenuChanged() const {
+        if (menuChanged) {
+            menuChanged();
+        }
+    }
 
     // Fails `operation` when a failure was injected for it: records the description as the
     // thread's error info and returns the injected HRESULT; S_OK otherwise.

@@ -2,6 +2,11 @@
 
 #include "win32util/system_message.h"
 
+#include <office.h>
+#include <standin_calls.h>
+#include <vba_extensibility.h>
+#include <vbide.h>
+
 #include <oleauto.h>
 
 #include <algorithm>
@@ -59,24 +64,16 @@ ITypeLib* LoadIdeLibrary(const Library& wanted) {
 // Registering them per user would not keep them to the user under Wine, whose
 // RegisterTypeLibForUser writes machine-wide, where they would outlive the test.
 std::span<Library> LibrariesOf(HostFlavour flavour) {
-    static constexpr GUID kVbideLibrary = {
-        0xEF404E00, 0xEDA6, 0x101A, {0x8D, 0xAF, 0x00, 0xDD, 0x01, 0x0F, 0x7E, 0xBB}};
-    static constexpr GUID kOfficeLibrary = {
-        0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}};
-    static constexpr GUID kVbaLibrary = {
-        0x0002E157, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
     // The stand-in's own call descriptions (standin_calls.idl) come with every flavour.
-    static constexpr GUID kCallsLibrary = {
-        0xC1BBD6A7, 0x90B3, 0x43C2, {0xB2, 0x87, 0x97, 0x62, 0x6C, 0xE6, 0x0A, 0xA5}};
-    static Library vb5[] = {{kVbideLibrary, 5, 0, L"VB5EXT.OLB"},
-                            {kOfficeLibrary, 2, 0, L"MSO97.DLL"},
-                            {kCallsLibrary, 1, 0, L"QVNSTANDIN.TLB"}};
-    static Library vb6[] = {{kVbideLibrary, 5, 3, L"VB6EXT.OLB"},
-                            {kOfficeLibrary, 2, 0, L"MSO97.DLL"},
-                            {kCallsLibrary, 1, 0, L"QVNSTANDIN.TLB"}};
-    static Library vba[] = {{kVbaLibrary, 5, 3, L"VBE6EXT.OLB"},
-                            {kOfficeLibrary, 2, 1, L"MSO.DLL"},
-                            {kCallsLibrary, 1, 0, L"QVNSTANDIN.TLB"}};
+    static Library vb5[] = {{LIBID_VBIDE, 5, 0, L"VB5EXT.OLB"},
+                            {LIBID_Office, 2, 0, L"MSO97.DLL"},
+                            {LIBID_QvnStandInCalls, 1, 0, L"QVNSTANDIN.TLB"}};
+    static Library vb6[] = {{LIBID_VBIDE, 5, 3, L"VB6EXT.OLB"},
+                            {LIBID_Office, 2, 0, L"MSO97.DLL"},
+                            {LIBID_QvnStandInCalls, 1, 0, L"QVNSTANDIN.TLB"}};
+    static Library vba[] = {{LIBID_VbaVBIDE, 5, 3, L"VBE6EXT.OLB"},
+                            {LIBID_Office, 2, 1, L"MSO.DLL"},
+                            {LIBID_QvnStandInCalls, 1, 0, L"QVNSTANDIN.TLB"}};
     return flavour == HostFlavour::Vba   ? std::span<Library>(vba)
            : flavour == HostFlavour::Vb6 ? std::span<Library>(vb6)
                                          : std::span<Library>(vb5);
@@ -119,12 +116,6 @@ IdeObject::IdeObject(std::shared_ptr<HostState> state, const wchar_t* typeName)
 IdeObject::~IdeObject() {
     std::erase(state_->live, this);
 }
-
-// VBECalls and EventsCalls of standin_calls.idl.
-const IID kIidVbeCalls = {
-    0x7EC26232, 0x5D1A, 0x43D3, {0x87, 0x0D, 0xF4, 0xDC, 0x7B, 0xB8, 0x95, 0xC8}};
-const IID kIidEventsCalls = {
-    0xE7602180, 0x5806, 0x46D7, {0x99, 0xC6, 0x05, 0xC5, 0xA7, 0x4F, 0x7E, 0x42}};
 
 namespace {
 

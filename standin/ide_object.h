@@ -73,11 +73,6 @@ struct IdeDescription {
     static void CompleteException(EXCEPINFO* exception) noexcept;
 };
 
-// The call descriptions of standin_calls.idl: the root's members with every object typed
-// IDispatch, and Events' with the source typed IUnknown.
-extern const IID kIidVbeCalls;
-extern const IID kIidEventsCalls;
-
 // Error text of the IDE for a bad argument or a missing item.
 inline constexpr HRESULT kInvalidCall = static_cast<HRESULT>(0x800A0005);
 inline constexpr const wchar_t* kInvalidCallText = L"Invalid procedure call or argument";

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace qvn::standin {
 
@@ -52,33 +53,13 @@ private:
     SAFEARRAY* array_;
 };
 
-} // namespace
-
-// One add-in as the host holds it: the connection interface of the flavour (the VB5 IDE's
-// IDTExtensibility or the VBA editor's IDTExtensibility2) and, for a class the host loaded
-// from a per-user DLL, that DLL.
-struct IdeHost::AddIn {
-    std::wstring name;
-    std::unique_ptr<LoadedServer> server; // outlives the references below
-    ComPtr<IDTExtensibility> extensibility;
-    ComPtr<IDTExtensibility2> extensibility2;
-    ComPtr<AddInObject> object; // what OnConnection receives as AddInInst
-    std::wstring guid;
-    bool connected = false;
-
-    void Release() {
-        extensibility.Reset();
-        extensibility2.Reset();
-    }
-};
-
-namespace {
-
 // The calls the host makes on a connected add-in, on a copy of its references, so that the
 // add-in may disconnect (or be disconnected) from inside them.
 struct Connection {
     ComPtr<IDTExtensibility> vb;
     ComPtr<IDTExtensibility2> vba;
+
+    explicit operator bool() const { return vb || vba; }
 
     HRESULT OnConnection(IDispatch* root, long mode, IDispatch* addInInst) const {
         CustomArray custom;
@@ -103,6 +84,19 @@ struct Connection {
 };
 
 } // namespace
+
+// One add-in as the host holds it: the connection interface of the flavour (the VB5 IDE's
+// IDTExtensibility or the VBA editor's IDTExtensibility2) and, for a class the host loaded
+// from a per-user DLL, that DLL.
+struct IdeHost::AddIn {
+    std::wstring name;
+    std::unique_ptr<LoadedServer> server; // outlives the references below
+    Connection connection;                // empty while not connected
+    ComPtr<AddInObject> object;           // what OnConnection receives as AddInInst
+    std::wstring guid;
+
+    [[nodiscard]] bool Connected() const { return static_cast<bool>(connection); }
+};
 
 namespace {
 
@@ -223,8 +217,7 @@ void IdeHost::SaveCustomizations() const {
 
 void IdeHost::EndWithoutDisconnecting() {
     for (auto& addIn : addIns_) {
-        addIn->connected = false;
-        addIn->Release();
+        addIn->connection = {};
         if (addIn->object) {
             addIn->object->Forget();
             addIn->object.Reset();
@@ -433,10 +426,10 @@ HRESULT IdeHost::StartUp(const std::wstring& list) {
     RebuildMenu();
     for (const auto& name : started) {
         AddIn* addIn = FindAddIn(name);
-        if (addIn == nullptr || !addIn->connected) {
+        if (addIn == nullptr || !addIn->Connected()) {
             continue;
         }
-        HRESULT hr = Connection{addIn->extensibility, addIn->extensibility2}.OnStartupComplete();
+        HRESULT hr = addIn->connection.OnStartupComplete();
         if (FAILED(hr) && SUCCEEDED(first)) {
             first = hr;
         }
@@ -454,7 +447,7 @@ IdeHost::AddIn* IdeHost::FindAddIn(const std::wstring& name) {
 }
 
 HRESULT IdeHost::Connect(const std::wstring& progId, long mode) {
-    if (AddIn* existing = FindAddIn(progId); existing != nullptr && existing->connected) {
+    if (AddIn* existing = FindAddIn(progId); existing != nullptr && existing->Connected()) {
         return S_FALSE;
     }
     // The DLL is declared before the object so that the object goes first.
@@ -508,13 +501,11 @@ HRESULT IdeHost::ConnectCreated(IUnknown* addIn, const std::wstring& name, long 
         record = addIns_.back().get();
         record->name = name;
     }
-    if (record->connected) {
+    if (record->Connected()) {
         return S_FALSE;
     }
     record->server = std::move(server);
-    record->extensibility = connection.vb;
-    record->extensibility2 = connection.vba;
-    record->connected = true;
+    record->connection = connection;
     if (!record->object) {
         AddInObject::Entry entry;
         entry.progId = name;
@@ -526,7 +517,7 @@ HRESULT IdeHost::ConnectCreated(IUnknown* addIn, const std::wstring& name, long 
         entry.vbe = Root();
         entry.connected = [this, name] {
             AddIn* addIn = FindAddIn(name);
-            return addIn != nullptr && addIn->connected;
+            return addIn != nullptr && addIn->Connected();
         };
         entry.connect = [this, name](bool connect) {
             return connect ? Connect(name, kConnectAfterStartup)
@@ -541,8 +532,7 @@ HRESULT IdeHost::ConnectCreated(IUnknown* addIn, const std::wstring& name, long 
         // An add-in that refuses the connection is released at once; its DLL goes back to
         // the caller, who still holds the object.
         if (AddIn* again = FindAddIn(name)) {
-            again->connected = false;
-            again->Release();
+            again->connection = {};
             if (again->server) {
                 server = std::move(again->server);
             }
@@ -554,20 +544,19 @@ HRESULT IdeHost::ConnectCreated(IUnknown* addIn, const std::wstring& name, long 
 
 HRESULT IdeHost::Disconnect(const std::wstring& name, long mode) {
     AddIn* record = FindAddIn(name);
-    if (record == nullptr || !record->connected) {
+    if (record == nullptr || !record->Connected()) {
         return S_FALSE;
     }
     // The record is updated before the call: OnDisconnection may run a message loop in
     // which the host is asked to disconnect again, or to connect the add-in anew.
     std::unique_ptr<LoadedServer> server = std::move(record->server);
-    Connection connection{std::move(record->extensibility), std::move(record->extensibility2)};
-    record->connected = false;
+    Connection connection = std::exchange(record->connection, {});
     RebuildMenu();
     HRESULT hr = connection.OnDisconnection(mode);
     // The host's references go before the DLL is offered to unload; an add-in that keeps its
     // AddIn object past this point keeps one that no longer reaches the host.
     connection = Connection{};
-    if (AddIn* again = FindAddIn(name); again != nullptr && !again->connected && again->object) {
+    if (AddIn* again = FindAddIn(name); again != nullptr && !again->Connected() && again->object) {
         again->object->Forget();
         again->object.Reset();
     }
@@ -583,13 +572,13 @@ void IdeHost::ShutDown() {
     if (state_->IsVba()) {
         // The VBA editor tells every add-in that it is closing before it disconnects any.
         for (std::size_t i = 0; i < addIns_.size(); ++i) {
-            if (addIns_[i]->connected) {
-                Connection{addIns_[i]->extensibility, addIns_[i]->extensibility2}.OnBeginShutdown();
+            if (addIns_[i]->Connected()) {
+                addIns_[i]->connection.OnBeginShutdown();
             }
         }
     }
     for (std::size_t i = 0; i < addIns_.size(); ++i) {
-        if (addIns_[i]->connected) {
+        if (addIns_[i]->Connected()) {
             Disconnect(addIns_[i]->name, kDisconnectHostShutdown);
         }
     }
@@ -599,7 +588,7 @@ void IdeHost::ShutDown() {
 std::vector<std::wstring> IdeHost::ConnectedAddIns() const {
     std::vector<std::wstring> names;
     for (const auto& addIn : addIns_) {
-        if (addIn->connected) {
+        if (addIn->Connected()) {
             names.push_back(addIn->name);
         }
     }

@@ -299,7 +299,7 @@ HRESULT CodePaneObject::get_CodeModule(::CodeModule** module) noexcept {
 
 EventsObject::EventsObject(std::shared_ptr<HostState> state)
     : IdeDispatch(state, L"Events", Served(*state, IID_Events, IID_VbaEvents)) {
-    CallThrough(kIidEventsCalls); // the source goes out as VT_UNKNOWN
+    CallThrough(IID_EventsCalls); // the source goes out as VT_UNKNOWN
 }
 
 HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvents** events) noexcept
@@ -318,7 +318,7 @@ HRESULT EventsObject::get_CommandBarEvents(IDispatch* control, ::CommandBarEvent
         return Fail(static_cast<HRESULT>(0x800A01A8), L"Object required");
     }
     ComPtr<::CommandBarControl> own;
-    if (FAILED(control->QueryInterface(IID_HostControl,
+    if (FAILED(control->QueryInterface(IID_IHostControl,
                                        reinterpret_cast<void**>(own.GetAddressOf())))) {
         return Fail(kInvalidCall, L"The object is not a command bar control of this IDE.");
     }
@@ -341,7 +341,7 @@ VbeObject::VbeObject(std::shared_ptr<HostState> state)
     : IdeDispatch(state, L"VBE", Served(*state, IID_VBE, IID_VbaVBE)),
       bars_(Adopt(new CommandBarsObject(state_))), events_(Adopt(new EventsObject(state_))),
       pane_(Adopt(new CodePaneObject(state_))) {
-    CallThrough(kIidVbeCalls);
+    CallThrough(IID_VBECalls);
     bars_->AddBuiltInBars();
 }
 

@@ -497,8 +497,8 @@ TEST(ObjectTypeInfo, ObjectsDescribeThemselvesFromTheIdeLibraries) {
         // must lie in the slot, under the id and name, of the library's member it stands for,
         // or a call would reach the wrong method.
         auto events = testing::Get(host.Root(), L"Events").Object();
-        const std::pair<IDispatch*, const IID*> described[] = {{host.Root(), &kIidVbeCalls},
-                                                               {events.Get(), &kIidEventsCalls}};
+        const std::pair<IDispatch*, const IID*> described[] = {{host.Root(), &IID_VBECalls},
+                                                               {events.Get(), &IID_EventsCalls}};
         for (const auto& [object, callsIid] : described) {
             Microsoft::WRL::ComPtr<ITypeInfo> real;
             ASSERT_EQ(S_OK, object->GetTypeInfo(0, 0, &real));
