@@ -2,6 +2,7 @@
 
 #include "composition/option_tables.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <string>
@@ -157,9 +158,15 @@ constexpr std::array kTable{
 };
 
 // The row of each (name, Index) at rows[name][Index + 1], so that a plain control's kNoIndex
-// is slot 0; -1 where the table has no such control. Made when compiling, which fails when
-// an array has more members than there are slots.
-constexpr int kSlots = 7;
+// is slot 0; -1 where the table has no such control. Made when compiling, with as many slots
+// as the largest Index in the table needs.
+constexpr int kSlots = [] {
+    int slots = 1;
+    for (const auto& c : kTable) {
+        slots = std::max(slots, c.index + 2);
+    }
+    return slots;
+}();
 constexpr auto kRows = [] {
     std::array<std::array<int, kSlots>, kControlNameCount> rows{};
     for (auto& slots : rows) {
