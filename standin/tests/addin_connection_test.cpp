@@ -102,7 +102,7 @@ public:
 
 private:
     // The click sink shares the add-in's lifetime, as an event-handling member would.
-    class Sink final : public IDispatch {
+    class Sink final : public qvn::testing::WithoutTypeInfo<IDispatch> {
     public:
         explicit Sink(TestAddIn* owner) : owner_(owner) {}
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -117,18 +117,8 @@ private:
         }
         ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
         ULONG STDMETHODCALLTYPE Release() override { return owner_->Release(); }
-        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-            *n = 0;
-            return S_OK;
-        }
-        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {
-            return E_NOTIMPL;
-        }
-        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-            return E_NOTIMPL;
-        }
         HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                         EXCEPINFO*, UINT*) override {
+                                         EXCEPINFO*, UINT*) noexcept override {
             if (id == 1) {
                 owner_->Click();
             }
@@ -148,34 +138,7 @@ private:
     DWORD cookie_ = 0;
 };
 
-class Factory final : public IClassFactory {
-public:
-    explicit Factory(std::wstring name) : name_(std::move(name)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        auto* addIn = new TestAddIn(name_);
-        HRESULT hr = addIn->QueryInterface(riid, object);
-        addIn->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-private:
-    std::wstring name_;
-};
+using Factory = testing::AddInFactory<TestAddIn>;
 
 // Two add-ins registered for this process only: class objects, and ProgIDs that the test
 // removes again.

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <oaidl.h>
+#include <unknwn.h>
 #include <wrl/client.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qvn::standin::testing {
@@ -39,6 +41,37 @@ VARIANT Object(IDispatch* object); // not AddRef'd; Call does not release it
 VARIANT Missing();
 // A whole-number out argument, as the library types it (long by reference).
 VARIANT LongRef(long* value);
+
+// A class object that lives as long as the test (its counts are fixed) and makes a new
+// `AddIn(name)` for each CreateInstance.
+template <class AddIn> class AddInFactory final : public IClassFactory {
+public:
+    explicit AddInFactory(std::wstring name) : name_(std::move(name)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
+            return E_NOINTERFACE;
+        }
+        *object = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+        *object = nullptr;
+        if (outer != nullptr) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        auto* addIn = new AddIn(name_);
+        HRESULT hr = addIn->QueryInterface(riid, object);
+        addIn->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    std::wstring name_;
+};
 
 } // namespace qvn::standin::testing
 

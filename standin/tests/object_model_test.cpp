@@ -2,6 +2,7 @@
 #include "standin/event_source.h"
 #include "standin/stand_in_ide.h"
 #include "standin/tests/late_bound.h"
+#include "testsupport/com_stubs.h"
 
 #include <gtest/gtest.h>
 #include <office.h>
@@ -29,7 +30,7 @@ using testing::Put;
 using testing::Text;
 
 // A sink that records each Click it receives.
-class ClickSink final : public IDispatch {
+class ClickSink final : public qvn::testing::WithoutTypeInfo<IDispatch> {
 public:
     explicit ClickSink(const IID& iid) : iid_(iid) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -43,16 +44,8 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; } // lives on the test's stack
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT*, EXCEPINFO*, UINT*) override {
+                                     VARIANT*, EXCEPINFO*, UINT*) noexcept override {
         lastId = id;
         lastFlags = flags;
         if (params->cArgs == 3) {
@@ -558,7 +551,7 @@ std::vector<std::wstring> gButtonClicks;
 
 // A sink of a button's own Click: logs "<name>" for each call, checks the call's shape, and
 // may set CancelDefault to show that later sinks see it.
-class ButtonSink final : public IDispatch {
+class ButtonSink final : public qvn::testing::WithoutTypeInfo<IDispatch> {
 public:
     explicit ButtonSink(std::wstring name, bool cancel = false)
         : name_(std::move(name)), cancel_(cancel) {}
@@ -574,16 +567,8 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; } // lives on the test's stack
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
+                                     EXCEPINFO*, UINT*) noexcept override {
         gButtonClicks.push_back(name_);
         wellFormed = id == 1 && params->cArgs == 2 && params->rgvarg[1].vt == VT_DISPATCH &&
                      params->rgvarg[0].vt == (VT_BOOL | VT_BYREF);

@@ -78,34 +78,7 @@ private:
     Microsoft::WRL::ComPtr<IDispatch> bars_;
 };
 
-class RecordingFactory final : public IClassFactory {
-public:
-    explicit RecordingFactory(std::wstring name) : name_(std::move(name)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-        *object = nullptr;
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        auto* addIn = new RecordingAddIn(name_);
-        HRESULT hr = addIn->QueryInterface(riid, object);
-        addIn->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-private:
-    std::wstring name_;
-};
+using RecordingFactory = testing::AddInFactory<RecordingAddIn>;
 
 std::wstring GuidText(const GUID& guid) {
     wchar_t text[64] = {};
