@@ -60,6 +60,12 @@ foreach(entry IN LISTS expected)
     if(NOT rc EQUAL 0 OR NOT header MATCHES "file format pei-${machine}")
         message(FATAL_ERROR "${name} in the zip is not pei-${machine}:\n${header}")
     endif()
+    # Debugging information would make the download many times larger than the program.
+    execute_process(COMMAND ${tool} -h ${out}/unpacked/${PACKAGE_NAME}/${name}
+                    OUTPUT_VARIABLE sections RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0 OR sections MATCHES "[.]debug_")
+        message(FATAL_ERROR "${name} in the zip is not stripped:\n${sections}")
+    endif()
 endforeach()
 
 file(READ ${out}/unpacked/${PACKAGE_NAME}/readme.txt readme)
