@@ -376,7 +376,12 @@ public:
             }
             SysFreeString(path);
             library.file = folder + library.name;
-            library.moved = MoveFileW(library.file.c_str(), (library.file + L".absent").c_str());
+            // A run stopped inside the test (a watchdog's kill) left its file moved aside:
+            // put it back, and let this run's move replace a stale copy.
+            const std::wstring aside = library.file + L".absent";
+            MoveFileW(aside.c_str(), library.file.c_str());
+            library.moved =
+                MoveFileExW(library.file.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
         }
     }
     ~WithoutIdeLibraries() {
