@@ -150,7 +150,7 @@ HRESULT ControlObject::PutText(const wchar_t* operation, std::wstring& text, BST
     try {
     RETURN_IF_FAILED(CheckAlive(operation));
     text = TextOf(value);
-    if (&text == &caption_) {
+    if (&text == &caption_) { // the caption shows in the host's menus
         state_->MenuChanged();
     }
     state_->CustomizationsChanged();
