@@ -110,8 +110,8 @@ def compose_run(compose, path, count):
     hundredth of a second, which is a few per cent of a run)."""
     with open(path, "rb") as f:
         child = subprocess.Popen([compose, "--jsonl"], stdin=f, stdout=subprocess.DEVNULL)
-        _, _, usage = os.wait4(child.pid, 0)
-        child.returncode = 0  # reaped here; Popen must not wait for it again
+        _, status, usage = os.wait4(child.pid, 0)
+        child.returncode = os.waitstatus_to_exitcode(status)  # reaped here, not by Popen
     return count / max(usage.ru_utime + usage.ru_stime, 1e-9)
 
 

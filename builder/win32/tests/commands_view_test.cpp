@@ -20,19 +20,6 @@ LRESULT Checked(HWND ctl) {
     return SendMessageW(ctl, BM_GETCHECK, 0, 0);
 }
 
-// Worked example 3: an If block on "Yes and No" with a Help button, default button 2, "<>".
-void ComposeIfThenElseExample(const Harness& h) {
-    h.Type(ctl::txtPrompt, "Quit now?");
-    h.Type(ctl::txtTitle, "Confirm");
-    h.Click(ctl::chkHelp);
-    h.Click(ctl::optButtons, 4);
-    h.Click(ctl::optDefBtn, 1);
-    h.Click(ctl::optCodeOption, 2);
-    h.Click(ctl::chkNotEqual);
-    h.Type(ctl::txtHelpFile, "app.hlp");
-    h.Type(ctl::txtHelpContext, "100");
-}
-
 constexpr char kExample3[] =
     "If MsgBox (\"Quit now?\", vbYesNo + vbDefaultButton2 + vbMsgBoxHelpButton, \"Confirm\", "
     "\"app.hlp\", 100) <> vbNo Then\r\n"
@@ -162,7 +149,7 @@ TEST(BuilderWindowCommands, CopyPutsTheExactCodeOnTheClipboard) {
     Harness h;
     MessageBoxWatcher watcher;
     h.WhileShown([&] {
-        ComposeIfThenElseExample(h);
+        h.ComposeIfThenElseExample();
         h.Click(ctl::cmdCopy);
         EXPECT_TRUE(h.window->IsShowing()) << "Copy leaves the window open";
     });
@@ -208,7 +195,7 @@ TEST(BuilderWindowCommands, PasteInsertsTheCodeBeforeTheCaretLine) {
     Harness h;
     MessageBoxWatcher watcher;
     h.WhileShown([&] {
-        ComposeIfThenElseExample(h);
+        h.ComposeIfThenElseExample();
         h.Click(ctl::cmdPaste);
     });
     ASSERT_EQ(h.ide->inserted.size(), 1U);

@@ -75,15 +75,7 @@ TEST(BuilderWindowScreenshots, AfterLoadAndAfterComposingTheIfThenElseExample) {
         ASSERT_TRUE(SaveWindowPicture(h.Window(), load, &colours));
         EXPECT_GT(colours, 8U) << "a picture of the window, not a blank";
 
-        h.Type(ctl::txtPrompt, "Quit now?");
-        h.Type(ctl::txtTitle, "Confirm");
-        h.Click(ctl::chkHelp);
-        h.Click(ctl::optButtons, 4);
-        h.Click(ctl::optDefBtn, 1);
-        h.Click(ctl::optCodeOption, 2);
-        h.Click(ctl::chkNotEqual);
-        h.Type(ctl::txtHelpFile, "app.hlp");
-        h.Type(ctl::txtHelpContext, "100");
+        h.ComposeIfThenElseExample();
         const std::wstring example = ScreenshotPath(L"builder-example3.png");
         ASSERT_TRUE(SaveWindowPicture(h.Window(), example, &colours));
         std::printf("[ pictures ] %s\n[ pictures ] %s\n", Utf8(load).c_str(),

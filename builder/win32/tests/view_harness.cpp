@@ -159,6 +159,18 @@ void Harness::Type(layout::ControlName name, const std::string& text) const {
     SendMessageW(Ctl(name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
+void Harness::ComposeIfThenElseExample() const {
+    Type(ctl::txtPrompt, "Quit now?");
+    Type(ctl::txtTitle, "Confirm");
+    Click(ctl::chkHelp);
+    Click(ctl::optButtons, 4);
+    Click(ctl::optDefBtn, 1);
+    Click(ctl::optCodeOption, 2);
+    Click(ctl::chkNotEqual);
+    Type(ctl::txtHelpFile, "app.hlp");
+    Type(ctl::txtHelpContext, "100");
+}
+
 std::string Text(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
     text.resize(

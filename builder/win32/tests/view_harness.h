@@ -81,6 +81,9 @@ public:
     void Click(layout::ControlName name, int index = layout::kNoIndex) const;
     // Text put into a text box from outside, as typing does.
     void Type(layout::ControlName name, const std::string& text) const;
+    // Worked example 3 entered as a user would: an If block on "Yes and No" with a Help
+    // button, default button 2, "<>", title "Confirm", help file app.hlp, context 100.
+    void ComposeIfThenElseExample() const;
     [[nodiscard]] FormModel& Model() const { return window->Form().Model(); }
 
     RecordingServices* services; // owned by the window
