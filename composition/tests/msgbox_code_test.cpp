@@ -222,7 +222,7 @@ std::string Repeat(const std::string& text, std::size_t times) {
     return out;
 }
 
-std::vector<std::string> Lines(const std::string& code) {
+std::vector<std::string> CodeLines(const std::string& code) {
     std::vector<std::string> lines;
     std::size_t from = 0;
     for (std::size_t at = code.find("\r\n"); at != std::string::npos;
@@ -295,7 +295,7 @@ TEST_P(LongStatementTest, StaysWithinTheLimitsAndReadsBackAsTheStatement) {
     GetParam().fill(s);
     const std::string code = Compose(s);
     ASSERT_FALSE(s.blnCodeTooLong);
-    const auto lines = Lines(code);
+    const auto lines = CodeLines(code);
     for (const auto& line : lines) {
         EXPECT_LE(line.size(), kMaxLineBytes) << line.substr(0, 60);
         EXPECT_TRUE(ValidUtf8(line)) << "a character was cut: " << line.substr(0, 60);

@@ -8,7 +8,7 @@ namespace qvn {
 namespace {
 
 // The module's lines as the editing cases write them: one string, lines joined by '\n'.
-std::vector<std::string> Lines(std::string_view module) {
+std::vector<std::string> ModuleLines(std::string_view module) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (;;) {
@@ -103,7 +103,7 @@ const EditCase kCases[] = {
 TEST(MsgBoxEdit, FindsTheBoxAndRewritesOnlyWhatItMay) {
     for (const EditCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto found = FindMsgBoxAt(Lines(c.module), c.caret);
+        auto found = FindMsgBoxAt(ModuleLines(c.module), c.caret);
         if (auto* refusal = std::get_if<ReadRefusal>(&found)) {
             ASSERT_NE(c.refusal, nullptr) << refusal->sentence;
             EXPECT_NE(refusal->sentence.find(c.refusal), std::string::npos) << refusal->sentence;
@@ -127,7 +127,7 @@ TEST(MsgBoxEdit, FindsTheBoxAndRewritesOnlyWhatItMay) {
 }
 
 TEST(MsgBoxEdit, TheStatementsLinesAndTheContextsShapeAreWhatPasteReplaces) {
-    auto found = FindMsgBoxAt(Lines("Sub S()\nx = 1: MsgBox(\"a\"): y = 2\nEnd Sub"), 2);
+    auto found = FindMsgBoxAt(ModuleLines("Sub S()\nx = 1: MsgBox(\"a\"): y = 2\nEnd Sub"), 2);
     ASSERT_TRUE(std::holds_alternative<MsgBoxSite>(found));
     MsgBoxSite site = std::get<MsgBoxSite>(found);
     EXPECT_EQ(site.kind, MsgBoxSite::Kind::Call);
@@ -148,7 +148,8 @@ TEST(MsgBoxEdit, TheStatementsLinesAndTheContextsShapeAreWhatPasteReplaces) {
 
     // An assignment a Select Case tests keeps its shape; the block's Case lines are kept.
     found = FindMsgBoxAt(
-        Lines("r = MsgBox(\"Go?\", vbYesNoCancel)\n' why\nSelect Case r\nCase vbYes\nEnd Select"),
+        ModuleLines(
+            "r = MsgBox(\"Go?\", vbYesNoCancel)\n' why\nSelect Case r\nCase vbYes\nEnd Select"),
         1);
     ASSERT_TRUE(std::holds_alternative<MsgBoxSite>(found));
     site = std::get<MsgBoxSite>(found);

@@ -131,7 +131,7 @@ TEST_F(UserMode, QuietToolsShowNothingAndReportThroughTheirStatus) {
     EXPECT_FALSE(Listed(kSixtyFourBitTools));
 }
 
-struct FailureCase {
+struct SlotFailure {
     const char* name;
     Part ownSlot;
     Part otherSlot;
@@ -139,18 +139,18 @@ struct FailureCase {
     std::wstring text; // with {own} for this build's Office line, {other} for the other's
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) {
+void PrintTo(const SlotFailure& c, std::ostream* os) {
     *os << c.name;
 }
 
-class UserModeFailure : public UserMode, public ::testing::WithParamInterface<FailureCase> {};
+class UserModeFailure : public UserMode, public ::testing::WithParamInterface<SlotFailure> {};
 
 std::wstring Office(bool sixtyFourBit) {
     return sixtyFourBit ? L"64-bit Office" : L"32-bit Office";
 }
 
 TEST_P(UserModeFailure, IsReportedPerComponentWithItsExitStatus) {
-    const FailureCase& c = GetParam();
+    const SlotFailure& c = GetParam();
     if (c.otherSlot == Part::OtherBuild &&
         (!SixtyFourBitWindows() ||
          GetFileAttributesW(QVN_OTHER_BUILD_DLL) == INVALID_FILE_ATTRIBUTES)) {
@@ -186,16 +186,16 @@ TEST_P(UserModeFailure, IsReportedPerComponentWithItsExitStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Components, UserModeFailure,
     ::testing::Values(
-        FailureCase{"unloadable", Part::NotADll, Part::Absent, 8,
+        SlotFailure{"unloadable", Part::NotADll, Part::Absent, 8,
                     L"QVN could not be installed for this user:\n  {own}: the DLL could not be "
                     L"loaded"},
-        FailureCase{"failing DllInstall", Part::FailingInstall, Part::Absent, 8,
+        SlotFailure{"failing DllInstall", Part::FailingInstall, Part::Absent, 8,
                     L"QVN could not be installed for this user:\n  {own}: the DLL's DllInstall "
                     L"failed"},
-        FailureCase{"one of two", Part::NotADll, Part::OtherBuild, 8,
+        SlotFailure{"one of two", Part::NotADll, Part::OtherBuild, 8,
                     L"QVN could not be installed for this user:\n  {own}: the DLL could not be "
                     L"loaded\nQVN installed for this user in the VBA editor:\n  {other}"},
-        FailureCase{"none", Part::Absent, Part::Absent, 16,
+        SlotFailure{"none", Part::Absent, Part::Absent, 16,
                     L"QVN.dll was not found in {folder}.\n\nRun QVNInstall /user from the "
                     L"folder that holds QVN.dll."}),
     [](const auto& info) {

@@ -3,6 +3,7 @@
 #include "standin/stand_in_ide.h"
 #include "standin/tests/late_bound.h"
 #include "testsupport/com_stubs.h"
+#include "win32util/text.h"
 
 #include <gtest/gtest.h>
 #include <office.h>
@@ -546,6 +547,7 @@ using testing::Method;
 using testing::Object;
 using testing::Put;
 using testing::Text;
+using win32util::GuidText;
 
 std::vector<std::wstring> gButtonClicks;
 
@@ -592,12 +594,6 @@ private:
     std::wstring name_;
     bool cancel_;
 };
-
-std::wstring GuidText(const GUID& guid) {
-    wchar_t text[64] = {};
-    StringFromGUID2(guid, text, 64);
-    return text;
-}
 
 bool SameObject(IUnknown* a, IUnknown* b) {
     ComPtr<IUnknown> x;

@@ -3,6 +3,7 @@
 #include "ide/names.h"
 #include "testsupport/com_stubs.h"
 #include "win32util/com_object.h"
+#include "win32util/text.h"
 
 #include "standin/addin_class.h"
 #include "standin/stand_in_ide.h"
@@ -79,12 +80,7 @@ private:
 };
 
 using RecordingFactory = testing::AddInFactory<RecordingAddIn>;
-
-std::wstring GuidText(const GUID& guid) {
-    wchar_t text[64] = {};
-    StringFromGUID2(guid, text, 64);
-    return text;
-}
+using win32util::GuidText;
 
 void SetString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     ASSERT_EQ(ERROR_SUCCESS,
