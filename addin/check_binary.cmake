@@ -1,6 +1,7 @@
 # Build-time check of qvn.dll: the export directory names the library "qvn.dll" and exports
 # exactly the five entry points by their ordinals and undecorated names, and the library
-# imports only DLLs that every Windows system has.
+# imports only DLLs that every Windows system has; nothing test-only and no thread-local object
+# with a destructor is in it.
 #   cmake -DOBJDUMP=... [-DNM=...] -DDLL=... -P check_binary.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
@@ -58,6 +59,13 @@ if(NM)
     execute_process(COMMAND ${NM} ${DLL} OUTPUT_VARIABLE symbols RESULT_VARIABLE nm_rc)
     if(nm_rc EQUAL 0 AND symbols MATCHES "DeliberateLeak")
         string(APPEND problems "  holds the test-only deliberate leaks of the builder window\n")
+    endif()
+    # A thread-local object with a destructor registers it with __cxa_thread_atexit. mingw-w64
+    # may free the object's storage before that destructor runs when the thread ends, so the
+    # IDE's thread would crash now and then as it ends, or call into the DLL after its unload.
+    if(nm_rc EQUAL 0 AND symbols MATCHES "__cxa_thread_atexit")
+        string(APPEND problems "  holds a thread-local object with a destructor "
+                               "(__cxa_thread_atexit)\n")
     endif()
 endif()
 

@@ -10,6 +10,16 @@
 #include <emmintrin.h>
 #endif
 
+// Buffers a composition keeps between calls on its thread, so that composing needs no
+// allocation. Not in the Windows builds: mingw-w64 may free a thread-local object's storage
+// before its destructor runs at thread exit, which crashes the thread (the IDE's, for the
+// add-in) now and then; there a composition runs once per click and takes fresh buffers.
+#if defined(_WIN32)
+#define QVN_KEPT_ON_THREAD
+#else
+#define QVN_KEPT_ON_THREAD thread_local
+#endif
+
 namespace qvn {
 namespace {
 
@@ -326,8 +336,8 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     // left out before a written one keep their position as an empty ", ". The pieces only
     // look at texts that outlive them.
     // Kept between calls like the pieces below, so that their buffers are made once.
-    thread_local std::string title;
-    thread_local std::string helpFile;
+    QVN_KEPT_ON_THREAD std::string title;
+    QVN_KEPT_ON_THREAD std::string helpFile;
     title.clear();
     helpFile.clear();
     if (withTitle)
@@ -338,7 +348,7 @@ void MsgBoxSettings::BuildMsgBoxCode() {
     // split into its terms (to the vector of pieces only), which a line that must be cut needs.
     // Kept between calls, so that a composition needs no allocation for it: scripts compose
     // a million records a second.
-    thread_local std::vector<LinePiece> first;
+    QVN_KEPT_ON_THREAD std::vector<LinePiece> first;
     auto build = [&](bool terms, auto&& put) {
         auto expression = [&](std::string_view text, Joiner joiner) {
             if (terms)
